@@ -1,0 +1,1 @@
+#include "app/receiver_dialog.h"

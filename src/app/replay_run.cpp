@@ -1,0 +1,1 @@
+#include "app/replay_run.h"

@@ -1,0 +1,1 @@
+#include "capture/recording_file.h"

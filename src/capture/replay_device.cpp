@@ -1,0 +1,1 @@
+#include "capture/replay_device.h"

@@ -1,0 +1,1 @@
+#include "capture/sample_stream.h"

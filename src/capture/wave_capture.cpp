@@ -1,0 +1,1 @@
+#include "capture/wave_capture.h"

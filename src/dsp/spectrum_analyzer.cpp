@@ -1,0 +1,1 @@
+#include "dsp/spectrum_analyzer.h"

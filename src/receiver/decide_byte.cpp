@@ -1,0 +1,1 @@
+#include "receiver/decide_byte.h"

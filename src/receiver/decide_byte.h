@@ -1,0 +1,34 @@
+// The harmonic bit decision: accepts or rejects one symbol's spectrum and decides its byte from
+// the levels of harmonics 2..9, optionally equalised by the last calibration.
+#pragma once
+
+#include <cstdint>
+
+#include "receiver/calibration_state.h"
+
+namespace brindlemoor {
+
+enum class Rejection : uint8_t {
+  kNone,            // accepted
+  kPeakNotHarmonic, // the strongest bin is not one of the nine harmonic bins (or all bins are 0)
+  kNoFundamental,   // bins 11 + 12 do not exceed a tenth of the strongest bin
+  kSilent,          // the framed symbol was all silence; never analysed
+};
+
+struct ByteDecision {
+  bool accepted = false;
+  uint8_t byte = 0;
+  int32_t spectrumPeak = 0;  // largest of bins 1..255
+  int32_t peakBin = -1;      // lowest bin holding it, -1 if none is above 0
+  Rejection reason = Rejection::kNone;
+};
+
+// Level of bit k (0..7): one bin, or the sum of two adjacent bins, near harmonic k + 2.
+int32_t HarmonicLevel(const int32_t* spectrum, int32_t bit);
+// Threshold of bit k for a spectrum whose strongest bin is `spectrumPeak`.
+double BitThreshold(int32_t spectrumPeak, int32_t bit);
+
+// `spectrum` holds 256 bins. Reads calibration state, changes nothing.
+ByteDecision DecideByte(const int32_t* spectrum, const CalibrationState& calibration);
+
+}  // namespace brindlemoor

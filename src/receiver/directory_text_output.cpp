@@ -1,0 +1,1 @@
+#include "receiver/directory_text_output.h"

@@ -1,0 +1,1 @@
+#include "receiver/receive_tick.h"

@@ -1,0 +1,50 @@
+// The receive tick: scans the capture blocks completed since the last tick for symbol onsets,
+// collects each symbol, analyses one period at its peak, decides and routes the byte, and hands
+// the scanned blocks back to the device. Runs on the owner's thread only.
+#pragma once
+
+#include <cstdint>
+
+#include "capture/wave_capture.h"
+#include "dsp/spectrum_analyzer.h"
+#include "receiver/calibration_state.h"
+#include "receiver/decide_byte.h"
+#include "receiver/symbol_state.h"
+#include "receiver/tick_text.h"
+
+namespace brindlemoor {
+
+// What became of one framed symbol, for diagnostics (--trace).
+struct SymbolTrace {
+  uint32_t onsetBlock;
+  uint32_t onsetPosition;  // first collected sample in onsetBlock
+  int32_t symbolPeak;
+  int32_t symbolPeakIndex;
+  const int32_t* spectrum;  // 256 bins; stale when decision.reason is kSilent
+  ByteDecision decision;
+};
+
+class SymbolObserver {
+ public:
+  virtual ~SymbolObserver() = default;
+  virtual void OnSymbol(const SymbolTrace& trace) = 0;
+};
+
+// Everything a tick reads and writes; built once by the owner.
+struct ReceiveContext {
+  WaveCapture& capture;
+  const uint8_t* recordBuffer;  // 128 blocks of capture.samplesPerBlock bytes
+  SymbolState& symbol;
+  SpectrumAnalyzer& analyser;
+  int32_t* spectrum;  // 256 bins
+  CalibrationState& calibration;
+  TickText& text;
+  TextOutput& files;
+  TextBox& box;
+  SymbolObserver* observer = nullptr;
+};
+
+// One tick without its timer handling. False when there were no new blocks (nothing changed).
+bool RunReceiveTick(ReceiveContext& context);
+
+}  // namespace brindlemoor

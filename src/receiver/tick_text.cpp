@@ -1,0 +1,1 @@
+#include "receiver/tick_text.h"

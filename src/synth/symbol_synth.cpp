@@ -1,0 +1,1 @@
+#include "synth/symbol_synth.h"

@@ -1,0 +1,1 @@
+#include "synth/wav_writer.h"
