@@ -271,11 +271,20 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
   impl.interleaved.resize(static_cast<std::size_t>(impl.chunkFrames * info.channels));
   impl.mono.resize(static_cast<std::size_t>(impl.chunkFrames));
 
+  impl.passThrough = container == SF_FORMAT_WAV &&
+                     (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8 &&
+                     info.samplerate == static_cast<int>(kSampleRate) && info.channels == kChannels;
+
   // Read the whole file once, so a damaged or short recording is refused before any of it is
-  // decoded, then start again from the first frame.
+  // decoded, then start again from the first frame. A pass-through file is counted in raw bytes
+  // (one per frame), sparing a conversion to float that nothing would read.
   long long held = 0;
   for (;;) {
-    const sf_count_t got = sf_readf_float(impl.file, impl.interleaved.data(), impl.chunkFrames);
+    const sf_count_t got =
+        impl.passThrough
+            ? sf_read_raw(impl.file, impl.interleaved.data(),
+                          static_cast<sf_count_t>(impl.interleaved.size() * sizeof(float)))
+            : sf_readf_float(impl.file, impl.interleaved.data(), impl.chunkFrames);
     if (got <= 0) break;
     held += got;
   }
@@ -297,9 +306,6 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
     return nullptr;
   }
 
-  impl.passThrough = container == SF_FORMAT_WAV &&
-                     (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8 &&
-                     info.samplerate == static_cast<int>(kSampleRate) && info.channels == kChannels;
   if (!impl.passThrough && info.samplerate != static_cast<int>(kSampleRate)) {
     impl.ratio = static_cast<double>(kSampleRate) / info.samplerate;
     int srcError = 0;
