@@ -35,7 +35,8 @@ constexpr std::array<int32_t, 14> kDecisionBins = {11, 12, 23, 34, 45, 46,  57,
 bool WriteFile(const std::string& path, const Bytes& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  // fwrite may not be given a null pointer, which an empty vector's data() can be.
+  const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && ok;
 }
 

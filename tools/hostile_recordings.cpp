@@ -314,8 +314,10 @@ bool MakeHostileRecording(const HostileRecording& recording, const std::string& 
       std::FILE* file = std::fopen(path.c_str(), "wb");
       ok = file != nullptr;
       if (ok) {
-        ok = std::fwrite(recording.bytes.data(), 1, recording.bytes.size(), file) ==
-             recording.bytes.size();
+        // fwrite may not be given a null pointer, which an empty vector's data() can be.
+        ok = recording.bytes.empty() ||
+             std::fwrite(recording.bytes.data(), 1, recording.bytes.size(), file) ==
+                 recording.bytes.size();
         ok = std::fclose(file) == 0 && ok;
       }
       break;
