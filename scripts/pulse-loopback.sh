@@ -68,6 +68,10 @@ PA
   # to arrive; a reader that never stops keeps it running.
   setsid parec --raw --latency-msec=20 -d loop.monitor </dev/null >/dev/null 2>&1 &
   echo $! >"$DIR/keepalive.pid"
+  for ((tick = 0; tick < kStartTimeoutTicks; tick++)); do
+    [ -n "$(pactl list short source-outputs 2>/dev/null)" ] && break
+    sleep 0.05
+  done
 }
 
 case "${1:-}" in

@@ -5,9 +5,11 @@
 #include <cstring>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "app/headless_services.h"
 #include "app/receiver_dialog.h"
+#include "app/resources.h"
 #include "capture/capture_format.h"
 #include "capture/portaudio_device.h"
 #include "receive_diagnostics.h"
@@ -16,7 +18,6 @@
 namespace brindlemoor {
 namespace {
 
-constexpr uint32_t kReceiveTimer = 2;
 // Silence from the device for this long (no samples at all, not quiet sound) is reported once.
 constexpr auto kStallReport = std::chrono::seconds(3);
 // After the signal, how long to wait for the block being captured to complete before the last
@@ -50,6 +51,7 @@ struct LiveRun {
   uint64_t lastCaptured = 0;
   std::chrono::steady_clock::time_point lastSound = std::chrono::steady_clock::now();
   bool stallReported = false;
+  bool announced = false;
 
   static void OnTimer(void* context, uint32_t id) {
     auto& run = *static_cast<LiveRun*>(context);
@@ -63,6 +65,12 @@ struct LiveRun {
   void WatchDevice() {
     const auto now = std::chrono::steady_clock::now();
     const uint64_t captured = device.SamplesCaptured() + device.SamplesDropped();
+    // Sound played before the stream really runs is lost, so scripts wait for this line; it
+    // comes with the first tick after the first samples, not when the device opens.
+    if (!announced && captured != 0) {
+      announced = true;
+      std::fprintf(stderr, "%s: capturing\n", program);
+    }
     if (captured != lastCaptured) {
       lastCaptured = captured;
       lastSound = now;
@@ -135,7 +143,7 @@ int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const 
     if (dump) dump->Finish();
     return kLiveExitNoInput;
   }
-  std::fprintf(stderr, "%s: capturing from \"%s\" at %u Hz", program, device.DeviceName().c_str(),
+  std::fprintf(stderr, "%s: listening on \"%s\" at %u Hz", program, device.DeviceName().c_str(),
                kSampleRate);
   if (device.Converting()) std::fprintf(stderr, " (converted from %g Hz)", device.StreamRate());
   std::fprintf(stderr, "; interrupt to stop\n");
@@ -147,7 +155,7 @@ int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const 
   // buffers that Stop's reset hands back are counted like full blocks but hold partial or stale
   // sound, which no tick may read.
   run.WaitForBlockInProgress();
-  dialog.OnTimer(kReceiveTimer);
+  dialog.OnTimer(kReceiveTimerId);
   dialog.OnDestroy();
   const bool dumped = !dump || dump->Finish();
   std::fprintf(stderr, "%s: stopped by %s\n", program, strsignal(signal));
@@ -160,7 +168,11 @@ int ListSoundDevices(const char* program) {
     std::fprintf(stderr, "%s: PortAudio: %s\n", program, session.ErrorText().c_str());
     return kLiveExitNoInput;
   }
-  for (const AudioDeviceInfo& device : ListAudioDevices(session)) {
+  const std::vector<AudioDeviceInfo> devices = ListAudioDevices(session);
+  if (devices.empty()) {
+    std::fprintf(stderr, "%s: no sound devices found (is a sound server running?)\n", program);
+  }
+  for (const AudioDeviceInfo& device : devices) {
     std::printf("%d: %s (%s) in %d, out %d, %g Hz%s%s\n", device.index, device.name.c_str(),
                 device.hostApi.c_str(), device.maxInputChannels, device.maxOutputChannels,
                 device.defaultSampleRate, device.defaultInput ? ", default input" : "",
