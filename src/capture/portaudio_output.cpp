@@ -12,6 +12,10 @@ namespace {
 
 constexpr unsigned long kFramesPerWrite = 2048;
 constexpr int kMaxChannels = 2;
+// Stopping a stream through ALSA's PulseAudio plugin can drop what is still buffered (measured:
+// the last 0.37 s, the stream's whole output latency). Silence of that length plus this margin is
+// played after the sound, so what gets dropped is silence.
+constexpr double kTailMarginSeconds = 0.1;
 
 bool Fail(IoError& error, const std::string& what, PaError result) {
   error.description = what + ": " + PortAudioErrorText(result);
@@ -62,15 +66,19 @@ bool PlaySamples(const PortAudioSession& session, const std::string& device,
     }
   }
   const int channels = parameters.channelCount;
-  std::vector<float> frames(mono.size() * channels);
-  for (size_t i = 0; i < mono.size(); ++i) {
-    std::fill_n(frames.begin() + static_cast<std::ptrdiff_t>(i * channels), channels, mono[i]);
-  }
+  const std::size_t soundFrames = mono.size();
 
   PaStream* stream = nullptr;
   PaError result = Pa_OpenStream(&stream, nullptr, &parameters, rate, kFramesPerWrite, paClipOff,
                                  nullptr, nullptr);
   if (result != paNoError) return Fail(error, "cannot open the output", result);
+  const PaStreamInfo* streamInfo = Pa_GetStreamInfo(stream);
+  const double tailSeconds = (streamInfo ? streamInfo->outputLatency : 0.0) + kTailMarginSeconds;
+  mono.resize(soundFrames + static_cast<size_t>(std::ceil(tailSeconds * rate)), 0.0f);
+  std::vector<float> frames(mono.size() * channels);
+  for (size_t i = 0; i < mono.size(); ++i) {
+    std::fill_n(frames.begin() + static_cast<std::ptrdiff_t>(i * channels), channels, mono[i]);
+  }
   result = Pa_StartStream(stream);
   if (result != paNoError) {
     Pa_CloseStream(stream);
