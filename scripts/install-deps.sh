@@ -8,6 +8,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libfftw3-dev minimodem sox time  # for the benchmarks and bench/compare-peers
   libsndfile1-dev libsamplerate0-dev
+  portaudio19-dev pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
 )
 
 missing=()
