@@ -29,8 +29,12 @@ build-asan/bench/soak --chunks 2
 step "ThreadSanitizer: the threaded tests"
 cmake -S . -B build-tsan "${kSanitizerOptions[@]}" -DBRINDLEMOOR_SANITIZE=thread -Wno-dev \
   >/dev/null
+# The live tests run the receiver and the synthesiser tool as well, where they exist.
+available=$(cmake --build build-tsan --target help)
 targets=(test_capture test_app)
-cmake --build build-tsan --target help | grep -q '\btest_live\b' && targets+=(test_live)
+for target in test_live brindlemoor-receive live-synth; do
+  grep -qw -- "$target" <<<"$available" && targets+=("$target")
+done
 cmake --build build-tsan -j"$jobs" --target "${targets[@]}"
 ctest --test-dir build-tsan --output-on-failure -j"$jobs" -L "$kThreadedLabels"
 
