@@ -1,0 +1,64 @@
+#include "channel/channel.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "channel/clock_offset.h"
+#include "channel/noise_source.h"
+#include "channel/tone_power.h"
+
+namespace brindlemoor {
+
+namespace {
+
+// An unsigned 8-bit converter's levels: k = 0 .. 255 stands for (k - 128) / 128.
+constexpr double kU8Steps = 128.0;
+constexpr double kU8Lowest = -128.0;
+constexpr double kU8Highest = 127.0;
+
+}  // namespace
+
+bool PropagateSound(std::span<const double> sent, int32_t sampleRate, const AcousticPath& path,
+                    PropagatedSound& out, std::string& error) {
+  // Measured on the sound as sent: resampling smears faint ringing into the silences, which
+  // would count as tone, while it leaves the tones' power as it is.
+  out.tonePower = MeasureTonePower(sent, sampleRate).meanSquare * path.gain * path.gain;
+  std::vector<double> direct;
+  if (!ApplyClockOffset(sent, path.clockOffsetPercent, direct, error)) return false;
+  for (double& x : direct) x *= path.gain;
+  if (path.room == RoomKind::kNone) {
+    out.samples = std::move(direct);
+  } else {
+    const std::vector<Echo> echoes = RoomEchoes(RoomPreset(path.room), sampleRate);
+    out.samples = ApplyRoom(direct, echoes);
+  }
+  return true;
+}
+
+std::vector<double> CaptureSound(const PropagatedSound& sound, const Microphone& microphone) {
+  std::vector<double> out = sound.samples;
+  if (microphone.snrDb && sound.tonePower > 0.0) {
+    const double sigma = std::sqrt(sound.tonePower / std::pow(10.0, *microphone.snrDb / 10.0));
+    NoiseSource noise(microphone.noiseSeed);
+    for (double& x : out) x += sigma * noise.NextGaussian();
+  }
+  if (microphone.dcOffset != 0.0) {
+    for (double& x : out) x += microphone.dcOffset;
+  }
+  if (microphone.quantize8Bit) {
+    for (double& x : out) {
+      x = std::clamp(std::nearbyint(x * kU8Steps), kU8Lowest, kU8Highest) / kU8Steps;
+    }
+  }
+  return out;
+}
+
+bool ApplyChannel(std::span<const double> sent, int32_t sampleRate, const ChannelSettings& settings,
+                  std::vector<double>& received, std::string& error) {
+  PropagatedSound sound;
+  if (!PropagateSound(sent, sampleRate, settings.path, sound, error)) return false;
+  received = CaptureSound(sound, settings.microphone);
+  return true;
+}
+
+}  // namespace brindlemoor
