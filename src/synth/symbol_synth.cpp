@@ -45,11 +45,6 @@ double RawSample(uint8_t byte, int64_t n, int32_t sampleRate) {
   return value;
 }
 
-// A length given at 11025 Hz, at `sampleRate`, rounded to the nearest sample.
-int64_t ScaledLength(int32_t samples, int32_t sampleRate) {
-  return (static_cast<int64_t>(samples) * sampleRate + kTimingRate / 2) / kTimingRate;
-}
-
 // The tone's level at sample i of `tone`: a straight rise from 0 to 1 over `rise` samples, then a
 // straight fall to 1 - kFallDepth at the tone's end. The fall makes every later period weaker
 // than the first full one (by about 6 % of full level per period with the default timing), so the
@@ -89,6 +84,33 @@ const SymbolTiming kDefaultTiming = {
     .amplitude = 0.9,
 };
 
+const SymbolTiming kFastTiming = {
+    .toneSamples = 420,
+    .riseSamples = 270,
+    .gapSamples = 210,
+    .leadSamples = 2205,
+    .tailSamples = 1102,
+    .amplitude = 0.9,
+};
+
+const SymbolTiming kSafeTiming = {
+    .toneSamples = 460,
+    .riseSamples = 270,
+    .gapSamples = 400,
+    .leadSamples = 2205,
+    .tailSamples = 1102,
+    .amplitude = 0.9,
+};
+
+int64_t ScaledSamples(int32_t samples, int32_t sampleRate) {
+  return (static_cast<int64_t>(samples) * sampleRate + kTimingRate / 2) / kTimingRate;
+}
+
+int64_t SymbolSamples(const SymbolTiming& timing, int32_t sampleRate) {
+  return ScaledSamples(timing.toneSamples, sampleRate) +
+         ScaledSamples(timing.gapSamples, sampleRate);
+}
+
 void AppendTone(std::vector<double>& out, uint8_t byte, int32_t samples, int32_t sampleRate) {
   assert(samples >= 0);
   assert(sampleRate >= kTimingRate);
@@ -114,20 +136,19 @@ void AppendSymbol(std::vector<double>& out, uint8_t byte, const SymbolTiming& ti
                   int32_t sampleRate) {
   assert(timing.riseSamples > 0 && timing.riseSamples < timing.toneSamples);
   assert(timing.gapSamples >= 0);
-  const int64_t tone = ScaledLength(timing.toneSamples, sampleRate);
-  const int64_t rise = ScaledLength(timing.riseSamples, sampleRate);
+  const int64_t tone = ScaledSamples(timing.toneSamples, sampleRate);
+  const int64_t rise = ScaledSamples(timing.riseSamples, sampleRate);
   const std::size_t start = out.size();
   AppendTone(out, byte, static_cast<int32_t>(tone), sampleRate);
   for (int64_t i = 0; i < tone; ++i) out[start + i] *= timing.amplitude * Envelope(i, rise, tone);
-  out.resize(out.size() + ScaledLength(timing.gapSamples, sampleRate), 0.0);
+  out.resize(out.size() + ScaledSamples(timing.gapSamples, sampleRate), 0.0);
 }
 
 std::vector<double> SynthesizeMessage(std::span<const uint8_t> bytes, const SymbolTiming& timing,
                                       int32_t sampleRate) {
-  const int64_t symbol =
-      ScaledLength(timing.toneSamples, sampleRate) + ScaledLength(timing.gapSamples, sampleRate);
-  const int64_t lead = ScaledLength(timing.leadSamples, sampleRate);
-  const int64_t tail = ScaledLength(timing.tailSamples, sampleRate);
+  const int64_t symbol = SymbolSamples(timing, sampleRate);
+  const int64_t lead = ScaledSamples(timing.leadSamples, sampleRate);
+  const int64_t tail = ScaledSamples(timing.tailSamples, sampleRate);
   std::vector<double> out;
   out.reserve(lead + symbol * static_cast<int64_t>(bytes.size()) + tail);
   out.resize(lead, 0.0);

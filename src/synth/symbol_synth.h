@@ -27,6 +27,13 @@ struct SymbolTiming {
 // About 16.5 symbols per second; framed and decided correctly wherever the receiver's block and
 // tick boundaries fall.
 extern const SymbolTiming kDefaultTiming;
+extern const SymbolTiming kFastTiming;
+extern const SymbolTiming kSafeTiming;
+
+// A length given in samples at 11025 Hz, at `sampleRate`, rounded to the nearest sample.
+int64_t ScaledSamples(int32_t samples, int32_t sampleRate);
+// One symbol, tone and gap, at `sampleRate`.
+int64_t SymbolSamples(const SymbolTiming& timing, int32_t sampleRate);
 
 // Appends one tone for `byte`, `samples` long at `sampleRate` (11025 or higher), without
 // envelope: equal-amplitude sines at 245 Hz and at harmonic k + 2 for each set bit k, with fixed
