@@ -53,9 +53,9 @@ inline std::size_t JunkCharacters(std::string_view sent, std::string_view receiv
 }
 
 inline double CharacterErrorRate(std::string_view sent, std::string_view received) {
-  return sent.empty() ? 0.0
-                      : static_cast<double>(EditDistance(sent, received)) /
-                            static_cast<double>(sent.size());
+  return sent.empty()
+             ? 0.0
+             : static_cast<double>(EditDistance(sent, received)) / static_cast<double>(sent.size());
 }
 
 }  // namespace brindlemoor::bench

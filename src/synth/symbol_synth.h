@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "synth/harmonic_levels.h"
+
 namespace brindlemoor {
 
 // Lengths in samples at 11025 Hz; at a higher rate each is scaled by rate / 11025 and rounded.
@@ -22,6 +24,13 @@ struct SymbolTiming {
   int32_t leadSamples;  // silence before the first symbol
   int32_t tailSamples;  // silence after the last symbol
   double amplitude;     // largest sample, full scale = 1.0
+  // 0: every present component at one amplitude; above 0: MarginAmplitudes with this margin.
+  double levelMargin = 0.0;
+  double fundamentalLevel = 0.0;  // for MarginAmplitudes
+  // The rise may bend: from 0 to `kneeLevel` over the first `kneeSamples`, then on to full level
+  // at `riseSamples`. 0: one straight line.
+  int32_t kneeSamples = 0;
+  double kneeLevel = 0.0;
 };
 
 // About 16.5 symbols per second; framed and decided correctly wherever the receiver's block and
@@ -41,6 +50,11 @@ int64_t SymbolSamples(const SymbolTiming& timing, int32_t sampleRate);
 // starts on that largest sample. At rates that are whole multiples of 245 Hz (11025, 44100) it
 // repeats exactly, sample for sample.
 void AppendTone(std::vector<double>& out, uint8_t byte, int32_t samples, int32_t sampleRate);
+// The same with the components at `amplitudes`.
+void AppendTone(std::vector<double>& out, const ComponentAmplitudes& amplitudes, int32_t samples,
+                int32_t sampleRate);
+// The amplitudes `timing` gives `byte`'s components.
+ComponentAmplitudes SymbolAmplitudes(uint8_t byte, const SymbolTiming& timing);
 
 // Appends one shaped symbol and its gap.
 void AppendSymbol(std::vector<double>& out, uint8_t byte, const SymbolTiming& timing,
