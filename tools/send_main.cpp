@@ -312,15 +312,19 @@ int WriteFile(const Options& options, MessageSynthesizer& synth) {
 }
 
 int Play(const Options& options, MessageSynthesizer& synth) {
+  const std::string where = options.device.empty() ? "default sound output" : options.device;
+  IoError error;
+  const std::unique_ptr<tools::SoundOutput> output = tools::SoundOutput::Open(error);
+  if (!output) return Fail(where + ": " + error.description);
+
   std::vector<double> samples(static_cast<std::size_t>(synth.TotalSamples()));
   samples.resize(synth.Next(samples));
   const double seconds = static_cast<double>(samples.size()) / options.sampleRate;
 
-  IoError error;
   std::atomic<bool> done = false;
   bool played = false;
   std::thread player([&] {
-    played = tools::PlaySound(samples, options.sampleRate, options.device, error);
+    played = output->Play(samples, options.sampleRate, options.device, error);
     done = true;
   });
   // Progress by the clock: the device plays in real time once it has started.
@@ -334,10 +338,7 @@ int Play(const Options& options, MessageSynthesizer& synth) {
   player.join();
   if (played) progress.Show(1.0);
   progress.Finish();
-  if (!played) {
-    const std::string where = options.device.empty() ? "default sound output" : options.device;
-    return Fail(where + ": " + error.description);
-  }
+  if (!played) return Fail(where + ": " + error.description);
   return kExitSent;
 }
 
@@ -351,9 +352,6 @@ int main(int argc, char** argv) {
   if (options.help) {
     PrintUsage(stdout);
     return kExitSent;
-  }
-  if (!options.output && !tools::PlaybackAvailable()) {
-    return Fail("playback not available in this build; write a file with -o FILE.wav");
   }
 
   std::vector<uint8_t> text;

@@ -1,8 +1,9 @@
-// How brindlemoor-send plays a finished sound on a sound output. Builds with PortAudio play it
-// on the default output (or a named one); builds without it refuse with a clear error.
+// How brindlemoor-send plays a finished sound: through PortAudio, on the default sound output or
+// a named one.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -10,13 +11,23 @@
 
 namespace brindlemoor::tools {
 
-// False when this build cannot play sound at all; PlaySound then always fails.
-bool PlaybackAvailable();
+class SoundOutput {
+ public:
+  // Starts the sound library, quietly (its probe's chatter on stderr is hidden, so call this
+  // before any other thread writes there). Null with `error` set when it cannot start.
+  static std::unique_ptr<SoundOutput> Open(IoError& error);
+  ~SoundOutput();
 
-// Plays mono `samples` (full scale 1.0) at `sampleRate` on `device` (empty: the default output)
-// and returns once they have been played. False with `error` set when no output can be opened or
-// the device stops accepting sound. Blocking; safe to call from a worker thread.
-bool PlaySound(std::span<const double> samples, int32_t sampleRate, const std::string& device,
-               IoError& error);
+  // Plays mono `samples` (full scale 1.0) at `sampleRate` on `device` (empty: the default
+  // output) and returns once they have been played. False with `error` set when the output
+  // cannot be opened or stops accepting sound. Blocking; may run on a worker thread.
+  bool Play(std::span<const double> samples, int32_t sampleRate, const std::string& device,
+            IoError& error) const;
+
+ private:
+  SoundOutput();
+  struct Impl;
+  std::unique_ptr<Impl> impl;
+};
 
 }  // namespace brindlemoor::tools
