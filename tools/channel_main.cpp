@@ -23,6 +23,11 @@ constexpr int kExitFailed = 2;
 constexpr double kMaxSnrDb = 200.0;
 constexpr double kMaxGain = 1000.0;
 constexpr double kMaxDcOffset = 1.0;
+// The high cut's corner stays below the Nyquist frequency of every rate the tool can meet.
+constexpr double kMinHighCutHz = 100.0;
+constexpr double kMaxHighCutHz = 5000.0;
+// Symbols need more than their highest harmonic (2205 Hz) below half the rate.
+constexpr int32_t kMinRate = 8000;
 
 void PrintUsage(std::FILE* to) {
   std::fprintf(
@@ -30,8 +35,8 @@ void PrintUsage(std::FILE* to) {
       "Usage: %s IN.wav OUT.wav [options]\n"
       "\n"
       "Passes the recording IN through a simulated channel and writes OUT (mono WAV at IN's\n"
-      "rate). The effects apply in this order: clock offset, room, gain, noise, DC offset,\n"
-      "8-bit converter.\n"
+      "rate). The effects apply in this order: clock offset, high cut, room, gain, noise,\n"
+      "DC offset, 8-bit converter.\n"
       "\n"
       "  --clock PERCENT   the sender's sample clock runs PERCENT fast (negative: slow),\n"
       "                    -10 .. 10; the sound is resampled so that its pitch and length\n"
@@ -39,6 +44,8 @@ void PrintUsage(std::FILE* to) {
       "  --reverb ROOM     off, mild (furnished room, RT60 0.25 s, echoes 10 dB below the\n"
       "                    direct sound) or strong (bare room, RT60 0.6 s, echoes as strong\n"
       "                    as the direct sound); default off\n"
+      "  --high-cut HZ     a loudspeaker that passes high frequencies less well: a\n"
+      "                    12 dB/octave low-pass, -3 dB at HZ (100 .. 5000)\n"
       "  --gain G          linear gain, greater than 0 (default 1); samples clip at full scale\n"
       "  --snr DB          add white Gaussian noise DB decibels below the power of the tones\n"
       "                    (measured where the tones sound, not over the silences), counting\n"
@@ -87,7 +94,8 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
       return "invalid value '" + value + "' for " + arg + ": expected " + expected;
     };
     const bool takesValue = arg == "--clock" || arg == "--reverb" || arg == "--gain" ||
-                            arg == "--snr" || arg == "--seed" || arg == "--dc" || arg == "--bits";
+                            arg == "--snr" || arg == "--seed" || arg == "--dc" || arg == "--bits" ||
+                            arg == "--high-cut";
     if (takesValue && !takeValue()) return arg + " needs a value";
 
     if (arg == "--help" || arg == "-h") {
@@ -111,6 +119,11 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
       if (!tools::ParseDouble(value, 0.0, kMaxGain, gain) || gain == 0.0)
         return invalid("a number above 0 and at most 1000");
       options.channel.path.gain = gain;
+    } else if (arg == "--high-cut") {
+      double corner = 0.0;
+      if (!tools::ParseDouble(value, kMinHighCutHz, kMaxHighCutHz, corner))
+        return invalid("a corner frequency from 100 to 5000 Hz");
+      options.channel.path.highCutHz = corner;
     } else if (arg == "--snr") {
       double snr = 0.0;
       if (!tools::ParseDouble(value, -kMaxSnrDb, kMaxSnrDb, snr))
@@ -166,6 +179,14 @@ int main(int argc, char** argv) {
   IoError error;
   if (!ReadAudioFile(options.input, clip, error)) {
     return Fail(options.input + ": " + error.description);
+  }
+  if (clip.sampleRate < kMinRate) {
+    return Fail(options.input + ": a rate of " + std::to_string(clip.sampleRate) +
+                " Hz is too low for symbols (at least 8000 Hz)");
+  }
+  if (options.channel.path.highCutHz >= clip.sampleRate / 2.0) {
+    return Fail(options.input + ": --high-cut must lie below half the recording's rate of " +
+                std::to_string(clip.sampleRate) + " Hz");
   }
   std::vector<double> received;
   std::string problem;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -13,6 +14,7 @@
 #include "channel/clock_offset.h"
 #include "channel/noise_source.h"
 #include "channel/room_reverb.h"
+#include "channel/speaker_filter.h"
 #include "channel/tone_power.h"
 
 namespace brindlemoor {
@@ -140,6 +142,20 @@ TEST(RoomTest, EchoesCarryTheStatedEnergyAndDecay) {
     EXPECT_EQ(RoomEchoes(room, kRate)[7].gain, echoes[7].gain);  // deterministic
   }
   EXPECT_TRUE(RoomEchoes(RoomPreset(RoomKind::kNone), kRate).empty());
+}
+
+// A second-order Butterworth low-pass: |H(f)|^2 = 1 / (1 + (f / fc)^4).
+TEST(SpeakerFilterTest, HighCutFollowsTheButterworthResponse) {
+  constexpr double kCornerHz = 1500.0;
+  for (const double hz : {245.0, 1000.0, 1500.0, 2205.0, 3000.0}) {
+    const std::vector<double> in = ToneBetweenSilences(hz, 0.5, 44100, 0);
+    const std::vector<double> out = ApplyHighCut(in, kCornerHz, kRate);
+    double largest = 0.0;  // over the second half, once the filter has settled
+    for (size_t i = out.size() / 2; i < out.size(); ++i)
+      largest = std::max(largest, std::fabs(out[i]));
+    const double expected = 0.5 / std::sqrt(1.0 + std::pow(hz / kCornerHz, 4));
+    EXPECT_NEAR(largest, expected, 0.005) << hz << " Hz";
+  }
 }
 
 TEST(ChannelTest, DcOffsetGainAndEightBitLevels) {
