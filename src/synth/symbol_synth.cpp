@@ -20,13 +20,14 @@ constexpr int32_t kBitCount = 8;
 // An 8-bit sample of x is kSilence + 127 x: full scale is one step short of the format's ends.
 constexpr double kU8Scale = 127.0;
 
-// The tone's level at sample i of `tone`: a straight rise from 0 to 1 over `rise` samples, then a
-// straight fall to 1 - kFallDepth at the tone's end. The fall makes every later period weaker
-// than the first full one (by about 6 % of full level per period with the default timing), so the
-// receiver's peak, the earliest largest sample, lands in the first full-level period even with
-// noise on top, and the period analysed from it lies inside the tone. Repeating a period that
-// weakens by 6 % from its start to its end adds a sawtooth whose first sidebands hold about 1 %
-// of each harmonic's amplitude (6 % / 2 pi), far below every decision threshold.
+// The tone's level at sample i of `tone`: a rise from 0 to `kneeLevel` over `knee` samples and on
+// to 1 at `rise` (one straight line when `knee` is 0), then a straight fall to 1 - kFallDepth at
+// the tone's end. The fall makes every later period weaker than the first full one (by about
+// 11 % of full level per period with the default timing), so the receiver's peak, the earliest
+// largest sample, lands in the first full-level period even with noise on top, and the period
+// analysed from it lies inside the tone. Repeating a period that weakens by 11 % from its start
+// to its end adds a sawtooth whose first sidebands hold about 2 % of each harmonic's amplitude
+// (11 % / 2 pi), far below every decision threshold.
 constexpr double kFallDepth = 0.25;
 
 double Envelope(int64_t i, int64_t knee, double kneeLevel, int64_t rise, int64_t tone) {
@@ -67,9 +68,9 @@ const SymbolTiming kFastTiming = {
 };
 
 const SymbolTiming kSafeTiming = {
-    .toneSamples = 520,
+    .toneSamples = 500,
     .riseSamples = 405,
-    .gapSamples = 280,
+    .gapSamples = 300,
     .leadSamples = 2205,
     .tailSamples = 1102,
     .amplitude = 0.9,

@@ -14,9 +14,10 @@ namespace brindlemoor {
 
 // Lengths in samples at 11025 Hz; at a higher rate each is scaled by rate / 11025 and rounded.
 // A symbol is a tone of `toneSamples` followed by `gapSamples` of silence. The tone's level rises
-// in a straight line from 0 over `riseSamples`, reaching full level on the waveform's largest
-// sample, then falls gently (by a quarter over the rest of the tone), so the earliest largest
-// sample of the symbol lies in its first full-level period.
+// from 0 over `riseSamples` (in a straight line, or bent at a knee), reaching full level on the
+// waveform's largest sample, then falls gently (by a quarter over the rest of the tone), so the
+// earliest largest sample of the symbol lies in its first full-level period. Why the presets
+// have the lengths they have is explained in tools/send_main.cpp.
 struct SymbolTiming {
   int32_t toneSamples;
   int32_t riseSamples;  // 0 < riseSamples < toneSamples
@@ -33,10 +34,12 @@ struct SymbolTiming {
   double kneeLevel = 0.0;
 };
 
-// About 16.5 symbols per second; framed and decided correctly wherever the receiver's block and
-// tick boundaries fall.
+// 668 samples, 16.5 symbols per second; framed and decided correctly wherever the receiver's
+// block and tick boundaries fall.
 extern const SymbolTiming kDefaultTiming;
+// 620 samples, 17.8 symbols per second, for short distances and quiet rooms.
 extern const SymbolTiming kFastTiming;
+// 800 samples, 13.8 symbols per second: a later analysed period and more time for echoes.
 extern const SymbolTiming kSafeTiming;
 
 // A length given in samples at 11025 Hz, at `sampleRate`, rounded to the nearest sample.
