@@ -1,0 +1,58 @@
+#include "app/receiver_window.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include "app/dialog_font.h"
+#include "app/resources.h"
+#include "app/window_resources.h"
+
+namespace brindlemoor {
+
+ReceiverWindow::ReceiverWindow(WaveInDevice& device, TextOutput& files, ModalPresenter& presenter,
+                               BufferAllocator allocator, QWidget* parent)
+    : QDialog(parent),
+      textLine(new QLineEdit(this)),
+      menu(this),
+      services(*this, *textLine, menu, presenter),
+      core(services, device, files, allocator) {
+  setWindowTitle(QString::fromUtf8(kWindowCaption));
+  setFont(DialogFont());
+  const DialogBaseUnits units = BaseUnitsOf(font());
+  const DialogRect client = units.ToPixels(kMainWindowUnits);
+  setFixedSize(client.width, client.height);
+
+  const DialogRect line = units.ToPixels(kTextLineUnits);
+  textLine->setGeometry(line.x, line.y, line.width, line.height);
+  textLine->setReadOnly(true);
+  textLine->setContextMenuPolicy(Qt::NoContextMenu);  // the window's menu, not the line's
+
+  services.SetTimerHandler([this](uint32_t id) { core.OnTimer(id); });
+  services.SetCommandHandler([this](uint32_t id) { core.OnSysCommand(id); });
+}
+
+ReceiverWindow::~ReceiverWindow() { core.OnDestroy(); }
+
+void ReceiverWindow::InitDialog() { core.OnInitDialog(); }
+
+void ReceiverWindow::done(int result) {
+  QDialog::done(result);
+  core.OnDestroy();
+}
+
+void ReceiverWindow::contextMenuEvent(QContextMenuEvent* event) {
+  if (!menu.isEmpty()) menu.exec(event->globalPos());
+}
+
+void ReceiverWindow::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  if (enter && modifiers == Qt::NoModifier) {
+    accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+}  // namespace brindlemoor

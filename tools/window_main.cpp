@@ -1,0 +1,158 @@
+// brindlemoor: the receiver window. Without arguments it listens on the default sound input;
+// with --input FILE it replays a recording in real time through the same window. What it
+// decodes is shown in the window and appended to "receive.txt" (calibrations to "flag.dat") in
+// the current directory.
+//
+// Exit status: 0 when the window was closed, 2 for a usage error, an unusable recording or no
+// display.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/receiver_app.h"
+#include "app/receiver_window.h"
+#include "app/replay_pump.h"
+#include "capture/no_input_device.h"
+#include "capture/recording_file.h"
+#include "capture/replay_device.h"
+#include "receiver/directory_text_output.h"
+
+namespace {
+
+constexpr int kExitUsage = 2;
+constexpr const char* kProgram = "brindlemoor";
+
+void PrintUsage(std::FILE* out) {
+  std::fprintf(out,
+               "Usage: %s [--input FILE] [Qt options]\n"
+               "Shows a window with the text received as sound and appends it to receive.txt\n"
+               "(calibrations to flag.dat) in the current directory.\n"
+               "\n"
+               "  --input FILE  replay a recording in real time instead of listening on the\n"
+               "                default sound input\n"
+               "  --help        show this help\n"
+               "\n"
+               "Qt's own options, such as -platform offscreen, are passed on. Exit status: 0 when\n"
+               "the window is closed, 2 for a usage error, an unusable recording or no display.\n",
+               kProgram);
+}
+
+struct Options {
+  bool help = false;
+  std::optional<std::string> input;
+  std::vector<char*> qtArguments;  // argv[0] and everything that is not ours
+};
+
+// False after printing the reason for a usage error.
+bool ParseArguments(int argc, char** argv, Options& options) {
+  options.qtArguments.push_back(argv[0]);
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--help" || argument == "-h") {
+      options.help = true;
+    } else if (argument == "--input") {
+      if (i + 1 == argc) {
+        std::fprintf(stderr, "%s: --input needs a file name\n", kProgram);
+        return false;
+      }
+      options.input = argv[++i];
+    } else if (argument.starts_with("--input=")) {
+      options.input = std::string(argument.substr(std::strlen("--input=")));
+    } else if (argument.starts_with("--")) {
+      std::fprintf(stderr, "%s: unknown option %s (see --help)\n", kProgram, argv[i]);
+      return false;
+    } else {
+      options.qtArguments.push_back(argv[i]);
+    }
+  }
+  options.qtArguments.push_back(nullptr);
+  return true;
+}
+
+// Qt cannot open a window without a display; say so plainly instead of aborting.
+bool HasDisplay(const Options& options) {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  for (const char* argument : options.qtArguments) {
+    if (argument != nullptr && std::string_view(argument) == "-platform") return true;
+  }
+  return false;
+}
+
+// True when StartReceiving allocated its buffers but the device did not open: the failure the
+// window does not show, reported here on stderr.
+bool OpenFailed(brindlemoor::ReceiverWindow& window) {
+  brindlemoor::ReceiverDialog& core = window.Core();
+  return core.Spectrum() != nullptr && core.RecordBuffer() != nullptr && !core.Capture().recording;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseArguments(argc, argv, options)) return kExitUsage;
+  if (options.help) {
+    PrintUsage(stdout);
+    return 0;
+  }
+
+  std::unique_ptr<brindlemoor::RecordingFile> recording;
+  if (options.input) {
+    brindlemoor::IoError error;
+    recording = brindlemoor::RecordingFile::Open(*options.input, error);
+    if (!recording) {
+      std::fprintf(stderr, "%s: %s: %s\n", kProgram, options.input->c_str(),
+                   error.description.c_str());
+      return kExitUsage;
+    }
+  }
+  if (!HasDisplay(options)) {
+    std::fprintf(stderr,
+                 "%s: no display to open the window on (set DISPLAY, or run under xvfb-run)\n",
+                 kProgram);
+    return kExitUsage;
+  }
+
+  int qtArgc = static_cast<int>(options.qtArguments.size()) - 1;
+  brindlemoor::ReceiverApp app(qtArgc, options.qtArguments.data());
+  if (qtArgc > 1) {
+    std::fprintf(stderr, "%s: unexpected argument %s (see --help)\n", kProgram,
+                 options.qtArguments[1]);
+    return kExitUsage;
+  }
+
+  brindlemoor::DirectoryTextOutput files(".");
+  if (recording) {
+    brindlemoor::ReplayDevice device(*recording);
+    brindlemoor::ReplayPump pump(device);
+    const std::string name = *options.input;
+    app.Run(device, files, [&](brindlemoor::ReceiverWindow& window) {
+      if (OpenFailed(window)) {
+        std::fprintf(stderr, "%s: cannot replay %s: %s\n", kProgram, name.c_str(),
+                     device.ErrorText().c_str());
+        return;
+      }
+      if (!window.Core().Capture().recording) return;  // a message box has said why
+      std::fprintf(stderr, "%s: replaying %s\n", kProgram, name.c_str());
+      pump.Start([&name] { std::fprintf(stderr, "%s: end of %s\n", kProgram, name.c_str()); });
+    });
+  } else {
+    brindlemoor::NoInputDevice device;
+    app.Run(device, files, [&](brindlemoor::ReceiverWindow& window) {
+      if (OpenFailed(window)) {
+        std::fprintf(stderr, "%s: cannot open the default input: %s; nothing will be received\n",
+                     kProgram, device.ErrorText().c_str());
+      } else if (window.Core().Capture().recording) {
+        std::fprintf(stderr, "%s: capturing from the default input\n", kProgram);
+      }
+    });
+  }
+  return 0;
+}
