@@ -18,6 +18,9 @@ ReceiverWindow::ReceiverWindow(WaveInDevice& device, TextOutput& files, ModalPre
       services(*this, *textLine, menu, presenter),
       core(services, device, files, allocator) {
   setWindowTitle(QString::fromUtf8(kWindowCaption));
+  // Caption, window menu and close button on a fixed frame: no minimise or maximise buttons.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setFont(DialogFont());
   const DialogBaseUnits units = BaseUnitsOf(font());
   const DialogRect client = units.ToPixels(kMainWindowUnits);
