@@ -1,1 +1,25 @@
 #include "app/replay_run.h"
+
+#include <cassert>
+
+#include "app/resources.h"
+
+namespace brindlemoor {
+
+ReplayStats RunReplay(ReceiverDialog& dialog, ReplayDevice& device,
+                      void (*progress)(void* context, const ReplayStats& stats),
+                      void* progressContext) {
+  assert(dialog.TimerRunning() && "the dialog must be receiving from the replay device");
+  ReplayStats stats;
+  for (uint32_t tick = 1;; ++tick) {
+    device.CompleteBlocks(BlocksAtTick(tick));
+    dialog.OnTimer(kReceiveTimerId);
+    stats.ticks = tick;
+    stats.blocks = dialog.Capture().blocksConsumed;
+    if (progress != nullptr) progress(progressContext, stats);
+    if (device.Finished() && stats.blocks == device.BlocksDelivered()) break;
+  }
+  return stats;
+}
+
+}  // namespace brindlemoor

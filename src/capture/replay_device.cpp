@@ -1,1 +1,132 @@
 #include "capture/replay_device.h"
+
+#include <cstring>
+
+namespace brindlemoor {
+namespace {
+
+// The replay appends at least this much silence after the recording: one second, so that a
+// symbol at the very end is followed by enough quiet for the receiver to finish it.
+constexpr uint64_t kTrailingSilenceSamples = kSampleRate;
+
+}  // namespace
+
+ReplayDevice::ReplayDevice(SampleStream& stream) : stream(stream) {}
+
+WaveResult ReplayDevice::Fail(WaveResult result, const char* description) {
+  lastError = description;
+  return result;
+}
+
+WaveResult ReplayDevice::Open(const WaveFormat& format, WaveInCallback cb, void* inst) {
+  if (open) return Fail(kWaveError, "replay device is already open");
+  if (format.formatTag != kWaveFormatPcm || format.samplesPerSec != kSampleRate ||
+      format.bitsPerSample != kBitsPerSample || format.channels != kChannels) {
+    return Fail(kWaveBadDevice, "replay supports only PCM at 11025 Hz, 8 bits, mono");
+  }
+  callback = cb;
+  instance = inst;
+  open = true;
+  started = false;
+  queueHead = 0;
+  queueSize = 0;
+  blocksDelivered = 0;
+  return kWaveOk;
+}
+
+WaveResult ReplayDevice::PrepareHeader(WaveHeader& header) {
+  if (!open) return Fail(kWaveError, "replay device is not open");
+  if (header.data == nullptr || header.bufferLength != kBlockSamples) {
+    return Fail(kWaveError, "replay buffers must hold exactly one block of 1102 bytes");
+  }
+  header.flags |= kHeaderPrepared;
+  return kWaveOk;
+}
+
+WaveResult ReplayDevice::AddBuffer(WaveHeader& header) {
+  if (!open) return Fail(kWaveError, "replay device is not open");
+  if (!(header.flags & kHeaderPrepared)) return Fail(kWaveUnprepared, "buffer is not prepared");
+  if (header.flags & kHeaderInQueue) return Fail(kWaveStillPlaying, "buffer is already queued");
+  if (queueSize == kRingBlocks) return Fail(kWaveError, "replay queue is full");
+  header.flags = (header.flags & ~kHeaderDone) | kHeaderInQueue;
+  header.bytesRecorded = 0;
+  queue[(queueHead + queueSize) & kRingMask] = &header;
+  ++queueSize;
+  return kWaveOk;
+}
+
+WaveResult ReplayDevice::Start() {
+  if (!open) return Fail(kWaveError, "replay device is not open");
+  started = true;
+  return kWaveOk;
+}
+
+WaveResult ReplayDevice::Stop() {
+  if (!open) return Fail(kWaveError, "replay device is not open");
+  started = false;
+  return kWaveOk;
+}
+
+void ReplayDevice::ReturnOldest(uint32_t bytesRecorded) {
+  WaveHeader* header = queue[queueHead];
+  queue[queueHead] = nullptr;
+  queueHead = (queueHead + 1) & kRingMask;
+  --queueSize;
+  header->bytesRecorded = bytesRecorded;
+  header->flags = (header->flags & ~kHeaderInQueue) | kHeaderDone;
+  if (callback) callback(this, kWimData, instance, reinterpret_cast<uintptr_t>(header), 0);
+}
+
+WaveResult ReplayDevice::Reset() {
+  if (!open) return Fail(kWaveError, "replay device is not open");
+  started = false;
+  while (queueSize > 0) ReturnOldest(0);
+  return kWaveOk;
+}
+
+WaveResult ReplayDevice::UnprepareHeader(WaveHeader& header) {
+  if (!open) return Fail(kWaveError, "replay device is not open");
+  if (header.flags & kHeaderInQueue) return Fail(kWaveStillPlaying, "buffer is still queued");
+  header.flags &= ~kHeaderPrepared;
+  return kWaveOk;
+}
+
+WaveResult ReplayDevice::Close() {
+  if (!open) return Fail(kWaveError, "replay device is not open");
+  if (queueSize > 0) return Fail(kWaveStillPlaying, "buffers are still queued");
+  open = false;
+  started = false;
+  callback = nullptr;
+  instance = nullptr;
+  return kWaveOk;
+}
+
+bool ReplayDevice::Finished() const { return streamEnded && nextBlock >= totalBlocks; }
+
+void ReplayDevice::FillNextBlock(uint8_t* out) {
+  std::size_t filled = 0;
+  while (!streamEnded && filled < kBlockSamples) {
+    const std::size_t got = stream.Read(out + filled, kBlockSamples - filled);
+    if (got == 0) {
+      streamEnded = true;
+      // B = ceil((n + 11025) / 1102). Every block reached so far started below n + 1102, so the
+      // block being filled is always one of the B.
+      totalBlocks = static_cast<uint32_t>(
+          (samplesRead + kTrailingSilenceSamples + kBlockSamples - 1) / kBlockSamples);
+    }
+    filled += got;
+    samplesRead += got;
+  }
+  std::memset(out + filled, kSilence, kBlockSamples - filled);
+  ++nextBlock;
+}
+
+void ReplayDevice::CompleteBlocks(uint32_t blockCount) {
+  while (started && queueSize > 0 && blocksDelivered < blockCount && !Finished()) {
+    FillNextBlock(queue[queueHead]->data);
+    ++blocksDelivered;
+    ReturnOldest(kBlockSamples);
+  }
+}
+
+}  // namespace brindlemoor

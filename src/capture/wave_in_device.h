@@ -14,9 +14,9 @@ namespace brindlemoor {
 // Result of a device operation: 0 is success, anything else a failure.
 using WaveResult = uint32_t;
 inline constexpr WaveResult kWaveOk = 0;
-inline constexpr WaveResult kWaveError = 1;       // unspecified failure
-inline constexpr WaveResult kWaveBadDevice = 2;   // no such device / cannot open
-inline constexpr WaveResult kWaveNoMemory = 7;    // allocation failed
+inline constexpr WaveResult kWaveError = 1;          // unspecified failure
+inline constexpr WaveResult kWaveBadDevice = 2;      // no such device / cannot open
+inline constexpr WaveResult kWaveNoMemory = 7;       // allocation failed
 inline constexpr WaveResult kWaveStillPlaying = 33;  // header still queued
 inline constexpr WaveResult kWaveUnprepared = 34;    // header not prepared
 

@@ -12,8 +12,8 @@ using LevelTable = std::array<int32_t, 9>;
 inline constexpr LevelTable kReferenceLevels = {866, 849, 1054, 718, 911, 969, 882, 1332, 7581};
 
 struct CalibrationState {
-  int32_t calibrating = 0;      // a sequence is in progress
-  int32_t calibrationStep = 0;  // bit expected next while calibrating
+  int32_t calibrating = 0;         // a sequence is in progress
+  int32_t calibrationStep = 0;     // bit expected next while calibrating
   LevelTable calibrationLevels{};  // entries 0..7 start at 0
   LevelTable gainTable = kReferenceLevels;
   LevelTable referenceTable = kReferenceLevels;

@@ -9,10 +9,10 @@
 namespace brindlemoor {
 
 enum class Rejection : uint8_t {
-  kNone,            // accepted
-  kPeakNotHarmonic, // the strongest bin is not one of the nine harmonic bins (or all bins are 0)
-  kNoFundamental,   // bins 11 + 12 do not exceed a tenth of the strongest bin
-  kSilent,          // the framed symbol was all silence; never analysed
+  kNone,             // accepted
+  kPeakNotHarmonic,  // the strongest bin is not one of the nine harmonic bins (or all bins are 0)
+  kNoFundamental,    // bins 11 + 12 do not exceed a tenth of the strongest bin
+  kSilent,           // the framed symbol was all silence; never analysed
 };
 
 struct ByteDecision {

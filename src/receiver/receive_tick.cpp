@@ -1,1 +1,185 @@
 #include "receiver/receive_tick.h"
+
+#include <cassert>
+#include <cstdlib>
+#include <cstring>
+
+#include "receiver/framing.h"
+
+namespace brindlemoor {
+namespace {
+
+// A place in the captured stream: block sequence number and sample position within it.
+struct Cursor {
+  uint32_t block;
+  uint32_t position;
+};
+
+// Reads the blocks of one tick in place in the record buffer. Block q lives in ring slot
+// q mod 128; a block is `samplesPerBlock` bytes, one unsigned 8-bit sample each.
+class BlockReader {
+ public:
+  BlockReader(const ReceiveContext& context, uint32_t snapshot)
+      : buffer(context.recordBuffer),
+        blockSamples(context.capture.samplesPerBlock),
+        windowLength(context.capture.sampleRate / kWindowDivisor),
+        snapshot(snapshot) {}
+
+  const uint8_t* Block(uint32_t block) const {
+    return buffer + static_cast<size_t>(block & kRingMask) * blockSamples;
+  }
+
+  // Scans windows from `at` for a rise: a window peak at least 2 above the previous window's and
+  // above `floor`. Every scan starts with a previous peak no window can beat, so its first window
+  // only sets the reference. Windows are cut at a block's end and a rise in a cut window is
+  // ignored. True with `at` just after the onset window; false when the blocks run out
+  // (at.block == snapshot).
+  bool ScanForOnset(Cursor& at, int32_t floor) const {
+    int32_t previousPeak = kPeakSentinel;
+    for (;;) {
+      if (at.position < blockSamples) {
+        const uint8_t* block = Block(at.block);
+        const uint32_t end =
+            at.position + windowLength < blockSamples ? at.position + windowLength : blockSamples;
+        int32_t peak = 0;
+        for (uint32_t q = at.position; q < end; ++q) {
+          const int32_t magnitude = std::abs(static_cast<int32_t>(block[q]) - kSilence);
+          if (magnitude > peak) peak = magnitude;
+        }
+        at.position += windowLength;
+        if (peak > previousPeak + 1 && peak > floor) {
+          if (at.position < blockSamples) return true;
+          // A rise in the cut window at the block's end is not trusted and does not become the
+          // reference either; the next block's first window is compared with the one before.
+        } else {
+          previousPeak = peak;
+          at.position += 1;
+          continue;
+        }
+      }
+      at.block += 1;
+      if (at.block == snapshot) return false;
+      at.position = 0;
+    }
+  }
+
+  // Appends samples to the symbol until it holds 512. False when the blocks run out first; the
+  // partial symbol then waits for the next tick, which resumes at position 0 of the next block.
+  bool Collect(Cursor& at, SymbolState& symbol) const {
+    while (symbol.symbolCount < kSymbolLength) {
+      if (at.position >= blockSamples) {
+        at.block += 1;
+        if (at.block == snapshot) return false;
+        at.position = 0;
+      }
+      const int16_t sample = static_cast<int16_t>(Block(at.block)[at.position] - kSilence);
+      symbol.symbolSamples[static_cast<size_t>(symbol.symbolCount)] = sample;
+      const int32_t magnitude = std::abs(static_cast<int32_t>(sample));
+      if (magnitude > symbol.symbolPeak) {
+        symbol.symbolPeak = magnitude;
+        symbol.symbolPeakIndex = symbol.symbolCount;
+      }
+      symbol.symbolCount += 1;
+      at.position += 1;
+    }
+    return true;
+  }
+
+ private:
+  const uint8_t* buffer;
+  uint32_t blockSamples;
+  uint32_t windowLength;
+  uint32_t snapshot;
+};
+
+// Fewer than a period follows the peak: keep the samples from the peak on (without the last one)
+// and collect again, so the analysed period lies entirely inside the symbol.
+void ShiftToPeak(SymbolState& symbol) {
+  const int32_t k = symbol.symbolPeakIndex;
+  assert(k >= kSymbolLength - kSymbolPeriod && k < kSymbolLength);
+  const int32_t kept = kSymbolLength - 1 - k;
+  std::memmove(symbol.symbolSamples.data(), symbol.symbolSamples.data() + k,
+               static_cast<size_t>(kept) * sizeof(int16_t));
+  symbol.symbolCount = kept;
+  symbol.symbolPeakIndex = 0;
+}
+
+// The period starting at the peak, repeated to 512 samples and scaled so the peak is +-127.
+void AnalysePeriod(const SymbolState& symbol, SpectrumAnalyzer& analyser, int32_t* spectrum) {
+  const int32_t k = symbol.symbolPeakIndex;
+  const int32_t peak = symbol.symbolPeak;
+  assert(peak > 0 && k + kSymbolPeriod < kSymbolLength);
+  for (int32_t i = 0; i < kSymbolLength; ++i) {
+    const int32_t sample = symbol.symbolSamples[static_cast<size_t>(k + i % kSymbolPeriod)];
+    analyser.SetInput(i, static_cast<int16_t>(sample * kNormalisedPeak / peak));
+  }
+  analyser.ComputeMagnitudes(spectrum);
+}
+
+void Report(ReceiveContext& context, const ByteDecision& decision) {
+  if (context.observer == nullptr) return;
+  const SymbolState& symbol = context.symbol;
+  context.observer->OnSymbol({symbol.onsetBlock, symbol.onsetPosition, symbol.symbolPeak,
+                              symbol.symbolPeakIndex, context.spectrum, decision});
+}
+
+void NoteOnset(SymbolState& symbol, const Cursor& at) {
+  symbol.onsetBlock = at.block;
+  symbol.onsetPosition = at.position;
+}
+
+}  // namespace
+
+bool RunReceiveTick(ReceiveContext& context) {
+  WaveCapture& capture = context.capture;
+  SymbolState& symbol = context.symbol;
+  const uint32_t snapshot = capture.LoadBlocksFilled();
+  if (snapshot <= capture.blocksConsumed) return false;
+
+  const BlockReader reader(context, snapshot);
+  Cursor at{capture.blocksConsumed, 0};
+  if (symbol.searchingOnset == 1 && reader.ScanForOnset(at, kOnsetFloor)) NoteOnset(symbol, at);
+  context.text.Clear();
+  symbol.searchingOnset = 1;
+
+  while (at.block != snapshot) {
+    if (!reader.Collect(at, symbol)) {
+      symbol.searchingOnset = 0;
+      break;
+    }
+    // A symbol of pure silence has no peak to scale by: skip it like a rejected one and look
+    // for the next onset from the lowest floor.
+    int32_t resyncFloor = 0;
+    if (symbol.symbolPeak == 0) {
+      Report(context, ByteDecision{false, 0, 0, -1, Rejection::kSilent});
+    } else {
+      if (symbol.symbolPeakIndex + kSymbolPeriod >= kSymbolLength) {
+        ShiftToPeak(symbol);
+        continue;
+      }
+      AnalysePeriod(symbol, context.analyser, context.spectrum);
+      const ByteDecision decision = DecideByte(context.spectrum, context.calibration);
+      Report(context, decision);
+      if (decision.accepted && RouteByte(decision.byte, context.spectrum, context.calibration,
+                                         context.text, context.files)) {
+        // The text is full: the rest of the snapshot is dropped and the next tick searches anew.
+        symbol.symbolCount = 0;
+        symbol.symbolPeak = 0;
+        break;
+      }
+      resyncFloor = symbol.symbolPeak / 2;
+    }
+    const bool found = reader.ScanForOnset(at, resyncFloor);
+    symbol.symbolCount = 0;
+    symbol.symbolPeak = 0;
+    if (!found) break;
+    NoteOnset(symbol, at);
+  }
+
+  capture.blocksConsumed = snapshot;
+  capture.RequeueBlocks();
+  FinishTickText(context.text, context.calibration, context.files, context.box);
+  return true;
+}
+
+}  // namespace brindlemoor

@@ -29,7 +29,6 @@ bool RouteByte(uint8_t b, const int32_t* spectrum, CalibrationState& calibration
 
 // Terminates the text, appends it to "receive.txt" when not empty, counts silent ticks and
 // shows the text in the box.
-void FinishTickText(TickText& text, CalibrationState& calibration, TextOutput& files,
-                    TextBox& box);
+void FinishTickText(TickText& text, CalibrationState& calibration, TextOutput& files, TextBox& box);
 
 }  // namespace brindlemoor

@@ -1,1 +1,134 @@
 #include "synth/wav_writer.h"
+
+#include <fcntl.h>
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "synth/symbol_synth.h"
+
+namespace brindlemoor {
+
+namespace {
+
+// Samples converted and written per call.
+constexpr std::size_t kChunkSamples = 4096;
+constexpr double kPcm16Scale = 32767.0;
+// Names tried for the temporary file before giving up (left over by crashed runs of this pid).
+constexpr int kTemporaryAttempts = 100;
+
+std::string SystemError(const char* what) {
+  return std::string(what) + ": " + std::strerror(errno);
+}
+
+// Writes all samples as unsigned 8-bit bytes exactly as QuantizeToU8 makes them: raw writes
+// bypass libsndfile's own scaling.
+bool WriteU8(SNDFILE* file, std::span<const double> samples) {
+  for (std::size_t start = 0; start < samples.size(); start += kChunkSamples) {
+    const std::span<const double> chunk =
+        samples.subspan(start, std::min(kChunkSamples, samples.size() - start));
+    const std::vector<uint8_t> bytes = QuantizeToU8(chunk);
+    const sf_count_t size = static_cast<sf_count_t>(bytes.size());
+    if (sf_write_raw(file, bytes.data(), size) != size) return false;
+  }
+  return true;
+}
+
+// Writes all samples as signed 16-bit values clamp(lrint(32767 x)); shorts reach a 16-bit file
+// unscaled.
+bool WritePcm16(SNDFILE* file, std::span<const double> samples) {
+  std::array<short, kChunkSamples> values;
+  for (std::size_t start = 0; start < samples.size(); start += kChunkSamples) {
+    const std::size_t count = std::min(kChunkSamples, samples.size() - start);
+    for (std::size_t i = 0; i < count; ++i) {
+      const long value = std::lrint(kPcm16Scale * samples[start + i]);
+      values[i] = static_cast<short>(std::clamp(value, -32768L, 32767L));
+    }
+    const sf_count_t size = static_cast<sf_count_t>(count);
+    if (sf_write_short(file, values.data(), size) != size) return false;
+  }
+  return true;
+}
+
+// Creates a new, empty file next to `path` (same directory, so rename() stays within one file
+// system and replaces the destination in one step) and returns its descriptor, or -1 with errno
+// set. The name is hidden and unique to this process; the file gets the permissions a new file
+// of the user normally gets, since open() applies the umask.
+int CreateTemporary(const std::string& path, std::string& temporary) {
+  const std::size_t slash = path.rfind('/');
+  const std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
+    temporary =
+        directory + "." + name + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+    const int descriptor = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor >= 0 || errno != EEXIST) return descriptor;
+  }
+  return -1;
+}
+
+}  // namespace
+
+bool WriteWav(const std::string& path, std::span<const double> samples, int32_t sampleRate,
+              int32_t bits, IoError& error) {
+  if (bits != 8 && bits != 16) {
+    error.description = "unsupported sample size of " + std::to_string(bits) + " bits";
+    return false;
+  }
+  if (sampleRate <= 0) {
+    error.description = "invalid sample rate " + std::to_string(sampleRate);
+    return false;
+  }
+
+  std::string temporary;
+  const int descriptor = CreateTemporary(path, temporary);
+  if (descriptor < 0) {
+    error.description = SystemError("cannot create a temporary file");
+    return false;
+  }
+
+  SF_INFO info{};
+  info.samplerate = sampleRate;
+  info.channels = 1;
+  info.format = SF_FORMAT_WAV | (bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
+  // libsndfile leaves the descriptor open; it is closed here on every path.
+  SNDFILE* file = sf_open_fd(descriptor, SFM_WRITE, &info, SF_FALSE);
+  if (file == nullptr) {
+    error.description = std::string("cannot write the file: ") + sf_strerror(nullptr);
+    close(descriptor);
+    std::remove(temporary.c_str());
+    return false;
+  }
+
+  bool ok = bits == 8 ? WriteU8(file, samples) : WritePcm16(file, samples);
+  if (!ok) error.description = std::string("cannot write the file: ") + sf_strerror(file);
+  // Closing writes the final header sizes, so it can fail too, and so can closing the file.
+  const int finished = sf_close(file);
+  if (ok && finished != 0) {
+    ok = false;
+    error.description = std::string("cannot finish the file: ") + sf_error_number(finished);
+  }
+  if (close(descriptor) != 0 && ok) {
+    ok = false;
+    error.description = SystemError("cannot finish the file");
+  }
+  if (!ok) {
+    std::remove(temporary.c_str());
+    return false;
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    error.description = SystemError("cannot move the file into place");
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace brindlemoor

@@ -15,7 +15,7 @@ namespace brindlemoor::testing {
 class FakeWaveInDevice : public WaveInDevice {
  public:
   struct Call {
-    std::string name;       // "Open", "Prepare", "Add", "Start", "Stop", "Reset", "Unprepare", "Close"
+    std::string name;  // "Open", "Prepare", "Add", "Start", "Stop", "Reset", "Unprepare", "Close"
     const WaveHeader* header;  // for header operations, else null
   };
 

@@ -13,8 +13,14 @@ namespace brindlemoor::testing {
 
 class FakeWindow : public WindowServices {
  public:
-  void SetTimer(uint32_t id, uint32_t periodMs) override { timers[id] = periodMs; ++setTimerCalls; }
-  void KillTimer(uint32_t id) override { timers.erase(id); ++killTimerCalls; }
+  void SetTimer(uint32_t id, uint32_t periodMs) override {
+    timers[id] = periodMs;
+    ++setTimerCalls;
+  }
+  void KillTimer(uint32_t id) override {
+    timers.erase(id);
+    ++killTimerCalls;
+  }
   void ShowMessageBox(std::string_view text) override { messageBoxes.emplace_back(text); }
   void ReplaceText(const char* bytes, std::size_t size) override {
     shownTexts.emplace_back(bytes, size);

@@ -1,0 +1,31 @@
+#include "app/headless_services.h"
+
+#include "app/resources.h"
+
+namespace brindlemoor {
+
+HeadlessServices::HeadlessServices(std::FILE* text, std::FILE* messages, std::string programName)
+    : text(text), messages(messages), programName(std::move(programName)) {}
+
+void HeadlessServices::SetTimer(uint32_t id, uint32_t periodMs) {
+  if (id != kReceiveTimerId) return;
+  timerRunning = true;
+  timerPeriodMs = periodMs;
+}
+
+void HeadlessServices::KillTimer(uint32_t id) {
+  if (id == kReceiveTimerId) timerRunning = false;
+}
+
+void HeadlessServices::ShowMessageBox(std::string_view message) {
+  std::fprintf(messages, "%s: %.*s\n", programName.c_str(), static_cast<int>(message.size()),
+               message.data());
+  std::fflush(messages);
+}
+
+void HeadlessServices::ReplaceText(const char* bytes, std::size_t size) {
+  if (size == 0) return;
+  if (std::fwrite(bytes, 1, size, text) != size || std::fflush(text) != 0) textOk = false;
+}
+
+}  // namespace brindlemoor

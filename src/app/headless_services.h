@@ -1,0 +1,36 @@
+// WindowServices for the command-line receiver: each non-empty tick's text goes to a stream as
+// raw bytes, flushed at once; message boxes become lines on the error stream. The timer is only
+// remembered: whoever drives the dialog (the replay clock, a live loop) asks whether it runs.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "app/window_services.h"
+
+namespace brindlemoor {
+
+class HeadlessServices : public WindowServices {
+ public:
+  HeadlessServices(std::FILE* text, std::FILE* messages, std::string programName);
+
+  void SetTimer(uint32_t id, uint32_t periodMs) override;
+  void KillTimer(uint32_t id) override;
+  void ShowMessageBox(std::string_view message) override;
+  void ReplaceText(const char* bytes, std::size_t size) override;
+
+  bool TimerRunning() const { return timerRunning; }
+  uint32_t TimerPeriodMs() const { return timerPeriodMs; }
+  // False once writing the text failed (e.g. a closed pipe).
+  bool TextWritten() const { return textOk; }
+
+ private:
+  std::FILE* text;
+  std::FILE* messages;
+  std::string programName;
+  bool timerRunning = false;
+  uint32_t timerPeriodMs = 0;
+  bool textOk = true;
+};
+
+}  // namespace brindlemoor
