@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config clang clang-format libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libsamplerate0-dev
-  qt6-base-dev qt6-qpa-plugins fonts-noto-cjk
+  qt6-base-dev qt6-qpa-plugins fonts-noto-cjk fonts-symbola
   xvfb xauth imagemagick
 )
 
