@@ -1,10 +1,11 @@
 // brindlemoor: the receiver window. Without arguments it listens on the default sound input;
 // with --input FILE it replays a recording in real time through the same window. What it
 // decodes is shown in the window and appended to "receive.txt" (calibrations to "flag.dat") in
-// the current directory.
+// the current directory. SIGINT and SIGTERM close the window as its close button does.
 //
 // Exit status: 0 when the window was closed, 2 for a usage error, an unusable recording or no
-// display.
+// display. An input that cannot be opened is not an error: the window shows and receives
+// nothing, and one line on stderr says why.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include "app/receiver_app.h"
 #include "app/receiver_window.h"
 #include "app/replay_pump.h"
+#include "app/termination_signals.h"
 #include "capture/no_input_device.h"
 #include "capture/recording_file.h"
 #include "capture/replay_device.h"
@@ -96,6 +98,8 @@ bool OpenFailed(brindlemoor::ReceiverWindow& window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before Qt starts threads, so that the signals reach only the window's loop.
+  brindlemoor::TerminationSignals::Block();
   Options options;
   if (!ParseArguments(argc, argv, options)) return kExitUsage;
   if (options.help) {
@@ -129,11 +133,17 @@ int main(int argc, char** argv) {
   }
 
   brindlemoor::DirectoryTextOutput files(".");
+  std::unique_ptr<brindlemoor::TerminationSignals> terminationSignals;
+  const auto watchSignals = [&terminationSignals](brindlemoor::ReceiverWindow& window) {
+    terminationSignals =
+        std::make_unique<brindlemoor::TerminationSignals>([&window] { window.Terminate(); });
+  };
   if (recording) {
     brindlemoor::ReplayDevice device(*recording);
     brindlemoor::ReplayPump pump(device);
     const std::string name = *options.input;
     app.Run(device, files, [&](brindlemoor::ReceiverWindow& window) {
+      watchSignals(window);
       if (OpenFailed(window)) {
         std::fprintf(stderr, "%s: cannot replay %s: %s\n", kProgram, name.c_str(),
                      device.ErrorText().c_str());
@@ -146,6 +156,7 @@ int main(int argc, char** argv) {
   } else {
     brindlemoor::NoInputDevice device;
     app.Run(device, files, [&](brindlemoor::ReceiverWindow& window) {
+      watchSignals(window);
       if (OpenFailed(window)) {
         std::fprintf(stderr, "%s: cannot open the default input: %s; nothing will be received\n",
                      kProgram, device.ErrorText().c_str());
@@ -154,5 +165,6 @@ int main(int argc, char** argv) {
       }
     });
   }
+  terminationSignals.reset();
   return 0;
 }

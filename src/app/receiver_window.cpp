@@ -1,5 +1,6 @@
 #include "app/receiver_window.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -42,6 +43,17 @@ void ReceiverWindow::InitDialog() { core.OnInitDialog(); }
 void ReceiverWindow::done(int result) {
   QDialog::done(result);
   core.OnDestroy();
+}
+
+void ReceiverWindow::Terminate() {
+  // Each closed popup or modal dialog leaves its own nested event loop; the window's loop ends
+  // once control is back in it.
+  if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+  if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      modal && modal != this) {
+    modal->reject();
+  }
+  reject();
 }
 
 void ReceiverWindow::contextMenuEvent(QContextMenuEvent* event) {

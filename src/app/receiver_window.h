@@ -35,6 +35,10 @@ class ReceiverWindow : public QDialog {
   QLineEdit& TextLine() { return *textLine; }
   QMenu& WindowMenu() { return menu; }
 
+  // Ends the window from outside (a termination signal): closes an open menu or About box, then
+  // the window itself as its close button does.
+  void Terminate();
+
   // Ends the dialog (Enter = accept, Esc and close = reject), then stops timer and capture and
   // frees the buffers.
   void done(int result) override;

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QTest>
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -17,6 +18,7 @@
 #include "app/cp932_display.h"
 #include "app/receiver_window.h"
 #include "app/resources.h"
+#include "app/termination_signals.h"
 #include "capture/capture_format.h"
 #include "synth/symbol_synth.h"
 #include "testing/fake_wave_in_device.h"
@@ -256,6 +258,29 @@ TEST_F(ReceiverWindowTest, TicksGoOnWhileTheAboutBoxIsOpen) {
   w.Core().OnSysCommand(kAboutCommandId);
   EXPECT_EQ(ticks, 2);
   EXPECT_TRUE(w.Services().TimerActive(kReceiveTimerId));
+}
+
+TEST_F(ReceiverWindowTest, TerminationClosesTheAboutBoxThenTheWindow) {
+  ReceiverWindow& w = Make();
+  w.InitDialog();
+  presenter.during = [&](QDialog& about) {
+    QTimer::singleShot(0, &w, [&] { w.Terminate(); });
+    return about.exec();
+  };
+  QTimer::singleShot(0, &w, [&] { w.Core().OnSysCommand(kAboutCommandId); });
+  EXPECT_EQ(w.exec(), QDialog::Rejected);
+  EXPECT_EQ(presenter.AboutCount(), 1);
+  EXPECT_EQ(w.Services().ActiveTimerCount(), 0);
+  EXPECT_EQ(allocationLog.releases, 2);
+}
+
+TEST(TerminationSignalsTest, ASignalReachesTheEventLoopInsteadOfKilling) {
+  TerminationSignals::Block();
+  int calls = 0;
+  TerminationSignals signals([&] { ++calls; });
+  ASSERT_EQ(raise(SIGTERM), 0);  // to this thread, where it is blocked and read from the fd
+  ASSERT_TRUE(WaitFor([&] { return calls > 0; }));
+  EXPECT_EQ(calls, 1);
 }
 
 }  // namespace
