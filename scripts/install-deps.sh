@@ -9,6 +9,7 @@ packages=(
   libsndfile1-dev libsamplerate0-dev
   qt6-base-dev qt6-qpa-plugins fonts-noto-cjk fonts-symbola
   xvfb xauth imagemagick
+  portaudio19-dev pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
 )
 
 missing=()

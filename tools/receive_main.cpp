@@ -1,9 +1,9 @@
-// brindlemoor-receive: the receiver without a window. Replays a recording through the receiver
-// on a virtual clock, writing "receive.txt" and "flag.dat" as the window would and each tick's
-// text to standard output.
+// brindlemoor-receive: the receiver without a window. Listens on a sound input until
+// interrupted, or replays a recording through the receiver on a virtual clock, writing
+// "receive.txt" and "flag.dat" as the window would and each tick's text to standard output.
 //
-// Exit status: 0 done; 2 bad usage or an input that cannot be used (nothing is written);
-// 3 the recording was decoded but an output file could not be written.
+// Exit status: 0 done (or interrupted while listening); 2 bad usage, an input that cannot be used
+// or no sound input (nothing is written); 3 an output file (or the dump) could not be written.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,9 +17,13 @@
 #include "app/headless_services.h"
 #include "app/receiver_dialog.h"
 #include "app/replay_run.h"
+#include "app/resources.h"
 #include "capture/capture_format.h"
+#include "capture/capture_tap.h"
 #include "capture/recording_file.h"
 #include "capture/replay_device.h"
+#include "live_receive.h"
+#include "receive_diagnostics.h"
 #include "receiver/directory_text_output.h"
 
 namespace {
@@ -30,21 +34,31 @@ constexpr int kExitOutputFailed = 3;
 
 void PrintUsage(std::FILE* to) {
   std::fprintf(to,
-               "Usage: %s --input FILE [--output-dir DIR]\n"
+               "Usage: %s [--device NAME-OR-INDEX] [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
+               "       %s --input FILE [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
+               "       %s --list-devices\n"
                "\n"
-               "Decodes data sent as sound. Replays the recording FILE (WAV, FLAC, ... at any\n"
-               "rate; converted to 11025 Hz, 8-bit mono) through the receiver in virtual time,\n"
-               "appends the received text to \"receive.txt\" and calibrations to \"flag.dat\"\n"
-               "in DIR (default: the current directory), and writes each half-second's text\n"
-               "to standard output as it is decoded.\n"
+               "Decodes data sent as sound. Without --input it listens on the default sound\n"
+               "input (or --device) until interrupted (Ctrl-C, SIGTERM); a line containing\n"
+               "\"capturing\" on stderr says when it listens. With --input it replays the\n"
+               "recording FILE (WAV, FLAC, ... at any rate; converted to 11025 Hz, 8-bit mono)\n"
+               "through the receiver in virtual time. Either way it appends the received text to\n"
+               "\"receive.txt\" and calibrations to \"flag.dat\" in DIR (default: the current\n"
+               "directory), and writes each half-second's text to standard output.\n"
                "\n"
                "  --input FILE       the recording to decode\n"
+               "  --device SEL       the sound input: an index or part of a name from\n"
+               "                     --list-devices (default: the system's default input)\n"
+               "  --list-devices     list the sound devices and exit\n"
                "  --output-dir DIR   where \"receive.txt\" and \"flag.dat\" are appended\n"
+               "  --dump FILE.wav    also write every captured sample to FILE.wav\n"
+               "  --trace            one line per framed symbol on stderr: onset, peak,\n"
+               "                     harmonic levels and thresholds, byte or reason rejected\n"
                "  --help             show this help\n"
                "\n"
-               "Exit status: 0 done; 2 bad usage or unusable input; 3 an output file could not\n"
-               "be written.\n",
-               kProgram);
+               "Exit status: 0 done or interrupted; 2 bad usage, unusable input or no sound\n"
+               "input; 3 an output file or the dump could not be written.\n",
+               kProgram, kProgram, kProgram);
 }
 
 int UsageError(const std::string& message) {
@@ -55,6 +69,11 @@ int UsageError(const std::string& message) {
 struct Options {
   std::string input;
   std::string outputDir = ".";
+  std::string device;
+  bool deviceGiven = false;
+  std::string dumpPath;
+  bool trace = false;
+  bool listDevices = false;
   bool help = false;
 };
 
@@ -73,10 +92,21 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
       if (!value(options.input)) return "--input needs a file";
     } else if (arg == "--output-dir") {
       if (!value(options.outputDir)) return "--output-dir needs a directory";
+    } else if (arg == "--device") {
+      if (!value(options.device)) return "--device needs a name or an index";
+      options.deviceGiven = true;
+    } else if (arg == "--dump") {
+      if (!value(options.dumpPath)) return "--dump needs a file";
+    } else if (arg == "--trace") {
+      options.trace = true;
+    } else if (arg == "--list-devices") {
+      options.listDevices = true;
     } else {
       return "unknown option '" + std::string(arg) + "'";
     }
   }
+  if (!options.input.empty() && options.deviceGiven)
+    return "--device is for listening, not --input";
   return {};
 }
 
@@ -114,6 +144,18 @@ struct Progress {
   }
 };
 
+// What happens after every replayed tick: progress on a terminal, and the dump written out.
+struct AfterTick {
+  Progress* progress;
+  brindlemoor::CaptureDumpWriter* dump;
+
+  static void Run(void* context, const brindlemoor::ReplayStats& stats) {
+    auto* self = static_cast<AfterTick*>(context);
+    Progress::Show(self->progress, stats);
+    if (self->dump) self->dump->Flush();
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -126,7 +168,10 @@ int main(int argc, char** argv) {
     PrintUsage(stdout);
     return 0;
   }
-  if (options.input.empty()) return UsageError("no recording given (--input FILE)");
+  if (options.listDevices) return ListSoundDevices(kProgram);
+  const bool live = options.input.empty();
+  // Before anything can start a thread: SIGINT and SIGTERM then reach the live loop only.
+  if (live) PrepareLiveSignals();
 
   struct stat dirInfo {};
   if (::stat(options.outputDir.c_str(), &dirInfo) != 0) {
@@ -138,6 +183,16 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
+  OutputFailures failures;
+  DirectoryTextOutput output(options.outputDir);
+  output.SetFailureReporter(&OutputFailures::Report, &failures);
+
+  if (live) {
+    const int status =
+        RunLiveReceiver({options.device, options.dumpPath, options.trace}, output, kProgram);
+    return status == kLiveExitDone && failures.any ? kExitOutputFailed : status;
+  }
+
   IoError error;
   std::unique_ptr<RecordingFile> recording = RecordingFile::Open(options.input, error);
   if (!recording) {
@@ -146,12 +201,23 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
-  OutputFailures failures;
-  DirectoryTextOutput output(options.outputDir);
-  output.SetFailureReporter(&OutputFailures::Report, &failures);
   ReplayDevice device(*recording);
+  CaptureTap tap(device);
+  std::unique_ptr<CaptureDumpWriter> dump;
+  if (!options.dumpPath.empty()) {
+    std::unique_ptr<CaptureDumpFile> file =
+        CaptureDumpFile::Create(options.dumpPath, kSampleRate, error);
+    if (!file) {
+      std::fprintf(stderr, "%s: %s: %s\n", kProgram, options.dumpPath.c_str(),
+                   error.description.c_str());
+      return kExitUsage;
+    }
+    dump = std::make_unique<CaptureDumpWriter>(tap, std::move(file), options.dumpPath, kProgram);
+  }
   HeadlessServices services(stdout, stderr, kProgram);
-  ReceiverDialog dialog(services, device, output);
+  ReceiverDialog dialog(services, dump ? static_cast<WaveInDevice&>(tap) : device, output);
+  SymbolTracePrinter tracer(stderr, dialog.Calibration());
+  if (options.trace) dialog.SetSymbolObserver(&tracer);
   dialog.OnInitDialog();
   if (!services.TimerRunning()) {
     std::fprintf(stderr, "%s: %s: cannot start the replay: %s\n", kProgram, options.input.c_str(),
@@ -167,8 +233,10 @@ int main(int argc, char** argv) {
   if (::isatty(STDERR_FILENO) && seconds > 60.0) {
     progress.expectedBlocks = static_cast<uint32_t>(seconds * kSampleRate / kBlockSamples);
   }
-  RunReplay(dialog, device, progress.expectedBlocks ? &Progress::Show : nullptr, &progress);
+  AfterTick afterTick{&progress, dump.get()};
+  RunReplay(dialog, device, &AfterTick::Run, &afterTick);
   if (progress.expectedBlocks) std::fprintf(stderr, "\n");
   dialog.OnDestroy();
-  return failures.any ? kExitOutputFailed : 0;
+  const bool dumped = !dump || dump->Finish();
+  return failures.any || !dumped ? kExitOutputFailed : 0;
 }

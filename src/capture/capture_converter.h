@@ -1,0 +1,48 @@
+// Turns what a sound card delivers at its own rate (32-bit float, interleaved, any number of
+// channels) into capture-format samples: mixed to mono (the mean of the channels), resampled to
+// the capture rate with libsamplerate, and quantised to unsigned 8-bit with 128 as silence.
+// Create allocates everything; Convert allocates nothing, takes no lock and may run on an audio
+// thread. One thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "capture/io_error.h"
+
+namespace brindlemoor {
+
+class CaptureConverter {
+ public:
+  // Null with `error` set when libsamplerate refuses the ratio or the channel count.
+  static std::unique_ptr<CaptureConverter> Create(int channels, double inputRate, double outputRate,
+                                                  uint32_t maxInputFrames, IoError& error);
+  ~CaptureConverter();
+  CaptureConverter(const CaptureConverter&) = delete;
+  CaptureConverter& operator=(const CaptureConverter&) = delete;
+
+  // Converts `frames` interleaved frames (at most MaxInputFrames) and writes the samples that
+  // are ready to `out`, which must hold MaxOutputSamples; returns their number. The resampler
+  // keeps a short history, so output lags input by a few samples.
+  uint32_t Convert(const float* interleaved, uint32_t frames, uint8_t* out);
+  // Forgets the history, as if freshly created.
+  void Reset();
+
+  uint32_t MaxInputFrames() const { return maxInputFrames; }
+  uint32_t MaxOutputSamples() const { return maxOutputSamples; }
+
+ private:
+  CaptureConverter() = default;
+
+  struct State;
+  std::unique_ptr<State> state;
+  int channels = 1;
+  double ratio = 1.0;
+  uint32_t maxInputFrames = 0;
+  uint32_t maxOutputSamples = 0;
+};
+
+// 128 + round(127 x), clamped to 0..255: a sample in -1..1 as an unsigned 8-bit capture sample.
+uint8_t QuantizeSample(float x);
+
+}  // namespace brindlemoor

@@ -1,0 +1,63 @@
+#include "receiver/symbol_trace_format.h"
+
+#include <cstdio>
+
+namespace brindlemoor {
+namespace {
+
+constexpr int32_t kBits = 8;
+constexpr int32_t kFundamentalBin = 11;  // bins 11 + 12 carry the 245 Hz fundamental
+
+// Appends printf-style text at `used`, never past the line's end.
+template <typename... Args>
+void Append(char* out, std::size_t& used, const char* format, Args... args) {
+  if (used >= kSymbolTraceLineBytes) return;
+  const int n = std::snprintf(out + used, kSymbolTraceLineBytes - used, format, args...);
+  if (n > 0) used += static_cast<std::size_t>(n);
+  if (used >= kSymbolTraceLineBytes) used = kSymbolTraceLineBytes - 1;
+}
+
+}  // namespace
+
+std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* out) {
+  std::size_t used = 0;
+  out[0] = '\0';
+  Append(out, used, "symbol block %u pos %u peak %d@%d", trace.onsetBlock, trace.onsetPosition,
+         trace.symbolPeak, trace.symbolPeakIndex);
+  const ByteDecision& decision = trace.decision;
+  if (decision.reason == Rejection::kSilent) {
+    Append(out, used, ": silent, skipped\n");
+    return used;
+  }
+  Append(out, used, " spectrum %d@%d levels", decision.spectrumPeak, decision.peakBin);
+  for (int32_t bit = 0; bit < kBits; ++bit) {
+    Append(out, used, " %d", HarmonicLevel(trace.spectrum, bit));
+  }
+  Append(out, used, " thresholds");
+  for (int32_t bit = 0; bit < kBits; ++bit) {
+    Append(out, used, " %g", BitThreshold(decision.spectrumPeak, bit));
+  }
+  if (calibrated) Append(out, used, " (calibrated)");
+  switch (decision.reason) {
+    case Rejection::kNone:
+      if (decision.byte >= 0x20 && decision.byte < 0x7F) {
+        Append(out, used, ": byte %u '%c'\n", decision.byte, decision.byte);
+      } else {
+        Append(out, used, ": byte %u\n", decision.byte);
+      }
+      break;
+    case Rejection::kPeakNotHarmonic:
+      Append(out, used, ": rejected, strongest bin %d is not a harmonic\n", decision.peakBin);
+      break;
+    case Rejection::kNoFundamental:
+      Append(out, used, ": rejected, no fundamental (bins 11+12 = %d, needs > %d)\n",
+             trace.spectrum[kFundamentalBin] + trace.spectrum[kFundamentalBin + 1],
+             decision.spectrumPeak / 10);
+      break;
+    case Rejection::kSilent:
+      break;
+  }
+  return used;
+}
+
+}  // namespace brindlemoor

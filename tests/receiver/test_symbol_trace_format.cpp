@@ -1,0 +1,54 @@
+// The --trace line of one symbol.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+
+#include "receiver/symbol_trace_format.h"
+
+namespace brindlemoor {
+namespace {
+
+std::string Format(const SymbolTrace& trace, bool calibrated) {
+  char line[kSymbolTraceLineBytes];
+  const std::size_t size = FormatSymbolTrace(trace, calibrated, line);
+  return std::string(line, size);
+}
+
+TEST(SymbolTraceFormat, ShowsOnsetLevelsThresholdsAndTheOutcome) {
+  std::array<int32_t, 256> spectrum{};
+  spectrum[11] = 1000;  // the fundamental is the strongest bin: P = 1000
+  spectrum[23] = 900;   // bit 0
+  spectrum[91] = 800;   // bit 6
+  SymbolTrace trace{7, 505, 100, 3, spectrum.data(), {true, 65, 1000, 11, Rejection::kNone}};
+  const std::string prefix =
+      "symbol block 7 pos 505 peak 100@3 spectrum 1000@11 levels 900 0 0 0 0 0 800 0 "
+      "thresholds 500 333 333 200 250 333 400 500";
+  EXPECT_EQ(Format(trace, false), prefix + ": byte 65 'A'\n");
+  EXPECT_EQ(Format(trace, true), prefix + " (calibrated): byte 65 'A'\n");
+
+  trace.decision = {true, 10, 1000, 11, Rejection::kNone};
+  EXPECT_EQ(Format(trace, false), prefix + ": byte 10\n");
+
+  trace.decision = {false, 0, 1000, 11, Rejection::kNoFundamental};
+  spectrum[11] = 60;
+  spectrum[12] = 39;
+  EXPECT_EQ(Format(trace, false),
+            "symbol block 7 pos 505 peak 100@3 spectrum 1000@11 levels 900 0 0 0 0 0 800 0 "
+            "thresholds 500 333 333 200 250 333 400 500: rejected, no fundamental "
+            "(bins 11+12 = 99, needs > 100)\n");
+
+  trace.decision = {false, 0, 101, 45, Rejection::kPeakNotHarmonic};
+  EXPECT_NE(Format(trace, false)
+                .find("thresholds 50 33 33 20 25 33 40.4 50: rejected, strongest "
+                      "bin 45 is not a harmonic\n"),
+            std::string::npos);
+
+  trace.symbolPeak = 0;
+  trace.symbolPeakIndex = 0;
+  trace.decision = {false, 0, 0, -1, Rejection::kSilent};
+  EXPECT_EQ(Format(trace, false), "symbol block 7 pos 505 peak 0@0: silent, skipped\n");
+}
+
+}  // namespace
+}  // namespace brindlemoor

@@ -1,0 +1,45 @@
+// The live receiver's event loop: restartable timers on the main thread, run until SIGINT or
+// SIGTERM. The two signals are blocked in every thread and taken synchronously with
+// sigtimedwait, so the loop sleeps until the next timer is due or a signal arrives: no signal
+// handler, no busy waiting, and no other thread is ever interrupted by them.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+
+namespace brindlemoor {
+
+class SignalTimerLoop {
+ public:
+  using Clock = std::chrono::steady_clock;
+  using TimerHandler = void (*)(void* context, uint32_t id);
+
+  // Blocks SIGINT and SIGTERM in the calling thread and so in every thread it creates later:
+  // call it first thing in main, before any library starts a thread.
+  static void BlockTerminationSignals();
+
+  // Timer `id` fires every `periodMs` from now until killed; setting it again restarts the period.
+  void SetTimer(uint32_t id, uint32_t periodMs);
+  void KillTimer(uint32_t id);
+  bool TimerRunning(uint32_t id) const;
+
+  // Sleeps until a timer is due and calls `handler` for it, over and over, until SIGINT or
+  // SIGTERM arrives; returns that signal's number. A handler that runs late pushes the timer's
+  // next period out from the moment it fired, so ticks never pile up.
+  int Run(TimerHandler handler, void* context);
+
+ private:
+  static constexpr std::size_t kMaxTimers = 4;
+  struct Timer {
+    bool active = false;
+    uint32_t id = 0;
+    Clock::duration period{};
+    Clock::time_point due{};
+  };
+  Timer* Find(uint32_t id);
+
+  std::array<Timer, kMaxTimers> timers{};
+};
+
+}  // namespace brindlemoor
