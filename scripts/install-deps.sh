@@ -8,7 +8,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libsamplerate0-dev
   qt6-base-dev qt6-qpa-plugins fonts-noto-cjk fonts-symbola
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick openbox
   portaudio19-dev pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
 )
 

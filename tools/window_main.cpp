@@ -19,7 +19,9 @@
 #include "app/receiver_window.h"
 #include "app/replay_pump.h"
 #include "app/termination_signals.h"
-#include "capture/no_input_device.h"
+#include "capture/capture_format.h"
+#include "capture/portaudio_device.h"
+#include "capture/portaudio_session.h"
 #include "capture/recording_file.h"
 #include "capture/replay_device.h"
 #include "receiver/directory_text_output.h"
@@ -31,12 +33,13 @@ constexpr const char* kProgram = "brindlemoor";
 
 void PrintUsage(std::FILE* out) {
   std::fprintf(out,
-               "Usage: %s [--input FILE] [Qt options]\n"
+               "Usage: %s [--device SEL | --input FILE] [Qt options]\n"
                "Shows a window with the text received as sound and appends it to receive.txt\n"
                "(calibrations to flag.dat) in the current directory.\n"
                "\n"
-               "  --input FILE  replay a recording in real time instead of listening on the\n"
-               "                default sound input\n"
+               "  --device SEL  listen on this input (an index or part of a name) instead of\n"
+               "                the default input\n"
+               "  --input FILE  replay a recording in real time instead of listening\n"
                "  --help        show this help\n"
                "\n"
                "Qt's own options, such as -platform offscreen, are passed on. Exit status: 0 when\n"
@@ -47,6 +50,7 @@ void PrintUsage(std::FILE* out) {
 struct Options {
   bool help = false;
   std::optional<std::string> input;
+  std::string device;              // empty: the default input
   std::vector<char*> qtArguments;  // argv[0] and everything that is not ours
 };
 
@@ -63,6 +67,14 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         return false;
       }
       options.input = argv[++i];
+    } else if (argument == "--device") {
+      if (i + 1 == argc) {
+        std::fprintf(stderr, "%s: --device needs an index or a name\n", kProgram);
+        return false;
+      }
+      options.device = argv[++i];
+    } else if (argument.starts_with("--device=")) {
+      options.device = std::string(argument.substr(std::strlen("--device=")));
     } else if (argument.starts_with("--input=")) {
       options.input = std::string(argument.substr(std::strlen("--input=")));
     } else if (argument.starts_with("--")) {
@@ -73,6 +85,10 @@ bool ParseArguments(int argc, char** argv, Options& options) {
     }
   }
   options.qtArguments.push_back(nullptr);
+  if (options.input && !options.device.empty()) {
+    std::fprintf(stderr, "%s: --device and --input exclude each other\n", kProgram);
+    return false;
+  }
   return true;
 }
 
@@ -95,10 +111,14 @@ bool OpenFailed(brindlemoor::ReceiverWindow& window) {
   return core.Spectrum() != nullptr && core.RecordBuffer() != nullptr && !core.Capture().recording;
 }
 
+std::string InputLabel(const std::string& selector) {
+  return selector.empty() ? "the default input" : "input device '" + selector + "'";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Before Qt starts threads, so that the signals reach only the window's loop.
+  // Before Qt or PortAudio start threads, so that the signals reach only the window's loop.
   brindlemoor::TerminationSignals::Block();
   Options options;
   if (!ParseArguments(argc, argv, options)) return kExitUsage;
@@ -154,14 +174,18 @@ int main(int argc, char** argv) {
       pump.Start([&name] { std::fprintf(stderr, "%s: end of %s\n", kProgram, name.c_str()); });
     });
   } else {
-    brindlemoor::NoInputDevice device;
+    brindlemoor::PortAudioSession session(brindlemoor::PortAudioSession::Probe::kQuiet);
+    brindlemoor::PortAudioDevice device(session,
+                                        {.device = options.device, .forceConversion = false});
     app.Run(device, files, [&](brindlemoor::ReceiverWindow& window) {
       watchSignals(window);
       if (OpenFailed(window)) {
-        std::fprintf(stderr, "%s: cannot open the default input: %s; nothing will be received\n",
-                     kProgram, device.ErrorText().c_str());
+        const std::string reason = session.Ok() ? device.ErrorText() : session.ErrorText();
+        std::fprintf(stderr, "%s: cannot capture from %s: %s; nothing will be received\n", kProgram,
+                     InputLabel(options.device).c_str(), reason.c_str());
       } else if (window.Core().Capture().recording) {
-        std::fprintf(stderr, "%s: capturing from the default input\n", kProgram);
+        std::fprintf(stderr, "%s: capturing from \"%s\" at %u Hz\n", kProgram,
+                     device.DeviceName().c_str(), brindlemoor::kSampleRate);
       }
     });
   }
