@@ -16,7 +16,7 @@ readonly kMaxLen=131072  # the largest seeds hold a whole tick of symbols
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DBRINDLEMOOR_BUILD_FUZZ=ON -DBRINDLEMOOR_SANITIZE=address,undefined \
-  -DBRINDLEMOOR_BUILD_TESTS=OFF >/dev/null
+  -DBRINDLEMOOR_BUILD_TESTS=OFF -DBRINDLEMOOR_BUILD_WINDOW=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target "${kTargets[@]}"
 
 artifacts=$build/fuzz-artifacts

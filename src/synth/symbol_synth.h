@@ -8,13 +8,16 @@
 #include <span>
 #include <vector>
 
+#include "synth/harmonic_levels.h"
+
 namespace brindlemoor {
 
 // Lengths in samples at 11025 Hz; at a higher rate each is scaled by rate / 11025 and rounded.
 // A symbol is a tone of `toneSamples` followed by `gapSamples` of silence. The tone's level rises
-// in a straight line from 0 over `riseSamples`, reaching full level on the waveform's largest
-// sample, then falls gently (by a quarter over the rest of the tone), so the earliest largest
-// sample of the symbol lies in its first full-level period.
+// from 0 over `riseSamples` (in a straight line, or bent at a knee), reaching full level on the
+// waveform's largest sample, then falls gently (by a quarter over the rest of the tone), so the
+// earliest largest sample of the symbol lies in its first full-level period. Why the presets
+// have the lengths they have is explained in tools/send_main.cpp.
 struct SymbolTiming {
   int32_t toneSamples;
   int32_t riseSamples;  // 0 < riseSamples < toneSamples
@@ -22,11 +25,27 @@ struct SymbolTiming {
   int32_t leadSamples;  // silence before the first symbol
   int32_t tailSamples;  // silence after the last symbol
   double amplitude;     // largest sample, full scale = 1.0
+  // 0: every present component at one amplitude; above 0: MarginAmplitudes with this margin.
+  double levelMargin = 0.0;
+  double fundamentalLevel = 0.0;  // for MarginAmplitudes
+  // The rise may bend: from 0 to `kneeLevel` over the first `kneeSamples`, then on to full level
+  // at `riseSamples`. 0: one straight line.
+  int32_t kneeSamples = 0;
+  double kneeLevel = 0.0;
 };
 
-// About 16.5 symbols per second; framed and decided correctly wherever the receiver's block and
-// tick boundaries fall.
+// 668 samples, 16.5 symbols per second; framed and decided correctly wherever the receiver's
+// block and tick boundaries fall.
 extern const SymbolTiming kDefaultTiming;
+// 620 samples, 17.8 symbols per second, for short distances and quiet rooms.
+extern const SymbolTiming kFastTiming;
+// 800 samples, 13.8 symbols per second: a later analysed period and more time for echoes.
+extern const SymbolTiming kSafeTiming;
+
+// A length given in samples at 11025 Hz, at `sampleRate`, rounded to the nearest sample.
+int64_t ScaledSamples(int32_t samples, int32_t sampleRate);
+// One symbol, tone and gap, at `sampleRate`.
+int64_t SymbolSamples(const SymbolTiming& timing, int32_t sampleRate);
 
 // Appends one tone for `byte`, `samples` long at `sampleRate` (11025 or higher), without
 // envelope: equal-amplitude sines at 245 Hz and at harmonic k + 2 for each set bit k, with fixed
@@ -34,6 +53,11 @@ extern const SymbolTiming kDefaultTiming;
 // starts on that largest sample. At rates that are whole multiples of 245 Hz (11025, 44100) it
 // repeats exactly, sample for sample.
 void AppendTone(std::vector<double>& out, uint8_t byte, int32_t samples, int32_t sampleRate);
+// The same with the components at `amplitudes`.
+void AppendTone(std::vector<double>& out, const ComponentAmplitudes& amplitudes, int32_t samples,
+                int32_t sampleRate);
+// The amplitudes `timing` gives `byte`'s components.
+ComponentAmplitudes SymbolAmplitudes(uint8_t byte, const SymbolTiming& timing);
 
 // Appends one shaped symbol and its gap.
 void AppendSymbol(std::vector<double>& out, uint8_t byte, const SymbolTiming& timing,

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -76,59 +77,104 @@ int CreateTemporary(const std::string& path, std::string& temporary) {
 
 }  // namespace
 
-bool WriteWav(const std::string& path, std::span<const double> samples, int32_t sampleRate,
-              int32_t bits, IoError& error) {
+struct WavFileWriter::Impl {
+  std::string path;
+  std::string temporary;
+  int descriptor = -1;
+  SNDFILE* file = nullptr;
+  int32_t bits = 0;
+
+  // Closes whatever is open and removes the temporary file.
+  void Discard() {
+    if (file != nullptr) sf_close(file);
+    file = nullptr;
+    if (descriptor >= 0) close(descriptor);
+    descriptor = -1;
+    if (!temporary.empty()) std::remove(temporary.c_str());
+    temporary.clear();
+  }
+};
+
+WavFileWriter::WavFileWriter() : impl(std::make_unique<Impl>()) {}
+
+WavFileWriter::~WavFileWriter() { impl->Discard(); }
+
+std::unique_ptr<WavFileWriter> WavFileWriter::Create(const std::string& path, int32_t sampleRate,
+                                                     int32_t bits, IoError& error) {
   if (bits != 8 && bits != 16) {
     error.description = "unsupported sample size of " + std::to_string(bits) + " bits";
-    return false;
+    return nullptr;
   }
   if (sampleRate <= 0) {
     error.description = "invalid sample rate " + std::to_string(sampleRate);
-    return false;
+    return nullptr;
   }
 
-  std::string temporary;
-  const int descriptor = CreateTemporary(path, temporary);
-  if (descriptor < 0) {
+  std::unique_ptr<WavFileWriter> writer(new WavFileWriter());
+  Impl& impl = *writer->impl;
+  impl.path = path;
+  impl.bits = bits;
+  impl.descriptor = CreateTemporary(path, impl.temporary);
+  if (impl.descriptor < 0) {
+    impl.temporary.clear();  // nothing was created
     error.description = SystemError("cannot create a temporary file");
-    return false;
+    return nullptr;
   }
 
   SF_INFO info{};
   info.samplerate = sampleRate;
   info.channels = 1;
   info.format = SF_FORMAT_WAV | (bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
-  // libsndfile leaves the descriptor open; it is closed here on every path.
-  SNDFILE* file = sf_open_fd(descriptor, SFM_WRITE, &info, SF_FALSE);
-  if (file == nullptr) {
+  // libsndfile leaves the descriptor open; Discard and Commit close it.
+  impl.file = sf_open_fd(impl.descriptor, SFM_WRITE, &info, SF_FALSE);
+  if (impl.file == nullptr) {
     error.description = std::string("cannot write the file: ") + sf_strerror(nullptr);
-    close(descriptor);
-    std::remove(temporary.c_str());
-    return false;
+    return nullptr;  // the destructor removes the temporary file
   }
+  return writer;
+}
 
-  bool ok = bits == 8 ? WriteU8(file, samples) : WritePcm16(file, samples);
-  if (!ok) error.description = std::string("cannot write the file: ") + sf_strerror(file);
-  // Closing writes the final header sizes, so it can fail too, and so can closing the file.
-  const int finished = sf_close(file);
-  if (ok && finished != 0) {
-    ok = false;
-    error.description = std::string("cannot finish the file: ") + sf_error_number(finished);
-  }
-  if (close(descriptor) != 0 && ok) {
-    ok = false;
-    error.description = SystemError("cannot finish the file");
-  }
+bool WavFileWriter::Append(std::span<const double> samples, IoError& error) {
+  assert(impl->file != nullptr && "Append after Commit or a failure");
+  const bool ok = impl->bits == 8 ? WriteU8(impl->file, samples) : WritePcm16(impl->file, samples);
   if (!ok) {
-    std::remove(temporary.c_str());
+    error.description = std::string("cannot write the file: ") + sf_strerror(impl->file);
+    impl->Discard();
+  }
+  return ok;
+}
+
+bool WavFileWriter::Commit(IoError& error) {
+  assert(impl->file != nullptr && "Commit after Commit or a failure");
+  // Closing writes the final header sizes, so it can fail too, and so can closing the file.
+  const int finished = sf_close(impl->file);
+  impl->file = nullptr;
+  if (finished != 0) {
+    error.description = std::string("cannot finish the file: ") + sf_error_number(finished);
+    impl->Discard();
     return false;
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+  const int closed = close(impl->descriptor);
+  impl->descriptor = -1;
+  if (closed != 0) {
+    error.description = SystemError("cannot finish the file");
+    impl->Discard();
+    return false;
+  }
+  if (std::rename(impl->temporary.c_str(), impl->path.c_str()) != 0) {
     error.description = SystemError("cannot move the file into place");
-    std::remove(temporary.c_str());
+    impl->Discard();
     return false;
   }
+  impl->temporary.clear();
   return true;
+}
+
+bool WriteWav(const std::string& path, std::span<const double> samples, int32_t sampleRate,
+              int32_t bits, IoError& error) {
+  const std::unique_ptr<WavFileWriter> writer =
+      WavFileWriter::Create(path, sampleRate, bits, error);
+  return writer && writer->Append(samples, error) && writer->Commit(error);
 }
 
 }  // namespace brindlemoor

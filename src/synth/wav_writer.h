@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -10,7 +11,33 @@
 
 namespace brindlemoor {
 
-// `samples` in -1..1 at `sampleRate`; `bits` is 8 (unsigned) or 16 (signed).
+// A WAV file written in pieces: samples are appended as they are made, and the file appears
+// under its name only at Commit. Destroying the writer before a successful Commit (after a
+// failure, or when the caller gives up) removes everything it wrote.
+class WavFileWriter {
+ public:
+  // Null with `error` set when `bits` is not 8 or 16, the rate is not positive or the
+  // temporary file cannot be created.
+  static std::unique_ptr<WavFileWriter> Create(const std::string& path, int32_t sampleRate,
+                                               int32_t bits, IoError& error);
+  ~WavFileWriter();
+  WavFileWriter(const WavFileWriter&) = delete;
+  WavFileWriter& operator=(const WavFileWriter&) = delete;
+
+  // `samples` in -1..1, clipped beyond. After a failure the writer is finished: only its
+  // destruction may follow.
+  bool Append(std::span<const double> samples, IoError& error);
+  // Finishes the header and moves the file into place, replacing any file of that name.
+  bool Commit(IoError& error);
+
+ private:
+  WavFileWriter();
+  struct Impl;
+  std::unique_ptr<Impl> impl;
+};
+
+// The whole file at once: `samples` in -1..1 at `sampleRate`; `bits` is 8 (unsigned) or 16
+// (signed).
 bool WriteWav(const std::string& path, std::span<const double> samples, int32_t sampleRate,
               int32_t bits, IoError& error);
 

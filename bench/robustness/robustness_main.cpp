@@ -1,0 +1,477 @@
+// brindlemoor-robustness: sends a fixed set of texts as symbols through the channel simulator
+// and the headless receiver over a grid of noise levels, sample-clock offsets and rooms, for
+// each sender timing with and without a calibration first, and reports the character error rate
+// of every cell and the bytes per second of every timing. Writes robustness.md (the tables) and
+// robustness.dat (for the plot) to the output directory.
+//
+// Every cell is deterministic: the noise seed is fixed per cell and the rooms are fixed presets.
+// Exit status: 0 done; 1 the clean channel does not decode (the bench's own check); 2 bad usage
+// or an output file that cannot be written.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <numeric>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "channel/channel.h"
+#include "channel/loopback.h"
+#include "synth/symbol_synth.h"
+#include "text_distance.h"
+
+namespace {
+
+using namespace brindlemoor;
+
+constexpr const char* kProgram = "brindlemoor-robustness";
+constexpr int kExitDone = 0;
+constexpr int kExitCheckFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int32_t kDefaultRate = 44100;
+constexpr int32_t kRecordingBits = 16;
+constexpr int32_t kTimingRate = 11025;  // SymbolTiming lengths are given at this rate
+
+struct NamedTiming {
+  std::string name;
+  SymbolTiming timing;
+};
+
+struct Grid {
+  std::vector<double> snrDb;  // NaN: no noise
+  std::vector<double> clockPercent;
+  std::vector<RoomKind> rooms;
+  std::vector<bool> calibrations;
+  std::vector<NamedTiming> timings;
+  int32_t sampleRate = kDefaultRate;
+  int32_t seeds = 1;
+  double highCutHz = 0.0;
+};
+
+struct Cell {
+  std::string timing;
+  bool calibrated = false;
+  RoomKind room = RoomKind::kNone;
+  double clockPercent = 0.0;
+  double snrDb = NAN;
+  std::size_t errors = 0;  // message edit distance summed over the seeds
+  std::size_t junk = 0;    // characters made up in the silence before and after
+  std::size_t sent = 0;    // text bytes summed over the seeds
+  int32_t calibrationsCompleted = 0;
+  double Cer() const { return sent ? static_cast<double>(errors) / sent : 0.0; }
+};
+
+// The texts: two lines of prose and every byte 1..255 in a scrambled order (167 b mod 256
+// permutes the non-zero bytes), so every symbol the sender can send is tried.
+std::string TextSet() {
+  std::string text =
+      "The quick brown fox jumps over the lazy dog. 0123456789\n"
+      "Pack my box with five dozen liquor jugs! (x + y) * 2 = 42; #@%&~\n";
+  for (int b = 1; b <= 255; ++b) text.push_back(static_cast<char>(static_cast<uint8_t>(b * 167)));
+  return text;
+}
+
+double BytesPerSecond(const SymbolTiming& timing) {
+  return static_cast<double>(kTimingRate) / (timing.toneSamples + timing.gapSamples);
+}
+
+std::string SnrLabel(double snr) {
+  if (std::isnan(snr)) return "clean";
+  std::ostringstream out;
+  out << snr << " dB";
+  return out.str();
+}
+
+std::string ClockLabel(double percent) {
+  std::ostringstream out;
+  out << (percent > 0 ? "+" : "") << percent << " %";
+  return out.str();
+}
+
+std::vector<double> ParseList(const std::string& text) {
+  std::vector<double> values;
+  std::stringstream in(text);
+  for (std::string item; std::getline(in, item, ',');) {
+    values.push_back(item == "clean" ? NAN : std::stod(item));
+  }
+  return values;
+}
+
+// tone,rise,gap[,amplitude[,margin[,fundamental[,knee,kneeLevel]]]], lengths at 11025 Hz.
+bool ParseTiming(const std::string& spec, NamedTiming& named) {
+  const std::size_t equals = spec.find('=');
+  if (equals == std::string::npos) return false;
+  named.name = spec.substr(0, equals);
+  const std::vector<double> v = ParseList(spec.substr(equals + 1));
+  if (v.size() < 3 || v.size() > 8) return false;
+  named.timing = kDefaultTiming;
+  named.timing.toneSamples = static_cast<int32_t>(v[0]);
+  named.timing.riseSamples = static_cast<int32_t>(v[1]);
+  named.timing.gapSamples = static_cast<int32_t>(v[2]);
+  if (v.size() >= 4) named.timing.amplitude = v[3];
+  if (v.size() >= 5) named.timing.levelMargin = v[4];
+  if (v.size() >= 6) named.timing.fundamentalLevel = v[5];
+  if (v.size() >= 8) {
+    named.timing.kneeSamples = static_cast<int32_t>(v[6]);
+    named.timing.kneeLevel = v[7];
+  }
+  return named.timing.riseSamples > 0 && named.timing.riseSamples < named.timing.toneSamples;
+}
+
+void PrintUsage(std::FILE* to) {
+  std::fprintf(to,
+               "Usage: %s [--out DIR] [--quick] [--rate HZ] [--seeds N]\n"
+               "          [--snr LIST] [--clock LIST] [--reverb LIST] [--calibration LIST]\n"
+               "          [--high-cut HZ] [--timing NAME=TONE,RISE,GAP[,AMPLITUDE[,MARGIN,\n"
+               "          FUNDAMENTAL[,KNEE,KNEE_LEVEL]]]]...\n"
+               "\n"
+               "Measures the character error rate of texts sent through the channel simulator\n"
+               "and received by the headless receiver, over a grid of SNR (dB, or 'clean'),\n"
+               "clock offset (%%), room (off, mild, strong) and calibration (on, off), for the\n"
+               "default, fast and safe timings (or the --timing ones, lengths in samples at\n"
+               "11025 Hz, the rest as in SymbolTiming), optionally behind a loudspeaker's high\n"
+               "cut. Writes DIR/robustness.md and DIR/robustness.dat (default DIR:\n"
+               "docs/robustness). --quick runs a small grid and writes nothing unless --out\n"
+               "is given.\n",
+               kProgram);
+}
+
+Grid FullGrid() {
+  Grid grid;
+  grid.snrDb = {NAN, 30, 25, 20, 15, 10, 5, 0, -5};
+  grid.clockPercent = {-2, -1, -0.5, 0, 0.5, 1, 2};
+  grid.rooms = {RoomKind::kNone, RoomKind::kMild, RoomKind::kStrong};
+  grid.calibrations = {false, true};
+  grid.timings = {{"default", kDefaultTiming}, {"fast", kFastTiming}, {"safe", kSafeTiming}};
+  return grid;
+}
+
+Grid QuickGrid() {
+  Grid grid = FullGrid();
+  grid.snrDb = {NAN, 20, 10};
+  grid.clockPercent = {-0.5, 0, 2};
+  return grid;
+}
+
+// The recording level a careful user sets: echoes that add up in phase must not clip, so a sound
+// whose loudest sample exceeds kLoudestLevel is turned down to it (never up).
+constexpr double kLoudestLevel = 0.9;
+void SetRecordingLevel(PropagatedSound& sound) {
+  double loudest = 0.0;
+  for (const double x : sound.samples) loudest = std::max(loudest, std::fabs(x));
+  if (loudest <= kLoudestLevel) return;
+  const double scale = kLoudestLevel / loudest;
+  for (double& x : sound.samples) x *= scale;
+  sound.tonePower *= scale * scale;
+}
+
+// Runs every cell of the grid; false when a run could not be set up.
+bool RunGrid(const Grid& grid, const std::string& scratch, std::vector<Cell>& cells) {
+  const std::string text = TextSet();
+  const std::vector<uint8_t> textBytes(text.begin(), text.end());
+  std::vector<uint8_t> calibrated = CalibrationSequence();
+  calibrated.insert(calibrated.end(), textBytes.begin(), textBytes.end());
+
+  for (const NamedTiming& timing : grid.timings) {
+    for (const bool calibration : grid.calibrations) {
+      const std::vector<double> sent =
+          SynthesizeMessage(calibration ? calibrated : textBytes, timing.timing, grid.sampleRate);
+      for (const RoomKind room : grid.rooms) {
+        for (const double clock : grid.clockPercent) {
+          AcousticPath path;
+          path.clockOffsetPercent = clock;
+          path.room = room;
+          path.highCutHz = grid.highCutHz;
+          PropagatedSound sound;
+          std::string problem;
+          if (!PropagateSound(sent, grid.sampleRate, path, sound, problem)) {
+            std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+            return false;
+          }
+          SetRecordingLevel(sound);
+          for (std::size_t s = 0; s < grid.snrDb.size(); ++s) {
+            Cell cell{timing.name, calibration, room, clock, grid.snrDb[s]};
+            for (int32_t seed = 0; seed < grid.seeds; ++seed) {
+              Microphone microphone;
+              if (!std::isnan(cell.snrDb)) microphone.snrDb = cell.snrDb;
+              microphone.noiseSeed = 1000 * (s + 1) + seed;
+              const std::vector<double> captured = CaptureSound(sound, microphone);
+              Received received;
+              IoError error;
+              if (!ReceiveSound(captured, grid.sampleRate, kRecordingBits, scratch, received,
+                                error)) {
+                std::fprintf(stderr, "%s: %s: %s\n", kProgram, scratch.c_str(),
+                             error.description.c_str());
+                return false;
+              }
+              cell.errors += bench::MessageDistance(text, received.text);
+              cell.junk += bench::JunkCharacters(text, received.text);
+              cell.sent += text.size();
+              const bool completed =
+                  !received.flags.empty() && received.flags.find(':') == std::string::npos;
+              cell.calibrationsCompleted += completed;
+            }
+            std::fprintf(stderr, "%-8s cal %-3s room %-6s clock %-7s snr %-7s CER %.4f junk %zu\n",
+                         cell.timing.c_str(), calibration ? "on" : "off",
+                         std::string(RoomName(room)).c_str(), ClockLabel(clock).c_str(),
+                         SnrLabel(cell.snrDb).c_str(), cell.Cer(), cell.junk);
+            cells.push_back(cell);
+          }
+        }
+      }
+    }
+  }
+  return true;
+}
+
+const Cell* Find(const std::vector<Cell>& cells, const std::string& timing, bool calibrated,
+                 RoomKind room, double clock, double snr) {
+  for (const Cell& c : cells) {
+    const bool sameSnr = std::isnan(snr) ? std::isnan(c.snrDb) : c.snrDb == snr;
+    if (c.timing == timing && c.calibrated == calibrated && c.room == room &&
+        c.clockPercent == clock && sameSnr)
+      return &c;
+  }
+  return nullptr;
+}
+
+std::string CerText(const Cell* cell) {
+  if (cell == nullptr) return "";
+  if (cell->errors == 0) return "0";
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.1f %%", 100.0 * cell->Cer());
+  return buffer;
+}
+
+// Lowest SNR of the grid down to which every cell (from clean downwards) stays at 0 errors.
+std::string LowestCleanSnr(const Grid& grid, const std::vector<Cell>& cells,
+                           const std::string& timing, bool calibrated, RoomKind room,
+                           double clock) {
+  std::string lowest = "none";
+  for (const double snr : grid.snrDb) {
+    const Cell* cell = Find(cells, timing, calibrated, room, clock, snr);
+    if (cell == nullptr || cell->errors != 0) break;
+    lowest = SnrLabel(snr);
+  }
+  return lowest;
+}
+
+// Largest |offset| of the grid up to which every offset of either sign stays at 0 errors.
+std::string LargestCleanClock(const Grid& grid, const std::vector<Cell>& cells,
+                              const std::string& timing, bool calibrated, RoomKind room,
+                              double snr) {
+  std::vector<double> magnitudes;
+  for (const double c : grid.clockPercent) magnitudes.push_back(std::fabs(c));
+  std::sort(magnitudes.begin(), magnitudes.end());
+  magnitudes.erase(std::unique(magnitudes.begin(), magnitudes.end()), magnitudes.end());
+  std::string largest = "none";
+  for (const double m : magnitudes) {
+    bool clean = true;
+    for (const double c : grid.clockPercent) {
+      if (std::fabs(c) != m) continue;
+      const Cell* cell = Find(cells, timing, calibrated, room, c, snr);
+      clean = clean && cell != nullptr && cell->errors == 0;
+    }
+    if (!clean) break;
+    std::ostringstream out;
+    out << "±" << m << " %";
+    largest = out.str();
+  }
+  return largest;
+}
+
+std::size_t JunkTotal(const std::vector<Cell>& cells, const std::string& timing) {
+  std::size_t total = 0;
+  for (const Cell& c : cells) total += c.timing == timing ? c.junk : 0;
+  return total;
+}
+
+void WriteMarkdown(std::ostream& out, const Grid& grid, const std::vector<Cell>& cells) {
+  const std::string text = TextSet();
+  out << "# Robustness of the sender's timings\n\n"
+      << "Generated by `scripts/robustness.sh` (bench/robustness); do not edit by hand.\n\n"
+      << "Each cell sends the same " << text.size()
+      << " bytes (two lines of prose and every byte 1..255) as one message at " << grid.sampleRate
+      << " Hz, 16-bit, through the channel simulator and decodes it with the headless "
+         "receiver's code path (WAV file, conversion to 11025 Hz 8-bit, replay on the virtual "
+         "clock). "
+      << "CER is the character error rate: the edit distance from the sent text over its "
+         "length, summed over "
+      << grid.seeds << (grid.seeds == 1 ? " noise seed" : " noise seeds")
+      << " per cell. Characters that noise makes up in the silence before the first symbol "
+         "and after the last are not counted (the receiver hears noise there whatever the "
+         "sender does); the summary gives their number.\n\n"
+      << "- SNR: power of the direct sound's tones (measured only where tones sound, not over "
+         "the gaps) over the power of white noise within the receiver's band, 0 to 5512 Hz.\n"
+      << "- Clock: the sender's sample clock runs that much fast (+) or slow (-); the sound is "
+         "resampled.\n"
+      << "- Rooms: mild = RT60 0.25 s, echoes 10 dB below the direct sound (a furnished room, "
+         "devices about 30 cm apart); strong = RT60 0.6 s, echoes as strong as the direct sound "
+         "(a bare room, about a metre apart). The room passes the sound's power on unchanged, "
+         "and the recording level is turned down where echoes would otherwise clip.\n"
+      << "- cal: the calibration sequence is sent first.\n\n";
+
+  out << "## Summary\n\n"
+      << "| timing | symbol (samples at 11025 Hz) | bytes/s | clean | lowest SNR at 0 errors "
+         "(cal, no room, 0 %) | lowest SNR at 0 errors (cal, mild room, 0 %) | largest clock "
+         "offset at 0 errors (cal, no room, clean) | 20 dB, mild, ±0.5 %, cal | made-up characters "
+         "in all cells |\n"
+      << "|---|---|---|---|---|---|---|---|---|\n";
+  for (const NamedTiming& timing : grid.timings) {
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%.2f", BytesPerSecond(timing.timing));
+    std::string target = "";
+    for (const double c : {-0.5, 0.5}) {
+      const Cell* cell = Find(cells, timing.name, true, RoomKind::kMild, c, 20.0);
+      if (cell == nullptr) continue;
+      target += (target.empty() ? "" : " / ") + CerText(cell);
+    }
+    out << "| " << timing.name << " | " << timing.timing.toneSamples << " tone + "
+        << timing.timing.gapSamples << " gap | " << rate << " | "
+        << CerText(Find(cells, timing.name, false, RoomKind::kNone, 0.0, NAN)) << " | "
+        << LowestCleanSnr(grid, cells, timing.name, true, RoomKind::kNone, 0.0) << " | "
+        << LowestCleanSnr(grid, cells, timing.name, true, RoomKind::kMild, 0.0) << " | "
+        << LargestCleanClock(grid, cells, timing.name, true, RoomKind::kNone, NAN) << " | "
+        << target << " | " << JunkTotal(cells, timing.name) << " |\n";
+  }
+
+  for (const NamedTiming& timing : grid.timings) {
+    out << "\n## " << timing.name << " timing: " << timing.timing.toneSamples << "-sample tone, "
+        << timing.timing.riseSamples << "-sample rise, " << timing.timing.gapSamples
+        << "-sample gap\n\n| room | clock | cal |";
+    for (const double snr : grid.snrDb) out << " " << SnrLabel(snr) << " |";
+    out << "\n|---|---|---|";
+    for (std::size_t i = 0; i < grid.snrDb.size(); ++i) out << "---|";
+    out << "\n";
+    for (const RoomKind room : grid.rooms) {
+      for (const double clock : grid.clockPercent) {
+        for (const bool calibration : grid.calibrations) {
+          out << "| " << RoomName(room) << " | " << ClockLabel(clock) << " | "
+              << (calibration ? "on" : "off") << " |";
+          for (const double snr : grid.snrDb) {
+            out << " " << CerText(Find(cells, timing.name, calibration, room, clock, snr)) << " |";
+          }
+          out << "\n";
+        }
+      }
+    }
+  }
+}
+
+// One line per cell: timing, calibration (0/1), room, clock %, SNR (dB, 99 for clean), CER.
+void WriteData(std::ostream& out, const std::vector<Cell>& cells) {
+  out << "# timing calibration room clock_percent snr_db cer\n";
+  for (const Cell& c : cells) {
+    out << c.timing << " " << c.calibrated << " " << RoomName(c.room) << " " << c.clockPercent
+        << " " << (std::isnan(c.snrDb) ? 99.0 : c.snrDb) << " " << c.Cer() << "\n";
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Grid grid = FullGrid();
+  std::string outDir = "docs/robustness";
+  bool quick = false;
+  bool outGiven = false;
+  std::vector<NamedTiming> timings;
+  try {
+    for (int i = 1; i < argc; ++i) {
+      const std::string arg = argv[i];
+      auto value = [&]() -> std::string {
+        if (i + 1 >= argc) throw std::invalid_argument(arg + " needs a value");
+        return argv[++i];
+      };
+      if (arg == "--help") {
+        PrintUsage(stdout);
+        return kExitDone;
+      } else if (arg == "--quick") {
+        quick = true;
+        const Grid small = QuickGrid();
+        grid.snrDb = small.snrDb;
+        grid.clockPercent = small.clockPercent;
+      } else if (arg == "--out") {
+        outDir = value();
+        outGiven = true;
+      } else if (arg == "--rate") {
+        grid.sampleRate = std::stoi(value());
+      } else if (arg == "--high-cut") {
+        grid.highCutHz = std::stod(value());
+      } else if (arg == "--seeds") {
+        grid.seeds = std::stoi(value());
+      } else if (arg == "--snr") {
+        grid.snrDb = ParseList(value());
+      } else if (arg == "--clock") {
+        grid.clockPercent = ParseList(value());
+      } else if (arg == "--reverb") {
+        grid.rooms.clear();
+        std::stringstream in(value());
+        for (std::string item; std::getline(in, item, ',');) {
+          if (item == "off")
+            grid.rooms.push_back(RoomKind::kNone);
+          else if (item == "mild")
+            grid.rooms.push_back(RoomKind::kMild);
+          else if (item == "strong")
+            grid.rooms.push_back(RoomKind::kStrong);
+          else
+            throw std::invalid_argument("unknown room '" + item + "'");
+        }
+      } else if (arg == "--calibration") {
+        grid.calibrations.clear();
+        std::stringstream in(value());
+        for (std::string item; std::getline(in, item, ',');) {
+          if (item != "on" && item != "off") throw std::invalid_argument("on or off");
+          grid.calibrations.push_back(item == "on");
+        }
+      } else if (arg == "--timing") {
+        NamedTiming named;
+        if (!ParseTiming(value(), named)) throw std::invalid_argument("bad --timing");
+        timings.push_back(named);
+      } else {
+        throw std::invalid_argument("unknown option '" + arg + "'");
+      }
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s (see --help)\n", kProgram, e.what());
+    return kExitUsage;
+  }
+  if (!timings.empty()) grid.timings = timings;
+  if (grid.sampleRate < kTimingRate || grid.seeds < 1) {
+    std::fprintf(stderr, "%s: the rate must be at least 11025 Hz and seeds at least 1\n", kProgram);
+    return kExitUsage;
+  }
+
+  const std::string scratch = "/tmp/brindlemoor-robustness-" + std::to_string(getpid()) + ".wav";
+  std::vector<Cell> cells;
+  if (!RunGrid(grid, scratch, cells)) return kExitUsage;
+
+  std::ostringstream markdown;
+  WriteMarkdown(markdown, grid, cells);
+  std::fputs(markdown.str().c_str(), stdout);
+  if (!quick || outGiven) {
+    std::ofstream md(outDir + "/robustness.md");
+    std::ofstream dat(outDir + "/robustness.dat");
+    md << markdown.str();
+    WriteData(dat, cells);
+    if (!md || !dat) {
+      std::fprintf(stderr, "%s: cannot write to %s\n", kProgram, outDir.c_str());
+      return kExitUsage;
+    }
+  }
+  for (const NamedTiming& timing : grid.timings) {
+    const Cell* clean = Find(cells, timing.name, false, RoomKind::kNone, 0.0, NAN);
+    if (clean != nullptr && clean->errors != 0) {
+      std::fprintf(stderr, "%s: check failed: the %s timing loses characters on a clean channel\n",
+                   kProgram, timing.name.c_str());
+      return kExitCheckFailed;
+    }
+  }
+  return kExitDone;
+}

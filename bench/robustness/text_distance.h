@@ -1,0 +1,61 @@
+// Character error rate of a received text: the edit distance (insertions, deletions and
+// substitutions of single bytes, Levenshtein) from the sent text, divided by the sent length.
+// Characters that noise makes up in the silence before the first symbol and after the last are
+// a property of the receiver listening to noise, whatever the sender does; MessageDistance
+// leaves them out (and JunkCharacters counts them), so that timings are compared by what happens
+// to their symbols.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+namespace brindlemoor::bench {
+
+inline std::size_t EditDistance(std::string_view sent, std::string_view received) {
+  // One row of the dynamic programme at a time: row[j] = distance(sent[0, i), received[0, j)).
+  std::vector<std::size_t> row(received.size() + 1);
+  for (std::size_t j = 0; j <= received.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= sent.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= received.size(); ++j) {
+      const std::size_t substitution = diagonal + (sent[i - 1] != received[j - 1]);
+      diagonal = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, substitution});
+    }
+  }
+  return row[received.size()];
+}
+
+// The edit distance with received characters before and after the aligned message free: the
+// first row starts at 0 (any prefix of `received` may be skipped) and the result is the least
+// value of the last row (any suffix may be skipped).
+inline std::size_t MessageDistance(std::string_view sent, std::string_view received) {
+  std::vector<std::size_t> row(received.size() + 1, 0);
+  for (std::size_t i = 1; i <= sent.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= received.size(); ++j) {
+      const std::size_t substitution = diagonal + (sent[i - 1] != received[j - 1]);
+      diagonal = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, substitution});
+    }
+  }
+  return *std::min_element(row.begin(), row.end());
+}
+
+// Characters made up before the first and after the last symbol (at least; an inserted
+// character next to the message may count either way).
+inline std::size_t JunkCharacters(std::string_view sent, std::string_view received) {
+  return EditDistance(sent, received) - MessageDistance(sent, received);
+}
+
+inline double CharacterErrorRate(std::string_view sent, std::string_view received) {
+  return sent.empty()
+             ? 0.0
+             : static_cast<double>(EditDistance(sent, received)) / static_cast<double>(sent.size());
+}
+
+}  // namespace brindlemoor::bench

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Measures the sender's robustness: builds the bench, runs the full grid with 2 noise seeds per
+# cell (about 20 minutes on 2 cores) and writes docs/robustness/robustness.md, robustness.dat and
+# robustness.png. Extra arguments go to the bench (see brindlemoor-robustness --help).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)" --target brindlemoor-robustness
+mkdir -p docs/robustness
+build/bench/robustness/brindlemoor-robustness --out docs/robustness --seeds 2 "$@" >/dev/null
+gnuplot bench/robustness/plot.gp
+echo "docs/robustness/robustness.md and robustness.png written"

@@ -1,0 +1,30 @@
+#include "app/receiver_app.h"
+
+#include "app/app_icon.h"
+#include "app/receiver_window.h"
+#include "app/resources.h"
+#include "app/window_resources.h"
+
+namespace brindlemoor {
+
+ReceiverApp::ReceiverApp(int& argc, char** argv) : application(argc, argv) {
+  // The application name stays the executable's name: it is the message boxes' caption.
+  QCoreApplication::setApplicationVersion(QString::fromLatin1(kApplicationVersion));
+  QCoreApplication::setOrganizationName(QString());
+  QCoreApplication::setOrganizationDomain(QString());
+  application.setProperty("productName", QString::fromUtf8(kProductName));
+  application.setProperty("fileVersion", QString::fromLatin1(kFileVersion));
+  application.setProperty("internalName", QString::fromLatin1(kInternalName));
+  QGuiApplication::setDesktopFileName(QCoreApplication::applicationName());
+  QApplication::setWindowIcon(AppIcon());
+}
+
+void ReceiverApp::Run(WaveInDevice& device, TextOutput& files,
+                      const std::function<void(ReceiverWindow&)>& started) {
+  ReceiverWindow window(device, files, presenter);
+  window.InitDialog();
+  if (started) started(window);
+  window.exec();
+}
+
+}  // namespace brindlemoor

@@ -1,0 +1,78 @@
+#include "channel/channel.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "channel/clock_offset.h"
+#include "channel/noise_source.h"
+#include "channel/speaker_filter.h"
+#include "channel/tone_power.h"
+
+namespace brindlemoor {
+
+namespace {
+
+// An unsigned 8-bit converter's levels: k = 0 .. 255 stands for (k - 128) / 128.
+constexpr double kU8Steps = 128.0;
+constexpr double kU8Lowest = -128.0;
+constexpr double kU8Highest = 127.0;
+// The receiver hears up to half its 11025 Hz rate.
+constexpr double kReceiverBandHz = 11025.0 / 2;
+
+}  // namespace
+
+bool PropagateSound(std::span<const double> sent, int32_t sampleRate, const AcousticPath& path,
+                    PropagatedSound& out, std::string& error) {
+  // Measured on the sound as sent: resampling smears faint ringing into the silences, which
+  // would count as tone, while it leaves the tones' power as it is.
+  out.tonePower = MeasureTonePower(sent, sampleRate).meanSquare * path.gain * path.gain;
+  out.sampleRate = sampleRate;
+  std::vector<double> direct;
+  if (!ApplyClockOffset(sent, path.clockOffsetPercent, direct, error)) return false;
+  if (path.highCutHz > 0.0) direct = ApplyHighCut(direct, path.highCutHz, sampleRate);
+  for (double& x : direct) x *= path.gain;
+  if (path.room == RoomKind::kNone) {
+    out.samples = std::move(direct);
+    return true;
+  }
+  // The room spreads the sound's power over the direct path and the echoes without adding to
+  // it: everything is scaled by 1 / sqrt(1 + echo energy), the direct sound included.
+  const std::vector<Echo> echoes = RoomEchoes(RoomPreset(path.room), sampleRate);
+  double echoEnergy = 0.0;
+  for (const Echo& echo : echoes) echoEnergy += echo.gain * echo.gain;
+  const double scale = 1.0 / std::sqrt(1.0 + echoEnergy);
+  out.samples = ApplyRoom(direct, echoes);
+  for (double& x : out.samples) x *= scale;
+  out.tonePower *= scale * scale;
+  return true;
+}
+
+std::vector<double> CaptureSound(const PropagatedSound& sound, const Microphone& microphone) {
+  std::vector<double> out = sound.samples;
+  if (microphone.snrDb && sound.tonePower > 0.0) {
+    const double band = std::max(1.0, sound.sampleRate / 2.0 / kReceiverBandHz);
+    const double sigma =
+        std::sqrt(band * sound.tonePower / std::pow(10.0, *microphone.snrDb / 10.0));
+    NoiseSource noise(microphone.noiseSeed);
+    for (double& x : out) x += sigma * noise.NextGaussian();
+  }
+  if (microphone.dcOffset != 0.0) {
+    for (double& x : out) x += microphone.dcOffset;
+  }
+  if (microphone.quantize8Bit) {
+    for (double& x : out) {
+      x = std::clamp(std::nearbyint(x * kU8Steps), kU8Lowest, kU8Highest) / kU8Steps;
+    }
+  }
+  return out;
+}
+
+bool ApplyChannel(std::span<const double> sent, int32_t sampleRate, const ChannelSettings& settings,
+                  std::vector<double>& received, std::string& error) {
+  PropagatedSound sound;
+  if (!PropagateSound(sent, sampleRate, settings.path, sound, error)) return false;
+  received = CaptureSound(sound, settings.microphone);
+  return true;
+}
+
+}  // namespace brindlemoor

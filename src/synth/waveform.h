@@ -1,0 +1,17 @@
+// The symbol waveform itself: a sum of sines at the fundamental (245 Hz) and its harmonics with
+// fixed phases.
+#pragma once
+
+#include <cstdint>
+
+#include "synth/harmonic_levels.h"
+
+namespace brindlemoor {
+
+// Sample n of the waveform at `sampleRate` with the components at `amplitudes`. The phase of
+// harmonic h after n samples is 245 h n / sampleRate cycles; its whole cycles are dropped in
+// integer arithmetic, so the waveform repeats bit for bit whenever sampleRate / 245 is a whole
+// number of samples (45 at 11025 Hz).
+double WaveformSample(const ComponentAmplitudes& amplitudes, int64_t n, int32_t sampleRate);
+
+}  // namespace brindlemoor

@@ -1,0 +1,200 @@
+// brindlemoor-channel: passes a recording through a simulated channel (the sender's clock, a
+// room, gain, noise at a set SNR, a DC offset, an 8-bit converter) and writes the result, so a
+// sender's symbols can be tried against conditions without a loudspeaker.
+//
+// Exit status: 0 written (or --help); 2 bad usage, an unreadable input or an unwritable output
+// (no output file is left behind).
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "channel/audio_file.h"
+#include "channel/channel.h"
+#include "channel/clock_offset.h"
+#include "option_values.h"
+#include "synth/wav_writer.h"
+
+namespace {
+
+constexpr const char* kProgram = "brindlemoor-channel";
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 2;
+constexpr double kMaxSnrDb = 200.0;
+constexpr double kMaxGain = 1000.0;
+constexpr double kMaxDcOffset = 1.0;
+// The high cut's corner stays below the Nyquist frequency of every rate the tool can meet.
+constexpr double kMinHighCutHz = 100.0;
+constexpr double kMaxHighCutHz = 5000.0;
+// Symbols need more than their highest harmonic (2205 Hz) below half the rate.
+constexpr int32_t kMinRate = 8000;
+
+void PrintUsage(std::FILE* to) {
+  std::fprintf(
+      to,
+      "Usage: %s IN.wav OUT.wav [options]\n"
+      "\n"
+      "Passes the recording IN through a simulated channel and writes OUT (mono WAV at IN's\n"
+      "rate). The effects apply in this order: clock offset, high cut, room, gain, noise,\n"
+      "DC offset, 8-bit converter.\n"
+      "\n"
+      "  --clock PERCENT   the sender's sample clock runs PERCENT fast (negative: slow),\n"
+      "                    -10 .. 10; the sound is resampled so that its pitch and length\n"
+      "                    change by that much\n"
+      "  --reverb ROOM     off, mild (furnished room, RT60 0.25 s, echoes 10 dB below the\n"
+      "                    direct sound) or strong (bare room, RT60 0.6 s, echoes as strong\n"
+      "                    as the direct sound); default off\n"
+      "  --high-cut HZ     a loudspeaker that passes high frequencies less well: a\n"
+      "                    12 dB/octave low-pass, -3 dB at HZ (100 .. 5000)\n"
+      "  --gain G          linear gain, greater than 0 (default 1); samples clip at full scale\n"
+      "  --snr DB          add white Gaussian noise DB decibels below the power of the tones\n"
+      "                    (measured where the tones sound, not over the silences), counting\n"
+      "                    the noise within the receiver's band, 0 to 5512 Hz\n"
+      "  --seed N          seed of the noise (default 1): the same seed gives the same noise\n"
+      "  --dc D            add a DC offset of D, a fraction of full scale (-1 .. 1)\n"
+      "  --quantize8       round every sample to the 256 levels of an 8-bit converter\n"
+      "  --bits 8|16       sample size of OUT (default 16)\n"
+      "  --help            show this help\n"
+      "\n"
+      "Exit status: 0 written; 2 bad usage, unreadable input or unwritable output.\n",
+      kProgram);
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+  return kExitFailed;
+}
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "%s: %s (see '%s --help')\n", kProgram, message.c_str(), kProgram);
+  return kExitFailed;
+}
+
+struct Options {
+  std::string input;
+  std::string output;
+  brindlemoor::ChannelSettings channel;
+  int32_t bits = 16;
+  bool help = false;
+};
+
+// Empty on success, else the problem.
+std::string ParseOptions(int argc, char** argv, Options& options) {
+  using namespace brindlemoor;
+  int positional = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    std::string value;
+    auto takeValue = [&]() {
+      if (i + 1 >= argc) return false;
+      value = argv[++i];
+      return true;
+    };
+    auto invalid = [&](const char* expected) {
+      return "invalid value '" + value + "' for " + arg + ": expected " + expected;
+    };
+    const bool takesValue = arg == "--clock" || arg == "--reverb" || arg == "--gain" ||
+                            arg == "--snr" || arg == "--seed" || arg == "--dc" || arg == "--bits" ||
+                            arg == "--high-cut";
+    if (takesValue && !takeValue()) return arg + " needs a value";
+
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--clock") {
+      if (!tools::ParseDouble(value, -kMaxClockOffsetPercent, kMaxClockOffsetPercent,
+                              options.channel.path.clockOffsetPercent))
+        return invalid("a percentage from -10 to 10");
+    } else if (arg == "--reverb") {
+      if (value == "off") {
+        options.channel.path.room = RoomKind::kNone;
+      } else if (value == "mild") {
+        options.channel.path.room = RoomKind::kMild;
+      } else if (value == "strong") {
+        options.channel.path.room = RoomKind::kStrong;
+      } else {
+        return invalid("off, mild or strong");
+      }
+    } else if (arg == "--gain") {
+      double gain = 0.0;
+      if (!tools::ParseDouble(value, 0.0, kMaxGain, gain) || gain == 0.0)
+        return invalid("a number above 0 and at most 1000");
+      options.channel.path.gain = gain;
+    } else if (arg == "--high-cut") {
+      double corner = 0.0;
+      if (!tools::ParseDouble(value, kMinHighCutHz, kMaxHighCutHz, corner))
+        return invalid("a corner frequency from 100 to 5000 Hz");
+      options.channel.path.highCutHz = corner;
+    } else if (arg == "--snr") {
+      double snr = 0.0;
+      if (!tools::ParseDouble(value, -kMaxSnrDb, kMaxSnrDb, snr))
+        return invalid("decibels from -200 to 200");
+      options.channel.microphone.snrDb = snr;
+    } else if (arg == "--seed") {
+      if (!tools::ParseSeed(value, options.channel.microphone.noiseSeed))
+        return invalid("a non-negative integer");
+    } else if (arg == "--dc") {
+      if (!tools::ParseDouble(value, -kMaxDcOffset, kMaxDcOffset,
+                              options.channel.microphone.dcOffset))
+        return invalid("a fraction of full scale from -1 to 1");
+    } else if (arg == "--quantize8") {
+      options.channel.microphone.quantize8Bit = true;
+    } else if (arg == "--bits") {
+      if (value == "8") {
+        options.bits = 8;
+      } else if (value == "16") {
+        options.bits = 16;
+      } else {
+        return invalid("8 or 16");
+      }
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return "unknown option '" + arg + "'";
+    } else if (positional == 0) {
+      options.input = arg;
+      ++positional;
+    } else if (positional == 1) {
+      options.output = arg;
+      ++positional;
+    } else {
+      return "unexpected argument '" + arg + "'";
+    }
+  }
+  if (!options.help && positional < 2) return "needs an input and an output file";
+  return {};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace brindlemoor;
+  Options options;
+  if (const std::string problem = ParseOptions(argc, argv, options); !problem.empty()) {
+    return UsageError(problem);
+  }
+  if (options.help) {
+    PrintUsage(stdout);
+    return kExitDone;
+  }
+
+  AudioClip clip;
+  IoError error;
+  if (!ReadAudioFile(options.input, clip, error)) {
+    return Fail(options.input + ": " + error.description);
+  }
+  if (clip.sampleRate < kMinRate) {
+    return Fail(options.input + ": a rate of " + std::to_string(clip.sampleRate) +
+                " Hz is too low for symbols (at least 8000 Hz)");
+  }
+  if (options.channel.path.highCutHz >= clip.sampleRate / 2.0) {
+    return Fail(options.input + ": --high-cut must lie below half the recording's rate of " +
+                std::to_string(clip.sampleRate) + " Hz");
+  }
+  std::vector<double> received;
+  std::string problem;
+  if (!ApplyChannel(clip.samples, clip.sampleRate, options.channel, received, problem)) {
+    return Fail(options.input + ": " + problem);
+  }
+  if (!WriteWav(options.output, received, clip.sampleRate, options.bits, error)) {
+    return Fail(options.output + ": " + error.description);
+  }
+  return kExitDone;
+}

@@ -1,0 +1,427 @@
+// brindlemoor-send: sends text as sound, one symbol per byte, for the Brindlemoor receiver.
+//
+// How the symbols are shaped and timed, and why (lengths in samples at 11025 Hz; the receiver
+// captures at that rate, and the synthesiser scales every length to the output rate):
+//
+// The ceiling. The receiver scans windows of 45 samples every 46 and finds an onset where a
+// window's peak rises 2 or more above the previous window's and above a floor (5 when it
+// searches, half the last symbol's peak when it re-syncs after a symbol). It collects the 512
+// samples after the onset window, and the re-sync's first window only sets the reference. So the
+// next onset ends at least 512 + 46 + 45 = 603 samples after the last collection began: no
+// timing is framed faster than 11025 / 603 = 18.3 symbols per second.
+//
+// The pull-back. In the re-sync the next onset is normally the second window, and it lands
+// T - 603 samples earlier in its tone than the last onset did in its own (T = symbol length),
+// until the window no longer reaches half level; then it is found one window later. Anything
+// that pushes an onset late (a window cut at a block's end, noise) is undone at T - 603 samples
+// per symbol. While onsets sit late, a tick that ends between a collection and the next onset
+// starts a fresh search whose first window already holds most of the tone, and the symbol is
+// lost unless a later window still rises by 2. With T = 610 the pull-back is 7 samples, and
+// replays at every lead silence from 0 to 1101 samples lost about one symbol in 255; with
+// T = 615, 620, 668 and 800 none was lost (1102 lead silences x 255 symbols, 281,010 symbols
+// each).
+//
+// The rise. The level climbs to 55 % in 90 samples and on to full level at 360 (8 periods),
+// where the waveform's largest sample is. The steep first part crosses the re-sync's half-level
+// floor about 80 samples into the tone, so onsets sit early and a collection ends near the next
+// tone's start. The slow part still gains about 9 of 115 units per window, so a tick that begins
+// anywhere in the first 270 samples of a tone finds it. After the rise the level falls by a
+// quarter over the rest of the tone: the earliest largest sample, where the receiver takes its
+// period, is at sample 360 even with noise, and the period 360..404 lies inside the tone.
+//
+// The tone and the gap. A tone may be found 8 samples in at the earliest, so the next scan
+// starts at sample 520 or later; the 460-sample tone is over by then (a tone still sounding
+// under a scan fakes onsets at windows cut by block ends). The default gap of 208 makes
+// T = 668 (16.5 symbols per second, a pull-back of 65). Echoes: the analysed period starts 568
+// samples (52 ms) after the previous tone ended; in the mild room of the channel simulator
+// (RT60 0.25 s, echoes 10 dB below the direct sound) what is left of that tone is then about
+// 22 dB down. --fast uses a gap of 160 (T = 620, 17.8 symbols per second, pull-back 17, 48 ms);
+// --safe a 500-sample tone with its full level at 405 and a gap of 300 (T = 800, 13.8 symbols
+// per second, 64 ms).
+//
+// The spectrum. The receiver compares each harmonic's level with a fraction of the strongest bin
+// P (P/2, P/3, P/3, P/5 for bits 0..3; P/4, P/3, 0.4 P, P/2 for bits 4..7, those four levels
+// multiplied by 1.5 or 2 when two or more of bits 0..3 are set). Equal amplitudes put present
+// harmonics near P, far above their thresholds, while an absent harmonic's threshold can be as
+// low as P/8: noise and the leakage of a clock offset make false ones. So each present harmonic
+// is sent at twice (6 dB above) the threshold that this very byte meets, P is harmonic 2 when
+// bit 0 is set and the fundamental otherwise, and the fundamental is 0.6 P when it is not P
+// (synth/harmonic_levels.h). Against equal amplitudes, at 15 dB SNR the character error rate
+// fell from 2 to 5 % to under 1.5 %, and at a 2 % clock offset from about 40 % to 0 to 3 %. The
+// price is less room for a loudspeaker's colouring: a 1500 Hz high cut breaks almost half of the
+// characters unless a calibration is sent first, and none with one. The calibration's own
+// symbols keep equal amplitudes, so that their levels follow the channel's gains.
+//
+// Measured over a grid of noise, clock offsets and rooms: docs/robustness/robustness.md.
+//
+// Exit status: 0 sent (or --help); 2 bad usage, unreadable input, a zero byte without --raw, an
+// output file that cannot be written (nothing is left behind) or no sound output; 130 stopped by
+// an interrupt while writing (the unfinished file is removed).
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "option_values.h"
+#include "send_playback.h"
+#include "synth/message_synth.h"
+#include "synth/symbol_synth.h"
+#include "synth/wav_writer.h"
+
+namespace {
+
+using namespace brindlemoor;
+
+constexpr const char* kProgram = "brindlemoor-send";
+constexpr int kExitSent = 0;
+constexpr int kExitFailed = 2;
+constexpr int kExitInterrupted = 130;
+
+constexpr int32_t kDefaultRate = 44100;
+constexpr int32_t kDefaultBits = 16;
+constexpr int32_t kTimingRate = 11025;  // SymbolTiming lengths are samples at this rate
+constexpr double kSamplesPerMs = kTimingRate / 1000.0;
+constexpr int32_t kPeriodSamples = 45;  // one period of the fundamental at kTimingRate
+// Limits of the timing options, in milliseconds.
+constexpr double kMaxToneMs = 1000.0;
+constexpr double kMaxGapMs = 2000.0;
+constexpr double kMaxLeadMs = 10000.0;
+// Longest text accepted: a file is written in pieces, but playback holds the whole sound.
+constexpr std::size_t kMaxFileBytes = std::size_t{1} << 20;
+constexpr std::size_t kMaxPlaybackBytes = std::size_t{1} << 14;
+// Samples synthesised and written per step.
+constexpr std::size_t kChunkSamples = 1 << 16;
+// Progress is shown on a terminal for sends longer than this.
+constexpr double kProgressAfterSeconds = 5.0;
+constexpr auto kProgressInterval = std::chrono::milliseconds(250);
+
+void PrintUsage(std::FILE* to) {
+  std::fprintf(
+      to,
+      "Usage: %s [options] [TEXT...]\n"
+      "       %s [options] --file FILE\n"
+      "       %s [options] < FILE\n"
+      "\n"
+      "Sends text as sound for the Brindlemoor receiver: one tone per byte, its harmonics\n"
+      "giving the bits. The TEXT arguments are sent joined by spaces; without TEXT or --file\n"
+      "the bytes of standard input are sent. The sound is played on the default sound output,\n"
+      "or written to a WAV file with -o.\n"
+      "\n"
+      "  -o, --output FILE   write a mono WAV file instead of playing\n"
+      "  --rate HZ           sample rate of the sound: 11025, 22050, 44100 (default) or 48000\n"
+      "  --bits 8|16         sample size of the WAV file (default 16)\n"
+      "  --device NAME       play on this output (index or part of its name) instead of the\n"
+      "                      default one\n"
+      "  --calibrate         send the calibration sequence (0, 1, 2, 4, ..., 128) first, so the\n"
+      "                      receiver equalises the harmonics for this room and loudspeaker;\n"
+      "                      recommended whenever the sound travels through the air\n"
+      "  --raw               send the bytes exactly; without it a zero byte is refused, since\n"
+      "                      the receiver takes zero as the start of a calibration\n"
+      "  --fast              faster timing, 17.8 bytes/s (default 16.5), for short distances\n"
+      "                      and quiet rooms\n"
+      "  --safe              slower timing, 13.8 bytes/s, more time for a room's echoes\n"
+      "  --tone MS           length of each tone in milliseconds (default %.1f)\n"
+      "  --gap MS            silence after each tone in milliseconds (default %.1f)\n"
+      "  --amplitude A       largest sample, 0 < A <= 1 (default %.2f)\n"
+      "  --lead MS           silence before the first tone in milliseconds (default %.0f)\n"
+      "  --help              show this help\n"
+      "\n"
+      "Exit status: 0 sent; 2 bad usage, unreadable input, a zero byte without --raw, an\n"
+      "unwritable output file or no sound output; 130 interrupted.\n",
+      kProgram, kProgram, kProgram, kDefaultTiming.toneSamples / kSamplesPerMs,
+      kDefaultTiming.gapSamples / kSamplesPerMs, kDefaultTiming.amplitude,
+      kDefaultTiming.leadSamples / kSamplesPerMs);
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+  return kExitFailed;
+}
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "%s: %s (see '%s --help')\n", kProgram, message.c_str(), kProgram);
+  return kExitFailed;
+}
+
+struct Options {
+  std::vector<std::string> words;
+  std::optional<std::string> file;
+  std::optional<std::string> output;
+  std::string device;
+  int32_t sampleRate = kDefaultRate;
+  int32_t bits = kDefaultBits;
+  bool calibrate = false;
+  bool raw = false;
+  bool help = false;
+  SymbolTiming timing = kDefaultTiming;
+  // Set by --tone, --gap, --amplitude and --lead; applied over --fast or --safe.
+  std::optional<double> toneMs, gapMs, amplitude, leadMs;
+  int presets = 0;  // --fast and --safe given
+};
+
+int32_t MsToSamples(double ms) { return static_cast<int32_t>(std::lround(ms * kSamplesPerMs)); }
+
+// Empty on success, else the problem.
+std::string ParseOptions(int argc, char** argv, Options& options) {
+  bool wordsOnly = false;  // after "--" every argument is text
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (wordsOnly || arg.empty() || arg[0] != '-' || arg == "-") {
+      options.words.push_back(arg);
+      continue;
+    }
+    std::string value;
+    const bool takesValue = arg == "-o" || arg == "--output" || arg == "--file" ||
+                            arg == "--rate" || arg == "--bits" || arg == "--device" ||
+                            arg == "--tone" || arg == "--gap" || arg == "--amplitude" ||
+                            arg == "--lead";
+    if (takesValue) {
+      if (i + 1 >= argc) return arg + " needs a value";
+      value = argv[++i];
+    }
+    const auto invalid = [&](const char* expected) {
+      return "invalid value '" + value + "' for " + arg + ": expected " + expected;
+    };
+    double number = 0.0;
+    if (arg == "--") {
+      wordsOnly = true;
+    } else if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "-o" || arg == "--output") {
+      if (value.empty()) return invalid("a file name");
+      options.output = value;
+    } else if (arg == "--file") {
+      if (value.empty()) return invalid("a file name");
+      options.file = value;
+    } else if (arg == "--device") {
+      options.device = value;
+    } else if (arg == "--rate") {
+      if (value == "11025" || value == "22050" || value == "44100" || value == "48000") {
+        options.sampleRate = std::stoi(value);
+      } else {
+        return invalid("11025, 22050, 44100 or 48000");
+      }
+    } else if (arg == "--bits") {
+      if (value != "8" && value != "16") return invalid("8 or 16");
+      options.bits = std::stoi(value);
+    } else if (arg == "--calibrate") {
+      options.calibrate = true;
+    } else if (arg == "--raw") {
+      options.raw = true;
+    } else if (arg == "--fast") {
+      options.timing = kFastTiming;
+      ++options.presets;
+    } else if (arg == "--safe") {
+      options.timing = kSafeTiming;
+      ++options.presets;
+    } else if (arg == "--tone") {
+      if (!tools::ParseDouble(value, 0.0, kMaxToneMs, number) || number == 0.0)
+        return invalid("milliseconds above 0, at most 1000");
+      options.toneMs = number;
+    } else if (arg == "--gap") {
+      if (!tools::ParseDouble(value, 0.0, kMaxGapMs, number)) return invalid("0 to 2000 ms");
+      options.gapMs = number;
+    } else if (arg == "--amplitude") {
+      if (!tools::ParseDouble(value, 0.0, 1.0, number) || number == 0.0)
+        return invalid("a number above 0, at most 1");
+      options.amplitude = number;
+    } else if (arg == "--lead") {
+      if (!tools::ParseDouble(value, 0.0, kMaxLeadMs, number)) return invalid("0 to 10000 ms");
+      options.leadMs = number;
+    } else {
+      return "unknown option '" + arg + "'";
+    }
+  }
+  if (options.help) return {};
+  if (options.presets > 1) return "--fast and --safe exclude each other";
+  if (options.file && !options.words.empty()) return "give either TEXT or --file, not both";
+  if (options.toneMs) options.timing.toneSamples = MsToSamples(*options.toneMs);
+  if (options.gapMs) options.timing.gapSamples = MsToSamples(*options.gapMs);
+  if (options.amplitude) options.timing.amplitude = *options.amplitude;
+  if (options.leadMs) options.timing.leadSamples = MsToSamples(*options.leadMs);
+  // The tone must hold its rise and at least one whole period at full level after it.
+  if (options.timing.toneSamples < options.timing.riseSamples + kPeriodSamples) {
+    char problem[160];
+    std::snprintf(problem, sizeof problem,
+                  "a tone of %.1f ms is too short: it needs at least %.1f ms (its rise and one "
+                  "full period)",
+                  options.timing.toneSamples / kSamplesPerMs,
+                  (options.timing.riseSamples + kPeriodSamples) / kSamplesPerMs);
+    return problem;
+  }
+  return {};
+}
+
+// Reads all of `stream` into `bytes`, refusing more than `limit` bytes. Empty on success.
+std::string ReadAll(std::FILE* stream, std::size_t limit, std::vector<uint8_t>& bytes) {
+  uint8_t buffer[1 << 14];
+  for (;;) {
+    const std::size_t got = std::fread(buffer, 1, sizeof buffer, stream);
+    bytes.insert(bytes.end(), buffer, buffer + got);
+    if (bytes.size() > limit) {
+      return "more than " + std::to_string(limit) + " bytes to send; split the text";
+    }
+    if (got < sizeof buffer) break;
+  }
+  if (std::ferror(stream)) return std::strerror(errno);
+  return {};
+}
+
+// The text to send. Empty string on success, else the problem (with the file's name).
+std::string ReadText(const Options& options, std::vector<uint8_t>& text) {
+  const std::size_t limit = options.output ? kMaxFileBytes : kMaxPlaybackBytes;
+  if (!options.words.empty()) {
+    for (std::size_t i = 0; i < options.words.size(); ++i) {
+      if (i > 0) text.push_back(' ');
+      text.insert(text.end(), options.words[i].begin(), options.words[i].end());
+    }
+    if (text.size() > limit) {
+      return "more than " + std::to_string(limit) + " bytes to send; split the text";
+    }
+    return {};
+  }
+  if (!options.file) return ReadAll(stdin, limit, text);
+  std::FILE* file = std::fopen(options.file->c_str(), "rb");
+  if (file == nullptr) return *options.file + ": " + std::strerror(errno);
+  const std::string problem = ReadAll(file, limit, text);
+  std::fclose(file);
+  return problem.empty() ? problem : *options.file + ": " + problem;
+}
+
+// Progress on standard error, for a terminal: "\rbrindlemoor-send: 42% (120 of 290 bytes)".
+class Progress {
+ public:
+  Progress(std::size_t symbols, double seconds)
+      : symbols(symbols), enabled(isatty(STDERR_FILENO) && seconds > kProgressAfterSeconds) {}
+  void Show(double fraction) {
+    if (!enabled) return;
+    const int percent = static_cast<int>(std::lround(100.0 * std::fmin(fraction, 1.0)));
+    if (percent == lastPercent) return;
+    lastPercent = percent;
+    std::fprintf(stderr, "\r%s: %3d%% (%zu of %zu symbols)", kProgram, percent,
+                 static_cast<std::size_t>(std::lround(fraction * symbols)), symbols);
+    std::fflush(stderr);
+  }
+  void Finish() {
+    if (enabled && lastPercent >= 0) std::fputc('\n', stderr);
+  }
+
+ private:
+  std::size_t symbols;
+  bool enabled;
+  int lastPercent = -1;
+};
+
+// Set by SIGINT and SIGTERM while a file is being written.
+volatile sig_atomic_t interrupted = 0;
+void OnInterrupt(int) { interrupted = 1; }
+
+int WriteFile(const Options& options, MessageSynthesizer& synth) {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+
+  IoError error;
+  std::unique_ptr<WavFileWriter> writer =
+      WavFileWriter::Create(*options.output, options.sampleRate, options.bits, error);
+  if (!writer) return Fail(*options.output + ": " + error.description);
+  Progress progress(synth.SymbolCount(),
+                    static_cast<double>(synth.TotalSamples()) / options.sampleRate);
+  std::vector<double> chunk(kChunkSamples);
+  int64_t written = 0;
+  for (;;) {
+    const std::size_t count = synth.Next(chunk);
+    if (count == 0) break;
+    if (!writer->Append(std::span(chunk).first(count), error)) {
+      progress.Finish();
+      return Fail(*options.output + ": " + error.description);
+    }
+    written += static_cast<int64_t>(count);
+    progress.Show(static_cast<double>(written) / static_cast<double>(synth.TotalSamples()));
+    if (interrupted) {
+      progress.Finish();
+      writer.reset();  // removes the unfinished file
+      std::fprintf(stderr, "%s: interrupted; %s was not written\n", kProgram,
+                   options.output->c_str());
+      return kExitInterrupted;
+    }
+  }
+  progress.Finish();
+  if (!writer->Commit(error)) return Fail(*options.output + ": " + error.description);
+  return kExitSent;
+}
+
+int Play(const Options& options, MessageSynthesizer& synth) {
+  const std::string where = options.device.empty() ? "default sound output" : options.device;
+  IoError error;
+  const std::unique_ptr<tools::SoundOutput> output = tools::SoundOutput::Open(error);
+  if (!output) return Fail(where + ": " + error.description);
+
+  std::vector<double> samples(static_cast<std::size_t>(synth.TotalSamples()));
+  samples.resize(synth.Next(samples));
+  const double seconds = static_cast<double>(samples.size()) / options.sampleRate;
+
+  std::atomic<bool> done = false;
+  bool played = false;
+  std::thread player([&] {
+    played = output->Play(samples, options.sampleRate, options.device, error);
+    done = true;
+  });
+  // Progress by the clock: the device plays in real time once it has started.
+  Progress progress(synth.SymbolCount(), seconds);
+  const auto start = std::chrono::steady_clock::now();
+  while (!done) {
+    std::this_thread::sleep_for(kProgressInterval);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    if (!done) progress.Show(elapsed.count() / seconds);
+  }
+  player.join();
+  if (played) progress.Show(1.0);
+  progress.Finish();
+  if (!played) return Fail(where + ": " + error.description);
+  return kExitSent;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (const std::string problem = ParseOptions(argc, argv, options); !problem.empty()) {
+    return UsageError(problem);
+  }
+  if (options.help) {
+    PrintUsage(stdout);
+    return kExitSent;
+  }
+
+  std::vector<uint8_t> text;
+  if (const std::string problem = ReadText(options, text); !problem.empty()) return Fail(problem);
+  if (!options.raw) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] != 0) continue;
+      return Fail("zero byte at offset " + std::to_string(i) +
+                  ": the receiver takes a zero byte as the start of a calibration and would "
+                  "swallow the bytes after it; remove it, or send with --raw");
+    }
+  }
+  if (text.empty() && !options.calibrate) return Fail("nothing to send (the text is empty)");
+
+  std::vector<uint8_t> message;
+  if (options.calibrate) message = CalibrationSequence();
+  message.insert(message.end(), text.begin(), text.end());
+  MessageSynthesizer synth(message, options.timing, options.sampleRate);
+  return options.output ? WriteFile(options, synth) : Play(options, synth);
+}
