@@ -14,21 +14,19 @@
 #include <vector>
 
 #include "capture/capture_format.h"
+#include "capture/sound_header.h"
 
 namespace brindlemoor {
 namespace {
 
 // libsamplerate converts by at most a factor of 256 either way, so the slowest source it can
 // bring to 11025 Hz is ceil(11025 / 256) = 44 Hz. Anything above a megahertz is not a recording.
-constexpr int kMaxSourceRate = 1'000'000;
-constexpr int kMinSourceRate = 44;
+constexpr long long kMaxSourceRate = 1'000'000;
+constexpr long long kMinSourceRate = 44;
 // Interleaved floats read from the file at a time, whatever the channel count.
 constexpr sf_count_t kChunkSamples = 16384;
 // Resampled frames produced per call to the resampler.
 constexpr long kResampledChunk = 8192;
-// A WAV data chunk of this declared size is being written by a streaming tool: its length is
-// unknown, so whatever follows the header is the audio.
-constexpr uint32_t kRiffUnknownLength = 0xFFFFFFFF;
 
 std::string Lowercased(const char* text) {
   std::string s = text;
@@ -78,48 +76,25 @@ int SampleBytes(int format) {
   }
 }
 
-uint32_t ReadWord(const unsigned char* bytes, bool bigEndian) {
-  if (bigEndian) {
-    return (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
-           bytes[3];
-  }
-  return (uint32_t{bytes[3]} << 24) | (uint32_t{bytes[2]} << 16) | (uint32_t{bytes[1]} << 8) |
-         bytes[0];
+std::string RateProblem(long long rate) {
+  return "unsupported sample rate of " + std::to_string(rate) + " Hz (must be " +
+         std::to_string(kMinSourceRate) + " to " + std::to_string(kMaxSourceRate) + " Hz)";
 }
 
-// libsndfile quietly shortens a WAV file whose data chunk runs past the end of the file to what
-// is there, so the length the header declares is read here from the RIFF chunk list itself.
-bool CheckRiffDataLength(int fd, off_t fileSize, const SF_INFO& info, IoError& error) {
-  unsigned char riff[12];
-  if (pread(fd, riff, sizeof riff, 0) != static_cast<ssize_t>(sizeof riff)) return true;
-  const bool bigEndian = std::memcmp(riff, "RIFX", 4) == 0;
-  if ((!bigEndian && std::memcmp(riff, "RIFF", 4) != 0) || std::memcmp(riff + 8, "WAVE", 4) != 0) {
-    return true;
+bool RateSupported(long long rate) { return rate >= kMinSourceRate && rate <= kMaxSourceRate; }
+
+// The audio the header declares runs past the end of the file: libsndfile would quietly play
+// what is there, so the reader refuses it. Counted in frames where the encoding has a fixed size.
+std::string TruncationProblem(const SoundHeader& header, const SF_INFO& info) {
+  if (!header.declaredBytes || *header.declaredBytes <= header.heldBytes) return {};
+  const auto frameBytes =
+      static_cast<uint64_t>(SampleBytes(info.format)) * static_cast<uint64_t>(info.channels);
+  if (frameBytes == 0) {
+    return "truncated: header declares " + std::to_string(*header.declaredBytes) +
+           " bytes of audio, file holds " + std::to_string(header.heldBytes);
   }
-  off_t offset = sizeof riff;
-  unsigned char chunk[8];
-  while (offset + static_cast<off_t>(sizeof chunk) <= fileSize) {
-    if (pread(fd, chunk, sizeof chunk, offset) != static_cast<ssize_t>(sizeof chunk)) return true;
-    const uint32_t size = ReadWord(chunk + 4, bigEndian);
-    const off_t dataStart = offset + static_cast<off_t>(sizeof chunk);
-    if (std::memcmp(chunk, "data", 4) == 0) {
-      if (size == kRiffUnknownLength || dataStart + static_cast<off_t>(size) <= fileSize) {
-        return true;
-      }
-      const long long frameBytes = static_cast<long long>(SampleBytes(info.format)) * info.channels;
-      if (frameBytes > 0) {
-        error.description = "truncated: header declares " + std::to_string(size / frameBytes) +
-                            " frames, file holds " + std::to_string(info.frames);
-      } else {
-        error.description = "truncated: header declares " + std::to_string(size) +
-                            " bytes of audio, file holds " +
-                            std::to_string(static_cast<long long>(fileSize - dataStart));
-      }
-      return false;
-    }
-    offset = dataStart + static_cast<off_t>(size) + (size & 1);
-  }
-  return true;
+  return "truncated: header declares " + std::to_string(*header.declaredBytes / frameBytes) +
+         " frames, file holds " + std::to_string(header.heldBytes / frameBytes);
 }
 
 uint8_t Quantise(float sample) {
@@ -241,9 +216,13 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
     return nullptr;
   }
 
+  const SoundHeader header = ReadSoundHeader(impl.fd, status.st_size);
   impl.file = sf_open_fd(impl.fd, SFM_READ, &impl.info, SF_FALSE);
   if (!impl.file) {
-    if (sf_error(nullptr) == SF_ERR_UNRECOGNISED_FORMAT) {
+    if (header.sampleRate && !RateSupported(*header.sampleRate)) {
+      // libsndfile refuses a rate of 0 or above 2^31 as an "incomplete" format.
+      error.description = RateProblem(*header.sampleRate);
+    } else if (sf_error(nullptr) == SF_ERR_UNRECOGNISED_FORMAT) {
       error.description = "not a recognised audio file";
     } else {
       error.description = "not a usable audio file: " + Lowercased(sf_strerror(nullptr));
@@ -255,15 +234,12 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
     error.description = "has no audio channels";
     return nullptr;
   }
-  if (info.samplerate < kMinSourceRate || info.samplerate > kMaxSourceRate) {
-    error.description = "unsupported sample rate of " + std::to_string(info.samplerate) +
-                        " Hz (must be " + std::to_string(kMinSourceRate) + " to " +
-                        std::to_string(kMaxSourceRate) + " Hz)";
+  if (!RateSupported(info.samplerate)) {
+    error.description = RateProblem(info.samplerate);
     return nullptr;
   }
-  const int container = info.format & SF_FORMAT_TYPEMASK;
-  if ((container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX) &&
-      !CheckRiffDataLength(impl.fd, status.st_size, info, error)) {
+  if (std::string problem = TruncationProblem(header, info); !problem.empty()) {
+    error.description = std::move(problem);
     return nullptr;
   }
 
@@ -271,11 +247,20 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
   impl.interleaved.resize(static_cast<std::size_t>(impl.chunkFrames * info.channels));
   impl.mono.resize(static_cast<std::size_t>(impl.chunkFrames));
 
+  impl.passThrough = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV &&
+                     (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8 &&
+                     info.samplerate == static_cast<int>(kSampleRate) && info.channels == kChannels;
+
   // Read the whole file once, so a damaged or short recording is refused before any of it is
-  // decoded, then start again from the first frame.
+  // decoded, then start again from the first frame. A pass-through file is counted in raw bytes
+  // (one per frame), sparing a conversion to float that nothing would read.
   long long held = 0;
   for (;;) {
-    const sf_count_t got = sf_readf_float(impl.file, impl.interleaved.data(), impl.chunkFrames);
+    const sf_count_t got =
+        impl.passThrough
+            ? sf_read_raw(impl.file, impl.interleaved.data(),
+                          static_cast<sf_count_t>(impl.interleaved.size() * sizeof(float)))
+            : sf_readf_float(impl.file, impl.interleaved.data(), impl.chunkFrames);
     if (got <= 0) break;
     held += got;
   }
@@ -297,9 +282,6 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
     return nullptr;
   }
 
-  impl.passThrough = container == SF_FORMAT_WAV &&
-                     (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8 &&
-                     info.samplerate == static_cast<int>(kSampleRate) && info.channels == kChannels;
   if (!impl.passThrough && info.samplerate != static_cast<int>(kSampleRate)) {
     impl.ratio = static_cast<double>(kSampleRate) / info.samplerate;
     int srcError = 0;

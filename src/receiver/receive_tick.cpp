@@ -1,5 +1,6 @@
 #include "receiver/receive_tick.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
@@ -65,24 +66,42 @@ class BlockReader {
 
   // Appends samples to the symbol until it holds 512. False when the blocks run out first; the
   // partial symbol then waits for the next tick, which resumes at position 0 of the next block.
+  // The peak moves only to a strictly larger magnitude, so it is the earliest of the largest.
   bool Collect(Cursor& at, SymbolState& symbol) const {
-    while (symbol.symbolCount < kSymbolLength) {
+    int32_t count = symbol.symbolCount;
+    int32_t peak = symbol.symbolPeak;
+    int32_t peakIndex = symbol.symbolPeakIndex;
+    bool complete = true;
+    while (count < kSymbolLength) {
       if (at.position >= blockSamples) {
         at.block += 1;
-        if (at.block == snapshot) return false;
+        if (at.block == snapshot) {
+          complete = false;
+          break;
+        }
         at.position = 0;
       }
-      const int16_t sample = static_cast<int16_t>(Block(at.block)[at.position] - kSilence);
-      symbol.symbolSamples[static_cast<size_t>(symbol.symbolCount)] = sample;
-      const int32_t magnitude = std::abs(static_cast<int32_t>(sample));
-      if (magnitude > symbol.symbolPeak) {
-        symbol.symbolPeak = magnitude;
-        symbol.symbolPeakIndex = symbol.symbolCount;
+      // The rest of this block or of the symbol, whichever ends first, in one run.
+      const uint8_t* source = Block(at.block) + at.position;
+      const int32_t run = std::min<int32_t>(kSymbolLength - count,
+                                            static_cast<int32_t>(blockSamples - at.position));
+      int16_t* samples = symbol.symbolSamples.data() + count;
+      for (int32_t i = 0; i < run; ++i) {
+        const int16_t sample = static_cast<int16_t>(source[i] - kSilence);
+        samples[i] = sample;
+        const int32_t magnitude = std::abs(static_cast<int32_t>(sample));
+        if (magnitude > peak) {
+          peak = magnitude;
+          peakIndex = count + i;
+        }
       }
-      symbol.symbolCount += 1;
-      at.position += 1;
+      count += run;
+      at.position += static_cast<uint32_t>(run);
     }
-    return true;
+    symbol.symbolCount = count;
+    symbol.symbolPeak = peak;
+    symbol.symbolPeakIndex = peakIndex;
+    return complete;
   }
 
  private:
@@ -105,13 +124,20 @@ void ShiftToPeak(SymbolState& symbol) {
 }
 
 // The period starting at the peak, repeated to 512 samples and scaled so the peak is +-127.
+// Input i is (symbolSamples[k + i mod 45] * 127) / peak; the 45 distinct quotients are worked
+// out once and then repeated.
 void AnalysePeriod(const SymbolState& symbol, SpectrumAnalyzer& analyser, int32_t* spectrum) {
   const int32_t k = symbol.symbolPeakIndex;
   const int32_t peak = symbol.symbolPeak;
   assert(peak > 0 && k + kSymbolPeriod < kSymbolLength);
-  for (int32_t i = 0; i < kSymbolLength; ++i) {
-    const int32_t sample = symbol.symbolSamples[static_cast<size_t>(k + i % kSymbolPeriod)];
-    analyser.SetInput(i, static_cast<int16_t>(sample * kNormalisedPeak / peak));
+  int16_t period[kSymbolPeriod];
+  for (int32_t i = 0; i < kSymbolPeriod; ++i) {
+    const int32_t sample = symbol.symbolSamples[static_cast<size_t>(k + i)];
+    period[i] = static_cast<int16_t>(sample * kNormalisedPeak / peak);
+  }
+  for (int32_t i = 0, phase = 0; i < kSymbolLength; ++i) {
+    analyser.SetInput(i, period[phase]);
+    phase = phase + 1 == kSymbolPeriod ? 0 : phase + 1;
   }
   analyser.ComputeMagnitudes(spectrum);
 }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <numbers>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "dsp/spectrum_analyzer.h"
+#include "testing/straightforward_magnitudes.h"
 
 namespace brindlemoor {
 namespace {
@@ -161,7 +163,7 @@ TEST(SpectrumAnalyzerWindow, CoefficientsAndStoredInputs) {
       {kWindowBlackman, kPoints / 2, 0.42 + 0.5 + 0.08},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "type " << c.type << " index " << c.index);
+    SCOPED_TRACE(::testing::Message() << "type " << c.type << " index " << c.index);
     SpectrumAnalyzer analyser;
     analyser.Initialize(kPoints, c.type);
     EXPECT_EQ(analyser.Window()[c.index], c.coefficient);
@@ -280,6 +282,87 @@ TEST(SpectrumAnalyzerMagnitudes, MatchesPlainImplementationBitForBit) {
     }
   }
   EXPECT_EQ(compared, 300);
+}
+
+// Every vector path against the straightforward order, comparing the whole double transform
+// bit for bit (not just the truncated bins, which would hide a last-bit difference): random
+// inputs at the receiver's +-127 and at full scale, symbol-like repeated periods, and inputs
+// that probe signed zeros and extremes.
+class SpectrumAnalyzerPathTest : public ::testing::TestWithParam<VectorPath> {};
+
+TEST_P(SpectrumAnalyzerPathTest, TransformEqualsStraightforwardOrderBitForBit) {
+  const VectorPath wanted = GetParam();
+  std::mt19937 rng(kSeed + 2);
+  const int32_t sizes[] = {8, 16, 64, kPoints, 4096};
+  const WindowType types[] = {kWindowRectangular, kWindowHann, kWindowBlackman};
+  const std::vector<std::function<int16_t(int32_t)>> shapes = {
+      [](int32_t) { return int16_t{0}; },
+      [](int32_t) { return int16_t{-32768}; },
+      [](int32_t) { return int16_t{32767}; },
+      [](int32_t i) { return static_cast<int16_t>(i == 0 ? 1 : 0); },
+      [](int32_t i) { return static_cast<int16_t>(i % 2 ? -127 : 127); },
+  };
+  int32_t compared = 0;
+  for (const int32_t n : sizes) {
+    for (const WindowType type : types) {
+      SpectrumAnalyzer analyser;
+      analyser.Initialize(n, type);
+      if (!analyser.SelectPath(wanted)) GTEST_SKIP() << "this processor cannot run the path";
+      ASSERT_EQ(analyser.Path(), wanted);
+      testing::StraightforwardMagnitudes plain(analyser);
+      std::vector<int32_t> ours(n / 2);
+      std::vector<int32_t> theirs(n / 2);
+      const int32_t trials = n == kPoints ? 400 : 40;
+      for (int32_t trial = 0; trial < trials + static_cast<int32_t>(shapes.size()); ++trial) {
+        std::vector<int16_t> samples;
+        if (trial < static_cast<int32_t>(shapes.size())) {
+          for (int32_t i = 0; i < n; ++i) samples.push_back(shapes[trial](i));
+        } else if (trial % 3 == 0) {
+          const std::vector<int16_t> period = RandomSamples(rng, 45, 127);
+          for (int32_t i = 0; i < n; ++i) samples.push_back(period[i % 45]);
+        } else {
+          samples = RandomSamples(rng, n, trial % 3 == 1 ? int16_t{127} : int16_t{32767});
+        }
+        for (int32_t i = 0; i < n; ++i) analyser.SetInput(i, samples[i]);
+        analyser.ComputeMagnitudes(ours.data());
+        plain.Compute(theirs.data());
+        ASSERT_EQ(std::memcmp(analyser.Work(), plain.Work().data(), n * sizeof(Complex)), 0)
+            << "n=" << n << " window=" << type << " trial=" << trial;
+        ASSERT_EQ(ours, theirs) << "n=" << n << " window=" << type << " trial=" << trial;
+        ++compared;
+      }
+    }
+  }
+  EXPECT_EQ(compared, 3 * (4 * 40 + 400 + 5 * 5));
+}
+
+std::string PathName(const ::testing::TestParamInfo<VectorPath>& info) {
+  switch (info.param) {
+    case VectorPath::kVector128:
+      return "Vector128";
+    case VectorPath::kVector256:
+      return "Vector256";
+    default:
+      return "Scalar";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPaths, SpectrumAnalyzerPathTest,
+                         ::testing::Values(VectorPath::kScalar, VectorPath::kVector128,
+                                           VectorPath::kVector256),
+                         PathName);
+
+TEST(SpectrumAnalyzerPaths, InitializePicksAVectorPathWhereOneRuns) {
+  SpectrumAnalyzer analyser;
+  analyser.Initialize(4, kWindowRectangular);
+  EXPECT_EQ(analyser.Path(), VectorPath::kScalar);  // too small for the vector code
+  EXPECT_FALSE(analyser.SelectPath(VectorPath::kVector128));
+  analyser.Initialize(kPoints, kWindowRectangular);
+#if defined(__x86_64__)
+  EXPECT_NE(analyser.Path(), VectorPath::kScalar);
+#endif
+  EXPECT_TRUE(analyser.SelectPath(VectorPath::kScalar));
+  EXPECT_EQ(analyser.Path(), VectorPath::kScalar);
 }
 
 TEST(SpectrumAnalyzerMagnitudes, AgreesWithDirectDftWithinOne) {

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The checks that follow the plain test suite in scripts/test.sh (and so in CI):
+#   1. every test under AddressSanitizer and UndefinedBehaviorSanitizer, then the benchmarks'
+#      own result checks and a two-chunk soak (37 minutes of virtual traffic) in that build;
+#   2. the threaded tests (capture ring, receiver dialog, live capture) under ThreadSanitizer;
+#   3. a few seconds of each fuzz target from its seed corpus (clang).
+# Each build has its own directory (build-asan, build-tsan, build-fuzz). The window is left out
+# of the sanitizer builds: Qt is not instrumented.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+readonly kSanitizerOptions=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLEMOOR_BUILD_WINDOW=OFF)
+readonly kThreadedLabels='capture|app|live'
+export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+step() { printf '\n=== %s\n' "$*"; }
+
+step "AddressSanitizer + UndefinedBehaviorSanitizer: the whole suite"
+cmake -S . -B build-asan "${kSanitizerOptions[@]}" -DBRINDLEMOOR_SANITIZE=address,undefined \
+  -DBRINDLEMOOR_BUILD_BENCH=ON -Wno-dev >/dev/null
+cmake --build build-asan -j"$jobs"
+ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+step "AddressSanitizer + UndefinedBehaviorSanitizer: benchmark checks and a short soak"
+build-asan/bench/bench_spectrum --benchmark_min_time=0.01 >/dev/null
+build-asan/bench/soak --chunks 2
+
+step "ThreadSanitizer: the threaded tests"
+cmake -S . -B build-tsan "${kSanitizerOptions[@]}" -DBRINDLEMOOR_SANITIZE=thread -Wno-dev \
+  >/dev/null
+# The live tests run the receiver and the synthesiser tool as well, where they exist.
+available=$(cmake --build build-tsan --target help)
+targets=(test_capture test_app)
+for target in test_live brindlemoor-receive live-synth; do
+  grep -qw -- "$target" <<<"$available" && targets+=("$target")
+done
+cmake --build build-tsan -j"$jobs" --target "${targets[@]}"
+ctest --test-dir build-tsan --output-on-failure -j"$jobs" -L "$kThreadedLabels"
+
+step "Fuzzing: a few seconds of each target"
+scripts/fuzz.sh 5

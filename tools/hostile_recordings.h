@@ -1,0 +1,40 @@
+// Recordings built to break a reader: empty and cut files, lying chunk sizes, absurd formats,
+// bytes that are not audio, and paths that are not files at all (a directory, a FIFO nobody
+// writes to, a device that never ends, a symbolic-link loop). brindlemoor-receive must refuse
+// each with one line on standard error that names the path, exit status 2, no output file and
+// bounded memory. The list also seeds the recording reader's fuzzing corpus.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace brindlemoor {
+
+struct HostileRecording {
+  enum class Kind : uint8_t {
+    kBytes,      // a regular file holding `bytes`
+    kDirectory,  // a directory
+    kFifo,       // a FIFO that no process writes to: opening it to read would block for ever
+    kLink,       // a symbolic link to `target`
+    kMissing,    // nothing at all at the path
+  };
+  std::string name;  // a file name that says what is wrong
+  Kind kind = Kind::kBytes;
+  std::vector<uint8_t> bytes;
+  std::string target;  // kLink only
+  std::string reason;  // how brindlemoor-receive describes the problem (start of its text)
+  std::string text;    // for a usable recording: the text it carries
+};
+
+// Files, links, a directory and a FIFO that must be refused.
+std::vector<HostileRecording> HostileRecordings();
+// WAV files with harmless header quirks (sizes that libsndfile rightly ignores, a streaming
+// writer's unknown length, trailing chunks) around a synthesised message: they must decode.
+std::vector<HostileRecording> OddButUsableRecordings();
+
+// Creates `recording` in `directory`. False with `error` set when it cannot.
+bool MakeHostileRecording(const HostileRecording& recording, const std::string& directory,
+                          std::string& error);
+
+}  // namespace brindlemoor
