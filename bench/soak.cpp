@@ -16,6 +16,7 @@
 // allocated after the first chunk; 1 otherwise; 2 bad arguments.
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -81,30 +82,39 @@ struct ChunkResult {
 };
 
 // Finds the messages sent, in order, in the text received (noise decodes to bytes in between),
-// holding only the messages not yet found and the last few hundred bytes received. A message
-// that never comes out is skipped as soon as one of the next few does.
+// holding only the messages not yet found and the last kilobyte received. A message that never
+// comes out is skipped as soon as one of the next few does. The generator reports a message once
+// its last symbol and gap are generated, and the receiver may decode that symbol before the gap
+// is, so a message is also looked for in what has already arrived when it is reported.
 class MessageMatcher : public MessageSink {
  public:
   // Called by the generator (outside ticks) with each message it has sent.
   void Sent(std::string_view message) override {
     pending.emplace_back(message);
     ++sent;
+    if (pending.size() > 1) return;
+    // Every end position after the last message found whose bytes are still in the ring.
+    const uint64_t oldest = end > kRecent ? end - kRecent : 0;
+    for (uint64_t e = std::max(foundEnd, oldest) + message.size(); e <= end; ++e) {
+      if (EndsAt(pending.front(), e)) {
+        Found(0, e);
+        return;
+      }
+    }
   }
 
   void Received(const char* data, std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) {
       recent[end++ % kRecent] = data[i];
       for (std::size_t k = 0; k < pending.size() && k < kLookAhead; ++k) {
-        if (EndsWith(pending[k])) {
-          missed += k;
-          found += 1;
-          pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(k + 1));
+        if (end - foundEnd >= pending[k].size() && EndsAt(pending[k], end)) {
+          Found(k, end);
           break;
         }
       }
     }
   }
-  uint64_t Found() const { return found; }
+  uint64_t FoundCount() const { return found; }
   // Messages sent and not found, counting those still awaited.
   uint64_t Missed() const { return missed + pending.size(); }
   uint64_t Sent() const { return sent; }
@@ -113,17 +123,26 @@ class MessageMatcher : public MessageSink {
   static constexpr std::size_t kRecent = 1024;  // longer than any message
   static constexpr std::size_t kLookAhead = 4;
 
-  bool EndsWith(const std::string& message) const {
-    if (message.size() > end) return false;
+  // Whether the bytes received before position `e` end with `message`.
+  bool EndsAt(const std::string& message, uint64_t e) const {
+    if (message.size() > e || end - (e - message.size()) > kRecent) return false;
     for (std::size_t j = 0; j < message.size(); ++j) {
-      if (recent[(end - message.size() + j) % kRecent] != message[j]) return false;
+      if (recent[(e - message.size() + j) % kRecent] != message[j]) return false;
     }
     return true;
+  }
+  // Pending message k ended at `e`; those before it were missed.
+  void Found(std::size_t k, uint64_t e) {
+    missed += k;
+    found += 1;
+    foundEnd = e;
+    pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(k + 1));
   }
 
   std::deque<std::string> pending;  // sent, not found yet
   char recent[kRecent] = {};
-  uint64_t end = 0;  // bytes received
+  uint64_t end = 0;       // bytes received
+  uint64_t foundEnd = 0;  // where the last message found ended
   uint64_t sent = 0;
   uint64_t found = 0;
   uint64_t missed = 0;
@@ -292,7 +311,7 @@ int main(int argc, char** argv) {
       continuousSeconds, hours, hours * 3600 / continuousSeconds, totalSeconds,
       static_cast<unsigned long long>(allText.bytes), static_cast<unsigned long long>(textSent),
       calibrationsSent, static_cast<unsigned long long>(matcher.Sent()),
-      static_cast<unsigned long long>(matcher.Found()),
+      static_cast<unsigned long long>(matcher.FoundCount()),
       static_cast<unsigned long long>(matcher.Missed()), mismatches, chunks,
       tailQuiet ? "" : " (and output after the last chunk)", chunks - 1, lowest, highest,
       flat ? "flat" : "GROWING", static_cast<unsigned long long>(laterAllocations));
