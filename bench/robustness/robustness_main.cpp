@@ -105,11 +105,11 @@ std::vector<double> ParseList(const std::string& text) {
 }
 
 // tone,rise,gap[,amplitude[,margin[,fundamental[,knee,kneeLevel]]]], lengths at 11025 Hz.
-bool ParseTiming(const std::string& spec, NamedTiming& named) {
-  const std::size_t equals = spec.find('=');
+bool ParseTiming(const std::string& argument, NamedTiming& named) {
+  const std::size_t equals = argument.find('=');
   if (equals == std::string::npos) return false;
-  named.name = spec.substr(0, equals);
-  const std::vector<double> v = ParseList(spec.substr(equals + 1));
+  named.name = argument.substr(0, equals);
+  const std::vector<double> v = ParseList(argument.substr(equals + 1));
   if (v.size() < 3 || v.size() > 8) return false;
   named.timing = kDefaultTiming;
   named.timing.toneSamples = static_cast<int32_t>(v[0]);
