@@ -61,6 +61,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -314,6 +315,45 @@ class Progress {
   int lastPercent = -1;
 };
 
+constexpr int32_t kRates[] = {48000, 44100, 22050, 11025};
+
+bool Fits(std::size_t messageBytes, const SymbolTiming& timing, int32_t rate, int32_t bits) {
+  return MessageSynthesizer::SamplesFor(messageBytes, timing, rate) <= MaxWavSamples(bits);
+}
+
+// Empty when the WAV file of `messageBytes` symbols (the calibration included) fits the format's
+// 32-bit sizes, else the problem: the size, and what would fit instead.
+std::string CheckWavSize(const Options& options, std::size_t messageBytes, std::size_t textBytes) {
+  const SymbolTiming& timing = options.timing;
+  if (Fits(messageBytes, timing, options.sampleRate, options.bits)) return {};
+  const double gib = static_cast<double>(
+                         MessageSynthesizer::SamplesFor(messageBytes, timing, options.sampleRate)) *
+                     (options.bits / 8) / (1024.0 * 1024.0 * 1024.0);
+  std::string instead;
+  if (options.bits == 16 && Fits(messageBytes, timing, options.sampleRate, 8)) {
+    instead = "--bits 8";
+  } else {
+    for (const int32_t bits : {options.bits, 8}) {
+      for (const int32_t rate : kRates) {
+        if (rate < options.sampleRate && instead.empty() && Fits(messageBytes, timing, rate, bits))
+          instead = "--rate " + std::to_string(rate) + (bits != options.bits ? " --bits 8" : "");
+      }
+    }
+  }
+  const int64_t perSymbol = SymbolSamples(timing, options.sampleRate);
+  const int64_t silence = MessageSynthesizer::SamplesFor(0, timing, options.sampleRate);
+  const int64_t symbolsThatFit = (MaxWavSamples(options.bits) - silence) / perSymbol;
+  const int64_t textThatFits = symbolsThatFit - static_cast<int64_t>(messageBytes - textBytes);
+  char problem[320];
+  std::snprintf(problem, sizeof problem,
+                "%zu bytes make %.1f GiB of sound at %d Hz, %d bits: more than the 4 GiB a WAV "
+                "file can hold; %s%ssplit the text into pieces of at most %lld bytes",
+                textBytes, gib, options.sampleRate, options.bits, instead.c_str(),
+                instead.empty() ? "" : " would fit, or ",
+                static_cast<long long>(std::max<int64_t>(textThatFits, 0)));
+  return *options.output + ": " + problem;
+}
+
 // Set by SIGINT and SIGTERM while a file is being written.
 volatile sig_atomic_t interrupted = 0;
 void OnInterrupt(int) { interrupted = 1; }
@@ -417,6 +457,11 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> message;
   if (options.calibrate) message = CalibrationSequence();
   message.insert(message.end(), text.begin(), text.end());
+  if (options.output) {
+    if (const std::string problem = CheckWavSize(options, message.size(), text.size());
+        !problem.empty())
+      return Fail(problem);
+  }
   MessageSynthesizer synth(message, options.timing, options.sampleRate);
   return options.output ? WriteFile(options, synth) : Play(options, synth);
 }
