@@ -123,7 +123,7 @@ int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const 
     if (!file) {
       std::fprintf(stderr, "%s: %s: %s\n", program, options.dumpPath.c_str(),
                    error.description.c_str());
-      return kLiveExitNoInput;
+      return kLiveExitDumpFailed;
     }
     tap = std::make_unique<CaptureTap>(device);
     dump = std::make_unique<CaptureDumpWriter>(*tap, std::move(file), options.dumpPath, program);

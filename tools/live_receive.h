@@ -16,8 +16,8 @@ struct LiveReceiveOptions {
 
 // Exit statuses of the live mode.
 inline constexpr int kLiveExitDone = 0;        // ended by SIGINT or SIGTERM
-inline constexpr int kLiveExitNoInput = 2;     // no input could be opened, or no dump file
-inline constexpr int kLiveExitDumpFailed = 3;  // the dump could not be written completely
+inline constexpr int kLiveExitNoInput = 2;     // no input could be opened
+inline constexpr int kLiveExitDumpFailed = 3;  // the dump could not be created or written whole
 
 // Call first thing in main, before anything starts a thread: SIGINT and SIGTERM are then taken
 // by the live loop alone.

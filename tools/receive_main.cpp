@@ -25,6 +25,7 @@
 #include "live_receive.h"
 #include "receive_diagnostics.h"
 #include "receiver/directory_text_output.h"
+#include "same_file.h"
 
 namespace {
 
@@ -116,6 +117,32 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
   return {};
 }
 
+// Empty when no file the run writes is the recording it reads or another of its outputs, else the
+// problem. Names can differ for one file (links, "./a.wav"), so the files themselves are compared.
+std::string OutputOverInput(const Options& options,
+                            const brindlemoor::DirectoryTextOutput& output) {
+  using brindlemoor::OutputFile;
+  using brindlemoor::tools::SameFile;
+  const std::string& receivePath = output.PathOf(OutputFile::kReceiveText);
+  const std::string& flagPath = output.PathOf(OutputFile::kFlagData);
+  if (!options.input.empty()) {
+    if (!options.dumpPath.empty() && SameFile(options.input, options.dumpPath))
+      return options.dumpPath + ": --dump would overwrite the recording being decoded";
+    for (const std::string* path : {&receivePath, &flagPath}) {
+      if (SameFile(options.input, *path))
+        return options.input + ": the recording is the output file " + *path +
+               "; decode a copy, or choose another --output-dir";
+    }
+  }
+  if (!options.dumpPath.empty()) {
+    for (const std::string* path : {&receivePath, &flagPath}) {
+      if (SameFile(options.dumpPath, *path))
+        return options.dumpPath + ": --dump would overwrite " + *path;
+    }
+  }
+  return {};
+}
+
 // Tells about each output file once, however many writes fail.
 struct OutputFailures {
   bool receiveReported = false;
@@ -196,6 +223,10 @@ int main(int argc, char** argv) {
   OutputFailures failures;
   DirectoryTextOutput output(options.outputDir);
   output.SetFailureReporter(&OutputFailures::Report, &failures);
+  if (const std::string problem = OutputOverInput(options, output); !problem.empty()) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+    return kExitUsage;
+  }
 
   if (live) {
     const int status =
@@ -220,7 +251,7 @@ int main(int argc, char** argv) {
     if (!file) {
       std::fprintf(stderr, "%s: %s: %s\n", kProgram, options.dumpPath.c_str(),
                    error.description.c_str());
-      return kExitUsage;
+      return kExitOutputFailed;
     }
     dump = std::make_unique<CaptureDumpWriter>(tap, std::move(file), options.dumpPath, kProgram);
   }

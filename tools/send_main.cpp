@@ -76,6 +76,7 @@
 
 #include "command_line.h"
 #include "option_values.h"
+#include "same_file.h"
 #include "send_playback.h"
 #include "synth/message_synth.h"
 #include "synth/symbol_synth.h"
@@ -442,6 +443,8 @@ int main(int argc, char** argv) {
     return kExitSent;
   }
 
+  if (options.output && options.file && tools::SameFile(*options.file, *options.output))
+    return Fail(*options.output + ": -o would overwrite the --file being sent");
   std::vector<uint8_t> text;
   if (const std::string problem = ReadText(options, text); !problem.empty()) return Fail(problem);
   if (!options.raw) {
