@@ -2,8 +2,9 @@
 // interrupted, or replays a recording through the receiver on a virtual clock, writing
 // "receive.txt" and "flag.dat" as the window would and each tick's text to standard output.
 //
-// Exit status: 0 done (or interrupted while listening); 2 bad usage, an input that cannot be used
-// or no sound input (nothing is written); 3 an output file (or the dump) could not be written.
+// Exit status: 0 done (or interrupted by SIGINT or SIGTERM, in either mode); 2 bad usage, an input
+// that cannot be used or no sound input (nothing is written); 3 an output file (or the dump) could
+// not be written.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,6 +27,7 @@
 #include "receive_diagnostics.h"
 #include "receiver/directory_text_output.h"
 #include "same_file.h"
+#include "termination_poll.h"
 
 namespace {
 
@@ -34,35 +36,37 @@ constexpr int kExitUsage = brindlemoor::tools::kExitUsage;
 constexpr int kExitOutputFailed = 3;
 
 void PrintUsage(std::FILE* to) {
-  std::fprintf(to,
-               "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
-               "       %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
-               "       %s --list-devices | --help | --version\n"
-               "\n"
-               "Decodes data sent as sound. Without --input it listens on the default sound\n"
-               "input (or --device) until interrupted (Ctrl-C, SIGTERM); a line containing\n"
-               "\"capturing\" on stderr says when it listens. With --input it replays the\n"
-               "recording FILE (WAV, FLAC, ... at any rate; converted to 11025 Hz, 8-bit mono)\n"
-               "through the receiver in virtual time. Either way it appends the received text to\n"
-               "\"receive.txt\" and calibrations to \"flag.dat\" in DIR (default: the current\n"
-               "directory), and writes each half-second's text to standard output.\n"
-               "\n"
-               "  -i, --input FILE   the recording to decode (FILE alone means the same)\n"
-               "  --device SEL       the sound input: an index or part of a name from\n"
-               "                     --list-devices (default: the system's default input)\n"
-               "  --list-devices     list the sound devices and exit\n"
-               "  --output-dir DIR   where \"receive.txt\" and \"flag.dat\" are appended\n"
-               "  --dump FILE.wav    also write every captured sample to FILE.wav\n"
-               "  --trace            one line per framed symbol on stderr: onset, peak,\n"
-               "                     harmonic levels and thresholds, byte or reason rejected\n"
-               "  -h, --help         show this help\n"
-               "  --version          show the version\n"
-               "\n"
-               "An option's value may also be given as --option=VALUE.\n"
-               "\n"
-               "Exit status: 0 done or interrupted; 2 bad usage, unusable input or no sound\n"
-               "input; 3 an output file or the dump could not be written.\n",
-               kProgram, kProgram, kProgram);
+  std::fprintf(
+      to,
+      "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
+      "       %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
+      "       %s --list-devices | --help | --version\n"
+      "\n"
+      "Decodes data sent as sound. Without --input it listens on the default sound\n"
+      "input (or --device) until interrupted (Ctrl-C, SIGTERM); a line containing\n"
+      "\"capturing\" on stderr says when it listens. With --input it replays the\n"
+      "recording FILE (WAV, FLAC, ... at any rate; converted to 11025 Hz, 8-bit mono)\n"
+      "through the receiver in virtual time. Either way it appends the received text to\n"
+      "\"receive.txt\" and calibrations to \"flag.dat\" in DIR (default: the current\n"
+      "directory), and writes each half-second's text to standard output. SIGINT or\n"
+      "SIGTERM ends a replay after the half-second in progress, keeping what was decoded.\n"
+      "\n"
+      "  -i, --input FILE   the recording to decode (FILE alone means the same)\n"
+      "  --device SEL       the sound input: an index or part of a name from\n"
+      "                     --list-devices (default: the system's default input)\n"
+      "  --list-devices     list the sound devices and exit\n"
+      "  --output-dir DIR   where \"receive.txt\" and \"flag.dat\" are appended\n"
+      "  --dump FILE.wav    also write every captured sample to FILE.wav\n"
+      "  --trace            one line per framed symbol on stderr: onset, peak,\n"
+      "                     harmonic levels and thresholds, byte or reason rejected\n"
+      "  -h, --help         show this help\n"
+      "  --version          show the version\n"
+      "\n"
+      "An option's value may also be given as --option=VALUE.\n"
+      "\n"
+      "Exit status: 0 done or interrupted; 2 bad usage, unusable input or no sound\n"
+      "input; 3 an output file or the dump could not be written.\n",
+      kProgram, kProgram, kProgram);
 }
 
 struct Options {
@@ -177,15 +181,19 @@ struct Progress {
   }
 };
 
-// What happens after every replayed tick: progress on a terminal, and the dump written out.
+// What happens after every replayed tick: progress on a terminal, the dump written out, and a
+// look for SIGINT or SIGTERM, which end the replay there.
 struct AfterTick {
   Progress* progress;
   brindlemoor::CaptureDumpWriter* dump;
+  int signal = 0;
 
-  static void Run(void* context, const brindlemoor::ReplayStats& stats) {
+  static bool Run(void* context, const brindlemoor::ReplayStats& stats) {
     auto* self = static_cast<AfterTick*>(context);
     Progress::Show(self->progress, stats);
     if (self->dump) self->dump->Flush();
+    self->signal = brindlemoor::TakePendingTerminationSignal();
+    return self->signal == 0;
   }
 };
 
@@ -193,6 +201,9 @@ struct AfterTick {
 
 int main(int argc, char** argv) {
   using namespace brindlemoor;
+  // First of all, before any library can start a thread: SIGINT and SIGTERM then wait for the
+  // live loop or the replay to take them, however early they come.
+  PrepareLiveSignals();
   Options options;
   if (const std::string problem = ParseOptions(argc, argv, options); !problem.empty()) {
     return tools::UsageError(kProgram, problem);
@@ -207,8 +218,6 @@ int main(int argc, char** argv) {
   }
   if (options.listDevices) return ListSoundDevices(kProgram);
   const bool live = options.input.empty();
-  // Before anything can start a thread: SIGINT and SIGTERM then reach the live loop only.
-  if (live) PrepareLiveSignals();
 
   struct stat dirInfo {};
   if (::stat(options.outputDir.c_str(), &dirInfo) != 0) {
@@ -275,9 +284,15 @@ int main(int argc, char** argv) {
     progress.expectedBlocks = static_cast<uint32_t>(seconds * kSampleRate / kBlockSamples);
   }
   AfterTick afterTick{&progress, dump.get()};
-  RunReplay(dialog, device, &AfterTick::Run, &afterTick);
+  const ReplayStats stats = RunReplay(dialog, device, &AfterTick::Run, &afterTick);
   if (progress.expectedBlocks) std::fprintf(stderr, "\n");
   dialog.OnDestroy();
+  if (stats.stopped) {
+    const double done = static_cast<double>(stats.blocks) * kBlockSamples / kSampleRate;
+    std::fprintf(stderr,
+                 "%s: stopped by %s after %.1f s of the %.1f s of %s; the text so far is kept\n",
+                 kProgram, strsignal(afterTick.signal), done, seconds, options.input.c_str());
+  }
   const bool dumped = !dump || dump->Finish();
   return failures.any || !dumped ? kExitOutputFailed : 0;
 }

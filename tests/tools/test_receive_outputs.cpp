@@ -2,14 +2,21 @@
 // another output (whatever the names), and the dump appears only when complete, under the
 // program's own messages and statuses.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "synth/symbol_synth.h"
+#include "synth/wav_writer.h"
 #include "testing/tool_run.h"
 
 namespace brindlemoor {
@@ -100,6 +107,57 @@ TEST_F(ReceiveOutputsTest, UnwritableDumpIsAnOutputFailureInTheProgramsWords) {
             "brindlemoor-receive: no/such/dir/d.wav: cannot create the file: No such file or "
             "directory\n");
   EXPECT_EQ(Entries(), before);
+}
+
+// SIGINT during a replay ends it after the tick in progress: exit status 0, a line saying how far
+// it got, and the text decoded so far kept on stdout and in receive.txt. The replay is held in
+// the middle by a small pipe on its standard output that the test does not read until the
+// signal has been sent.
+TEST_F(ReceiveOutputsTest, InterruptedReplayKeepsWhatWasDecoded) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += static_cast<char>(i % 61 == 60 ? '\n' : 'a' + i % 26);
+  const std::vector<uint8_t> bytes(text.begin(), text.end());
+  IoError error;
+  ASSERT_TRUE(WriteWav((dir / "long.wav").string(), SynthesizeMessage(bytes, kDefaultTiming, 11025),
+                       11025, 8, error))
+      << error.description;
+
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  fcntl(pipeEnds[1], F_SETPIPE_SZ, 4096);
+  const std::string errPath = (dir / "err").string();
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    dup2(pipeEnds[1], STDOUT_FILENO);
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(err, STDERR_FILENO);
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    execl(BRINDLEMOOR_RECEIVE_TOOL, BRINDLEMOOR_RECEIVE_TOOL, "--input", "long.wav",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(pipeEnds[1]);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the pipe is full by then
+  ASSERT_EQ(kill(child, SIGINT), 0);
+  std::string out;
+  char buffer[4096];
+  for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, got);
+  close(pipeEnds[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  const std::string err = ReadWhole(errPath);
+  EXPECT_NE(err.find("stopped by Interrupt after "), std::string::npos) << err;
+  EXPECT_NE(err.find("of long.wav; the text so far is kept"), std::string::npos) << err;
+  EXPECT_GT(out.size(), 0u);
+  EXPECT_LT(out.size(), text.size());
+  EXPECT_EQ(out, text.substr(0, out.size()));
+  EXPECT_EQ(ReadWhole(dir / "receive.txt"), out);
 }
 
 }  // namespace
