@@ -131,6 +131,7 @@ int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const 
 
   SignalTimerLoop loop;
   LiveServices services(loop, program);
+  services.ShowControlBytes(options.showControls);
   ReceiverDialog dialog(services, tap ? static_cast<WaveInDevice&>(*tap) : device, files);
   SymbolTracePrinter tracer(stderr, dialog.Calibration());
   if (options.trace) dialog.SetSymbolObserver(&tracer);

@@ -38,8 +38,8 @@ constexpr int kExitOutputFailed = 3;
 void PrintUsage(std::FILE* to) {
   std::fprintf(
       to,
-      "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
-      "       %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
+      "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
+      "       %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
       "       %s --list-devices | --help | --version\n"
       "\n"
       "Decodes data sent as sound. Without --input it listens on the default sound\n"
@@ -75,6 +75,7 @@ struct Options {
   std::string device;
   std::string dumpPath;
   bool trace = false;
+  bool rawStdout = false;
   bool listDevices = false;
   bool help = false;
   bool version = false;
@@ -86,6 +87,7 @@ constexpr brindlemoor::tools::OptionSpec kOptions[] = {
     {"--device", 0, "SEL"},
     {"--dump", 0, "FILE.wav"},
     {"--trace"},
+    {"--raw-stdout"},
     {"--list-devices"},
     {"--help", 'h'},
     {"--version"},
@@ -105,6 +107,7 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
   options.device = line.Value("--device", none);
   options.dumpPath = line.Value("--dump", none);
   options.trace = line.Has("--trace");
+  options.rawStdout = line.Has("--raw-stdout");
   options.listDevices = line.Has("--list-devices");
   options.help = line.Has("--help");
   options.version = line.Has("--version");
@@ -145,6 +148,14 @@ std::string OutputOverInput(const Options& options,
     }
   }
   return {};
+}
+
+// True when standard output and standard error are the same terminal.
+bool OutputSharesErrorTerminal() {
+  struct stat out {
+  }, err{};
+  return ::isatty(STDOUT_FILENO) && ::isatty(STDERR_FILENO) && ::fstat(STDOUT_FILENO, &out) == 0 &&
+         ::fstat(STDERR_FILENO, &err) == 0 && out.st_rdev == err.st_rdev;
 }
 
 // Tells about each output file once, however many writes fail.
@@ -218,6 +229,7 @@ int main(int argc, char** argv) {
   }
   if (options.listDevices) return ListSoundDevices(kProgram);
   const bool live = options.input.empty();
+  const bool showControls = !options.rawStdout && ::isatty(STDOUT_FILENO);
 
   struct stat dirInfo {};
   if (::stat(options.outputDir.c_str(), &dirInfo) != 0) {
@@ -238,8 +250,8 @@ int main(int argc, char** argv) {
   }
 
   if (live) {
-    const int status =
-        RunLiveReceiver({options.device, options.dumpPath, options.trace}, output, kProgram);
+    const int status = RunLiveReceiver(
+        {options.device, options.dumpPath, options.trace, showControls}, output, kProgram);
     return status == kLiveExitDone && failures.any ? kExitOutputFailed : status;
   }
 
@@ -265,6 +277,7 @@ int main(int argc, char** argv) {
     dump = std::make_unique<CaptureDumpWriter>(tap, std::move(file), options.dumpPath, kProgram);
   }
   HeadlessServices services(stdout, stderr, kProgram);
+  services.ShowControlBytes(showControls);
   ReceiverDialog dialog(services, dump ? static_cast<WaveInDevice&>(tap) : device, output);
   SymbolTracePrinter tracer(stderr, dialog.Calibration());
   if (options.trace) dialog.SetSymbolObserver(&tracer);
@@ -276,11 +289,12 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
-  // Show progress on a terminal for recordings longer than a minute.
+  // Show progress on a terminal for recordings longer than a minute, unless the text goes to the
+  // same terminal: the two would share its lines.
   Progress progress;
   const double seconds =
       static_cast<double>(recording->SourceFrames()) / static_cast<double>(recording->SourceRate());
-  if (::isatty(STDERR_FILENO) && seconds > 60.0) {
+  if (::isatty(STDERR_FILENO) && !OutputSharesErrorTerminal() && seconds > 60.0) {
     progress.expectedBlocks = static_cast<uint32_t>(seconds * kSampleRate / kBlockSamples);
   }
   AfterTick afterTick{&progress, dump.get()};

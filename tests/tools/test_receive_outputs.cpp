@@ -17,6 +17,7 @@
 
 #include "synth/symbol_synth.h"
 #include "synth/wav_writer.h"
+#include "testing/terminal_run.h"
 #include "testing/tool_run.h"
 
 namespace brindlemoor {
@@ -29,6 +30,17 @@ using testing::ToolResult;
 
 class ReceiveOutputsTest : public testing::ToolDirectoryTest {
  protected:
+  // Writes `text` as an 11025 Hz 8-bit recording `name` in the directory.
+  void WriteRecording(const std::string& name, const std::string& text) {
+    const std::vector<uint8_t> bytes(text.begin(), text.end());
+    IoError error;
+    ASSERT_TRUE(WriteWav((dir / name).string(), SynthesizeMessage(bytes, kDefaultTiming, 11025),
+                         11025, 8, error))
+        << error.description;
+  }
+  testing::TerminalResult OnTerminal(const std::vector<std::string>& args, bool out, bool err) {
+    return testing::RunOnTerminal(BRINDLEMOOR_RECEIVE_TOOL, args, dir, out, err);
+  }
   void SetUp() override {
     ToolDirectoryTest::SetUp();
     fs::copy_file(std::string(BRINDLEMOOR_SOURCE_DIR) + "/examples/hello.wav", dir / "a.wav");
@@ -116,11 +128,7 @@ TEST_F(ReceiveOutputsTest, UnwritableDumpIsAnOutputFailureInTheProgramsWords) {
 TEST_F(ReceiveOutputsTest, InterruptedReplayKeepsWhatWasDecoded) {
   std::string text;
   for (int i = 0; i < 20000; ++i) text += static_cast<char>(i % 61 == 60 ? '\n' : 'a' + i % 26);
-  const std::vector<uint8_t> bytes(text.begin(), text.end());
-  IoError error;
-  ASSERT_TRUE(WriteWav((dir / "long.wav").string(), SynthesizeMessage(bytes, kDefaultTiming, 11025),
-                       11025, 8, error))
-      << error.description;
+  WriteRecording("long.wav", text);
 
   int pipeEnds[2];
   ASSERT_EQ(pipe(pipeEnds), 0);
@@ -158,6 +166,44 @@ TEST_F(ReceiveOutputsTest, InterruptedReplayKeepsWhatWasDecoded) {
   EXPECT_LT(out.size(), text.size());
   EXPECT_EQ(out, text.substr(0, out.size()));
   EXPECT_EQ(ReadWhole(dir / "receive.txt"), out);
+}
+
+// Anyone within earshot can send bytes that would retitle or clear the terminal: there they are
+// shown in caret notation, while pipes, files and receive.txt get the raw bytes.
+TEST_F(ReceiveOutputsTest, ControlBytesAreVisibleOnlyOnATerminal) {
+  const std::string raw = "safe\033]0;PWNED\007\033[2J\tx\nline\r\x7f\xe9!";
+  const std::string shown = "safe^[]0;PWNED^G^[[2J\tx\nline^M^?\xe9!";
+  WriteRecording("evil.wav", raw);
+
+  const testing::TerminalResult terminal = OnTerminal({"evil.wav"}, true, false);
+  EXPECT_EQ(terminal.status, 0) << terminal.err;
+  EXPECT_EQ(terminal.terminal, shown);
+  EXPECT_EQ(ReadWhole(dir / "receive.txt"), raw);
+
+  const testing::TerminalResult forced = OnTerminal({"evil.wav", "--raw-stdout"}, true, false);
+  EXPECT_EQ(forced.status, 0) << forced.err;
+  EXPECT_EQ(forced.terminal, raw);
+
+  const ToolResult piped = Receive({"evil.wav"});
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.out, raw);
+  EXPECT_EQ(ReadWhole(dir / "receive.txt"), raw + raw + raw);
+}
+
+// Progress of a long replay is never written into the text on the same terminal; with the text
+// going elsewhere it is shown.
+TEST_F(ReceiveOutputsTest, ProgressNeverSharesTheTextsTerminal) {
+  const std::string text(1100, 'p');  // about 67 s of sound: progress is shown past 60 s
+  WriteRecording("long.wav", text);
+
+  const testing::TerminalResult shared = OnTerminal({"long.wav"}, true, true);
+  EXPECT_EQ(shared.status, 0);
+  EXPECT_EQ(shared.terminal, text);
+
+  const testing::TerminalResult apart = OnTerminal({"long.wav"}, false, true);
+  EXPECT_EQ(apart.status, 0);
+  EXPECT_EQ(apart.out, text);
+  EXPECT_NE(apart.terminal.find("100%"), std::string::npos) << apart.terminal;
 }
 
 }  // namespace
