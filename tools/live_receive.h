@@ -29,7 +29,4 @@ void PrepareLiveSignals();
 // first samples have arrived.
 int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const char* program);
 
-// Prints the sound devices PortAudio knows, one per line, on stdout; 2 if PortAudio fails.
-int ListSoundDevices(const char* program);
-
 }  // namespace brindlemoor

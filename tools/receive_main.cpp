@@ -23,6 +23,7 @@
 #include "capture/recording_file.h"
 #include "capture/replay_device.h"
 #include "command_line.h"
+#include "list_devices.h"
 #include "live_receive.h"
 #include "receive_diagnostics.h"
 #include "receiver/directory_text_output.h"

@@ -94,5 +94,15 @@ TEST_F(ProgramOptionsTest, ReceiverTakesAPositionalRecordingAndInlineValues) {
   EXPECT_NE(two.err.find("unexpected argument 'other.wav'"), std::string::npos) << two.err;
 }
 
+#ifdef BRINDLEMOOR_WINDOW_TOOL
+// The device errors say "see --list-devices": the window lists them as the receiver does.
+TEST_F(ProgramOptionsTest, TheWindowListsTheDevicesLikeTheReceiver) {
+  const ToolResult window = Run(BRINDLEMOOR_WINDOW_TOOL, {"--list-devices"});
+  const ToolResult receiver = Run(BRINDLEMOOR_RECEIVE_TOOL, {"--list-devices"});
+  EXPECT_EQ(window.status, receiver.status) << window.err;
+  EXPECT_EQ(window.out, receiver.out);
+}
+#endif
+
 }  // namespace
 }  // namespace brindlemoor
