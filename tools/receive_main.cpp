@@ -109,11 +109,10 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
       !problem.empty()) {
     return problem;
   }
-  const std::string none;
-  options.input = line.Value("--input", none);
+  options.input = line.Value("--input");
   options.outputDir = line.Value("--output-dir", ".");
-  options.device = line.Value("--device", none);
-  options.dumpPath = line.Value("--dump", none);
+  options.device = line.Value("--device");
+  options.dumpPath = line.Value("--dump");
   options.trace = line.Has("--trace");
   options.rawStdout = line.Has("--raw-stdout");
   options.listDevices = line.Has("--list-devices");
@@ -160,8 +159,8 @@ std::string OutputOverInput(const Options& options,
 
 // True when standard output and standard error are the same terminal.
 bool OutputSharesErrorTerminal() {
-  struct stat out {
-  }, err{};
+  struct stat out {};
+  struct stat err {};
   return ::isatty(STDOUT_FILENO) && ::isatty(STDERR_FILENO) && ::fstat(STDOUT_FILENO, &out) == 0 &&
          ::fstat(STDERR_FILENO, &err) == 0 && out.st_rdev == err.st_rdev;
 }

@@ -203,9 +203,9 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
   options.version = line.Has("--version");
   options.calibrate = line.Has("--calibrate");
   options.raw = line.Has("--raw");
-  if (line.Has("--output")) options.output = line.values["--output"];
-  if (line.Has("--file")) options.file = line.values["--file"];
-  options.device = line.Value("--device", "");
+  if (line.Has("--output")) options.output = line.Value("--output");
+  if (line.Has("--file")) options.file = line.Value("--file");
+  options.device = line.Value("--device");
   if (line.Has("--fast") && line.Has("--safe")) return "--fast and --safe exclude each other";
   if (line.Has("--fast")) options.timing = kFastTiming;
   if (line.Has("--safe")) options.timing = kSafeTiming;

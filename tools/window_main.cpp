@@ -82,8 +82,8 @@ std::string ParseArguments(int argc, char** argv, Options& options) {
   options.help = line.Has("--help");
   options.version = line.Has("--version");
   options.listDevices = line.Has("--list-devices");
-  if (line.Has("--input")) options.input = line.values["--input"];
-  options.device = line.Value("--device", "");
+  if (line.Has("--input")) options.input = line.Value("--input");
+  options.device = line.Value("--device");
   if (options.input && line.Has("--device")) return "--device and --input exclude each other";
   options.qtWords = std::move(line.positional);
   options.qtArguments.push_back(argv[0]);
