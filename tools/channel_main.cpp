@@ -78,7 +78,7 @@ struct Options {
   bool version = false;
 };
 
-constexpr brindlemoor::tools::OptionSpec kOptions[] = {
+constexpr brindlemoor::tools::KnownOption kOptions[] = {
     {"--clock", 0, "PERCENT"}, {"--reverb", 0, "ROOM"}, {"--high-cut", 0, "HZ"}, {"--gain", 0, "G"},
     {"--snr", 0, "DB"},        {"--seed", 0, "N"},      {"--dc", 0, "D"},        {"--quantize8"},
     {"--bits", 0, "8|16"},     {"--help", 'h'},         {"--version"},

@@ -5,15 +5,15 @@
 namespace brindlemoor::tools {
 namespace {
 
-const OptionSpec* FindLong(std::span<const OptionSpec> options, std::string_view name) {
-  for (const OptionSpec& option : options) {
+const KnownOption* FindLong(std::span<const KnownOption> options, std::string_view name) {
+  for (const KnownOption& option : options) {
     if (option.name == name) return &option;
   }
   return nullptr;
 }
 
-const OptionSpec* FindShort(std::span<const OptionSpec> options, char name) {
-  for (const OptionSpec& option : options) {
+const KnownOption* FindShort(std::span<const KnownOption> options, char name) {
+  for (const KnownOption& option : options) {
     if (option.shortName != 0 && option.shortName == name) return &option;
   }
   return nullptr;
@@ -28,8 +28,9 @@ std::string CommandLine::Value(std::string_view name, std::string_view fallback)
   return found == values.end() ? std::string(fallback) : found->second;
 }
 
-std::string ParseCommandLine(std::span<const OptionSpec> options, int argc, const char* const* argv,
-                             CommandLine& line, UnknownShort unknownShort) {
+std::string ParseCommandLine(std::span<const KnownOption> options, int argc,
+                             const char* const* argv, CommandLine& line,
+                             UnknownShort unknownShort) {
   bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -41,7 +42,7 @@ std::string ParseCommandLine(std::span<const OptionSpec> options, int argc, cons
       optionsEnded = true;
       continue;
     }
-    const OptionSpec* option = nullptr;
+    const KnownOption* option = nullptr;
     std::string_view given = arg;  // as typed, without an "=value"
     bool hasInlineValue = false;
     std::string_view inlineValue;

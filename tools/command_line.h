@@ -14,7 +14,7 @@ namespace brindlemoor::tools {
 
 inline constexpr int kExitUsage = 2;
 
-struct OptionSpec {
+struct KnownOption {
   std::string_view name;         // the long form, dashes included: "--input"
   char shortName = 0;            // 'i' for "-i"; 0: none
   std::string_view valueName{};  // what the value is ("FILE"); empty: a flag without a value
@@ -37,8 +37,9 @@ struct CommandLine {
 
 // Parses argv[1..argc-1] against `options`. Returns an empty string on success, else the problem
 // in one short phrase ("unknown option '--loud'"), for UsageError.
-std::string ParseCommandLine(std::span<const OptionSpec> options, int argc, const char* const* argv,
-                             CommandLine& line, UnknownShort unknownShort = UnknownShort::kRefuse);
+std::string ParseCommandLine(std::span<const KnownOption> options, int argc,
+                             const char* const* argv, CommandLine& line,
+                             UnknownShort unknownShort = UnknownShort::kRefuse);
 
 // "unexpected argument 'x'", for a positional argument a program has no place for.
 std::string UnexpectedArgument(std::string_view argument);

@@ -89,7 +89,7 @@ struct Options {
   bool version = false;
 };
 
-constexpr brindlemoor::tools::OptionSpec kOptions[] = {
+constexpr brindlemoor::tools::KnownOption kOptions[] = {
     {"--input", 'i', "FILE"},
     {"--output-dir", 0, "DIR"},
     {"--device", 0, "SEL"},

@@ -175,7 +175,7 @@ struct Options {
 
 int32_t MsToSamples(double ms) { return static_cast<int32_t>(std::lround(ms * kSamplesPerMs)); }
 
-constexpr tools::OptionSpec kOptions[] = {
+constexpr tools::KnownOption kOptions[] = {
     {"--output", 'o', "FILE"},
     {"--file", 0, "FILE"},
     {"--rate", 0, "HZ"},

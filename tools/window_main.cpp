@@ -64,11 +64,11 @@ struct Options {
   std::vector<char*> qtArguments;    // argv[0] and qtWords, as QApplication takes them
 };
 
-constexpr brindlemoor::tools::OptionSpec kOptions[] = {{"--device", 0, "SEL"},
-                                                       {"--input", 0, "FILE"},
-                                                       {"--list-devices"},
-                                                       {"--help", 'h'},
-                                                       {"--version"}};
+constexpr brindlemoor::tools::KnownOption kOptions[] = {{"--device", 0, "SEL"},
+                                                        {"--input", 0, "FILE"},
+                                                        {"--list-devices"},
+                                                        {"--help", 'h'},
+                                                        {"--version"}};
 
 // Empty on success, else the problem. Single-dash arguments that are not ours, and the words
 // after them, are Qt's (-platform offscreen); Qt takes what it knows and the rest is refused.

@@ -11,7 +11,7 @@
 namespace brindlemoor::tools {
 namespace {
 
-constexpr OptionSpec kOptions[] = {
+constexpr KnownOption kOptions[] = {
     {"--input", 'i', "FILE"}, {"--rate", 0, "HZ"}, {"--trace"}, {"--help", 'h'}};
 
 struct Case {
