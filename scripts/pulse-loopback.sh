@@ -84,6 +84,9 @@ PA
 }
 
 case "${1:-}" in
+  -h | --help)
+    sed -n '2,/^$/s/^# \{0,1\}//p' "$0"
+    ;;
   start)
     start_server || exit $?
     for name in XDG_RUNTIME_DIR PULSE_RUNTIME_PATH PULSE_STATE_PATH XDG_CONFIG_HOME PULSE_SERVER \
@@ -106,6 +109,6 @@ case "${1:-}" in
     exit $status
     ;;
   *)
-    die "usage: $0 start | stop DIR | run CMD [ARGS...]"
+    die "usage: $0 start | stop DIR | run CMD [ARGS...] | --help"
     ;;
 esac
