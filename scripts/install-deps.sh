@@ -21,7 +21,7 @@ set -euo pipefail
 readonly kRun=(
   build-essential cmake pkg-config
   libsndfile1-dev libsamplerate0-dev portaudio19-dev
-  qt6-base-dev qt6-qpa-plugins
+  qt6-base-dev
 )
 readonly kTest=(
   googletest libgtest-dev libgmock-dev
