@@ -73,7 +73,7 @@ step "received: $(cat stdout.txt)"
 
 for program in "${kPrograms[@]}"; do
   printed=$("$program" --version | head -n 1)
-  [ "$printed" = "$program $version" ] || fail "$program --version says '$printed'"
+  [ "$printed" = "$program (Brindlemoor) $version" ] || fail "$program --version says '$printed'"
   [ -s "/usr/share/man/man1/$program.1.gz" ] || fail "no man page for $program"
   [ -e "/usr/share/bash-completion/completions/$program" ] || fail "no completion for $program"
 done

@@ -7,7 +7,8 @@
 #   --run       build the programs and run them (compiler, CMake, libsndfile, libsamplerate,
 #               PortAudio, Qt 6)
 #   --test      the test suite and its sanitizer and fuzzing builds: GoogleTest, clang with its
-#               sanitizer runtimes, a private PulseAudio, a virtual display, the window's fonts
+#               sanitizer runtimes, a private PulseAudio, a virtual display, the window's fonts,
+#               help2man (the man pages are built and checked with the tests)
 #   --bench     the benchmarks and bench/compare-peers: Google Benchmark, FFTW, minimodem, sox,
 #               gnuplot
 #   --package   the Debian package and its checks: debhelper, help2man, lintian, mmdebstrap
@@ -26,6 +27,7 @@ readonly kRun=(
 readonly kTest=(
   googletest libgtest-dev libgmock-dev
   clang libclang-rt-14-dev clang-format
+  help2man man-db bash-completion
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
   xvfb xauth imagemagick openbox fonts-noto-cjk fonts-symbola
 )

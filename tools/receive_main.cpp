@@ -35,8 +35,8 @@ constexpr int kExitOutputFailed = 3;
 void PrintUsage(std::FILE* to) {
   std::fprintf(to,
                "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
-               "       %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
-               "       %s --list-devices | --help | --version\n"
+               "  or:  %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
+               "  or:  %s --list-devices | --help | --version\n"
                "\n"
                "Decodes data sent as sound. Without --input it listens on the default sound\n"
                "input (or --device) until interrupted (Ctrl-C, SIGTERM); a line containing\n"
@@ -46,6 +46,7 @@ void PrintUsage(std::FILE* to) {
                "\"receive.txt\" and calibrations to \"flag.dat\" in DIR (default: the current\n"
                "directory), and writes each half-second's text to standard output.\n"
                "\n"
+               "Options:\n"
                "  -i, --input FILE   the recording to decode (FILE alone means the same)\n"
                "  --device SEL       the sound input: an index or part of a name from\n"
                "                     --list-devices (default: the system's default input)\n"
@@ -59,8 +60,10 @@ void PrintUsage(std::FILE* to) {
                "\n"
                "An option's value may also be given as --option=VALUE.\n"
                "\n"
-               "Exit status: 0 done or interrupted; 2 bad usage, unusable input or no sound\n"
-               "input; 3 an output file or the dump could not be written.\n",
+               "Exit status:\n"
+               "  0  done, or interrupted while listening\n"
+               "  2  bad usage, an unusable input or no sound input (nothing is written)\n"
+               "  3  an output file or the dump could not be written\n",
                kProgram, kProgram, kProgram);
 }
 

@@ -34,18 +34,23 @@ constexpr const char* kProgram = "brindlemoor";
 void PrintUsage(std::FILE* out) {
   std::fprintf(out,
                "Usage: %s [--device SEL | --input FILE] [Qt options]\n"
+               "\n"
                "Shows a window with the text received as sound and appends it to receive.txt\n"
                "(calibrations to flag.dat) in the current directory.\n"
                "\n"
+               "Options:\n"
                "  --device SEL  listen on this input (an index or part of a name) instead of\n"
                "                the default input\n"
                "  --input FILE  replay a recording in real time instead of listening\n"
                "  -h, --help    show this help\n"
                "  --version     show the version\n"
                "\n"
-               "An option's value may also be given as --option=VALUE.\n"
-               "Qt's own options, such as -platform offscreen, are passed on. Exit status: 0 when\n"
-               "the window is closed, 2 for a usage error, an unusable recording or no display.\n",
+               "An option's value may also be given as --option=VALUE. Qt's own options, such\n"
+               "as -platform offscreen, are passed on.\n"
+               "\n"
+               "Exit status:\n"
+               "  0  the window was closed (or SIGINT or SIGTERM closed it)\n"
+               "  2  a usage error, an unusable recording or no display\n",
                kProgram);
 }
 
