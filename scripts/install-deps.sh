@@ -42,7 +42,6 @@ usage() { sed -n '2,/^set -euo/{/^set -euo/d;s/^# \{0,1\}//;p}' "$0"; }
 
 packages=()
 list=false
-[ $# -gt 0 ] || set -- --run --test
 for job in "$@"; do
   case "$job" in
     --run) packages+=("${kRun[@]}") ;;
@@ -62,6 +61,7 @@ for job in "$@"; do
       ;;
   esac
 done
+((${#packages[@]})) || packages=("${kRun[@]}" "${kTest[@]}")  # no job: --run --test
 mapfile -t packages < <(printf '%s\n' "${packages[@]}" | sort -u)
 
 if $list; then
