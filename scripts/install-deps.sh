@@ -33,9 +33,11 @@ readonly kTest=(
 )
 readonly kBench=(libbenchmark-dev libfftw3-dev minimodem sox time gnuplot-nox)
 readonly kPackage=(debhelper dpkg-dev help2man lintian mmdebstrap bash-completion man-db)
+# mingw-w64 and wine; dpkg-dev unpacks the sources of the libraries cross-built for Windows;
+# PulseAudio, Xvfb and xdotool for the tests of wave-in and of the window under wine.
 readonly kWindows=(
-  cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine fonts-wine
-  xvfb xauth pulseaudio pulseaudio-utils imagemagick xdotool fonts-noto-cjk locales
+  cmake make pkg-config dpkg-dev xz-utils g++-mingw-w64-x86-64 wine64 wine fonts-wine
+  pulseaudio pulseaudio-utils xvfb xauth xdotool imagemagick fonts-noto-cjk locales
 )
 
 usage() { sed -n '2,/^set -euo/{/^set -euo/d;s/^# \{0,1\}//;p}' "$0"; }

@@ -44,7 +44,7 @@ done
 
 # bash-completion finds the script under each program's name in the user's data directory.
 for program in "${programs[@]}"; do
-  loaded=$(XDG_DATA_HOME=$prefix/share BASH_COMPLETION_USER_DIR= bash -c '
+  loaded=$(XDG_DATA_HOME=$prefix/share BASH_COMPLETION_USER_DIR='' bash -c '
     source /usr/share/bash-completion/bash_completion 2>/dev/null || exit 77
     _completion_loader "$1" >/dev/null 2>&1
     complete -p "$1"' _ "$program")
