@@ -3,7 +3,8 @@
 # that whatever one process plays another can capture, on a machine without sound hardware.
 # Everything lives in one mktemp directory; the server is stopped by PID, never by name.
 #
-#   pulse-loopback.sh start          starts a server; prints `export ...` lines for eval
+#   pulse-loopback.sh start          starts a server; prints `export ...` lines for eval (exit 77
+#                                    and the reason on stderr if PulseAudio is missing)
 #   pulse-loopback.sh stop DIR       stops the server started in DIR and removes DIR
 #   pulse-loopback.sh run CMD ARGS   starts a server, runs CMD with its environment, stops it
 #                                    and exits with CMD's status (77 if PulseAudio is missing)
@@ -36,9 +37,17 @@ stop_server() {
   rm -rf "$dir"
 }
 
-# Starts the server; sets DIR and exports the environment in this shell.
+# Starts the server; sets DIR and exports the environment in this shell. Returns kSkip after
+# saying so on stderr when PulseAudio is missing.
 start_server() {
-  command -v pulseaudio >/dev/null && command -v pactl >/dev/null || return $kSkip
+  local tool
+  for tool in pulseaudio pactl parec; do
+    if ! command -v "$tool" >/dev/null; then
+      echo "pulse-loopback: PulseAudio is not installed ($tool not found; apt-get install" \
+        "pulseaudio pulseaudio-utils); skipped" >&2
+      return $kSkip
+    fi
+  done
   DIR=$(mktemp -d "${TMPDIR:-/tmp}/pulse-loopback.XXXXXX")
   export XDG_RUNTIME_DIR=$DIR/run PULSE_RUNTIME_PATH=$DIR/run/pulse PULSE_STATE_PATH=$DIR/state
   export XDG_CONFIG_HOME=$DIR/config PULSE_SERVER=unix:$DIR/native PULSE_LOOPBACK_DIR=$DIR
@@ -91,10 +100,7 @@ case "${1:-}" in
     [ $# -gt 0 ] || die "usage: $0 run CMD [ARGS...]"
     status=0
     start_server || status=$?
-    if ((status == kSkip)); then
-      echo "pulse-loopback: PulseAudio is not installed; skipped" >&2
-      exit $kSkip
-    fi
+    ((status == kSkip)) && exit $kSkip
     trap 'stop_server "$DIR"' EXIT
     "$@" || status=$?
     exit $status

@@ -13,6 +13,7 @@
 #include "channel/clock_offset.h"
 #include "command_line.h"
 #include "option_values.h"
+#include "same_file.h"
 #include "synth/wav_writer.h"
 
 namespace {
@@ -163,6 +164,8 @@ int main(int argc, char** argv) {
     return kExitDone;
   }
 
+  if (tools::SameFile(options.input, options.output))
+    return Fail(options.output + ": the output would overwrite the input");
   AudioClip clip;
   IoError error;
   if (!ReadAudioFile(options.input, clip, error)) {

@@ -23,9 +23,9 @@ std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"
 
 }  // namespace
 
-const std::string& CommandLine::Value(std::string_view name, const std::string& fallback) const {
+std::string CommandLine::Value(std::string_view name, std::string_view fallback) const {
   const auto found = values.find(name);
-  return found == values.end() ? fallback : found->second;
+  return found == values.end() ? std::string(fallback) : found->second;
 }
 
 std::string ParseCommandLine(std::span<const OptionSpec> options, int argc, const char* const* argv,

@@ -32,7 +32,7 @@ struct CommandLine {
 
   bool Has(std::string_view name) const { return values.find(name) != values.end(); }
   // The option's value, or `fallback` when it was not given.
-  const std::string& Value(std::string_view name, const std::string& fallback) const;
+  std::string Value(std::string_view name, std::string_view fallback = {}) const;
 };
 
 // Parses argv[1..argc-1] against `options`. Returns an empty string on success, else the problem

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <memory>
 #include <thread>
-#include <vector>
 
 #include "app/headless_services.h"
 #include "app/receiver_dialog.h"
@@ -123,7 +122,7 @@ int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const 
     if (!file) {
       std::fprintf(stderr, "%s: %s: %s\n", program, options.dumpPath.c_str(),
                    error.description.c_str());
-      return kLiveExitNoInput;
+      return kLiveExitDumpFailed;
     }
     tap = std::make_unique<CaptureTap>(device);
     dump = std::make_unique<CaptureDumpWriter>(*tap, std::move(file), options.dumpPath, program);
@@ -131,6 +130,7 @@ int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const 
 
   SignalTimerLoop loop;
   LiveServices services(loop, program);
+  services.ShowControlBytes(options.showControls);
   ReceiverDialog dialog(services, tap ? static_cast<WaveInDevice&>(*tap) : device, files);
   SymbolTracePrinter tracer(stderr, dialog.Calibration());
   if (options.trace) dialog.SetSymbolObserver(&tracer);
@@ -160,25 +160,6 @@ int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const 
   const bool dumped = !dump || dump->Finish();
   std::fprintf(stderr, "%s: stopped by %s\n", program, strsignal(signal));
   return dumped ? kLiveExitDone : kLiveExitDumpFailed;
-}
-
-int ListSoundDevices(const char* program) {
-  PortAudioSession session(PortAudioSession::Probe::kQuiet);
-  if (!session.Ok()) {
-    std::fprintf(stderr, "%s: PortAudio: %s\n", program, session.ErrorText().c_str());
-    return kLiveExitNoInput;
-  }
-  const std::vector<AudioDeviceInfo> devices = ListAudioDevices(session);
-  if (devices.empty()) {
-    std::fprintf(stderr, "%s: no sound devices found (is a sound server running?)\n", program);
-  }
-  for (const AudioDeviceInfo& device : devices) {
-    std::printf("%d: %s (%s) in %d, out %d, %g Hz%s%s\n", device.index, device.name.c_str(),
-                device.hostApi.c_str(), device.maxInputChannels, device.maxOutputChannels,
-                device.defaultSampleRate, device.defaultInput ? ", default input" : "",
-                device.defaultOutput ? ", default output" : "");
-  }
-  return 0;
 }
 
 }  // namespace brindlemoor

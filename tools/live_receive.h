@@ -12,12 +12,13 @@ struct LiveReceiveOptions {
   std::string device;    // empty: the default input; else an index or part of a name
   std::string dumpPath;  // empty: no dump
   bool trace = false;
+  bool showControls = false;  // control bytes of the text in caret notation (for a terminal)
 };
 
 // Exit statuses of the live mode.
 inline constexpr int kLiveExitDone = 0;        // ended by SIGINT or SIGTERM
-inline constexpr int kLiveExitNoInput = 2;     // no input could be opened, or no dump file
-inline constexpr int kLiveExitDumpFailed = 3;  // the dump could not be written completely
+inline constexpr int kLiveExitNoInput = 2;     // no input could be opened
+inline constexpr int kLiveExitDumpFailed = 3;  // the dump could not be created or written whole
 
 // Call first thing in main, before anything starts a thread: SIGINT and SIGTERM are then taken
 // by the live loop alone.
@@ -27,8 +28,5 @@ void PrepareLiveSignals();
 // Messages go to stderr, prefixed with `program`; the line "<program>: capturing" comes once the
 // first samples have arrived.
 int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const char* program);
-
-// Prints the sound devices PortAudio knows, one per line, on stdout; 2 if PortAudio fails.
-int ListSoundDevices(const char* program);
 
 }  // namespace brindlemoor

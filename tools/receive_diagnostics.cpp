@@ -25,8 +25,8 @@ void CaptureDumpWriter::Flush() {
     IoError error;
     if (!failed && !file->Write(chunk.get(), size, error)) {
       failed = true;
-      std::fprintf(stderr, "%s: cannot write %s: %s (receiving goes on)\n", program, path.c_str(),
-                   error.description.c_str());
+      std::fprintf(stderr, "%s: cannot write %s: %s (receiving goes on, without the dump)\n",
+                   program, path.c_str(), error.description.c_str());
     }
   }
 }
@@ -34,7 +34,9 @@ void CaptureDumpWriter::Flush() {
 bool CaptureDumpWriter::Finish() {
   Flush();
   IoError error;
-  if (!file->Close(error) && !failed) {
+  if (failed) {
+    file.reset();  // a dump with a hole in it is removed, not left looking whole
+  } else if (!file->Close(error)) {
     failed = true;
     std::fprintf(stderr, "%s: cannot write %s: %s\n", program, path.c_str(),
                  error.description.c_str());

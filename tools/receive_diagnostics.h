@@ -33,7 +33,8 @@ class CaptureDumpWriter {
                     const char* program);
   // Writes everything copied so far. The first failure is reported on stderr, later ones not.
   void Flush();
-  // Flushes and closes; false if anything could not be written or copied.
+  // Flushes and moves the file into place; false if anything could not be written or copied.
+  // After a failed write the file is removed.
   bool Finish();
 
  private:

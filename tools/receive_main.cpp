@@ -2,8 +2,9 @@
 // interrupted, or replays a recording through the receiver on a virtual clock, writing
 // "receive.txt" and "flag.dat" as the window would and each tick's text to standard output.
 //
-// Exit status: 0 done (or interrupted while listening); 2 bad usage, an input that cannot be used
-// or no sound input (nothing is written); 3 an output file (or the dump) could not be written.
+// Exit status: 0 done (or interrupted by SIGINT or SIGTERM, in either mode); 2 bad usage, an input
+// that cannot be used or no sound input (nothing is written); 3 an output file (or the dump) could
+// not be written.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,9 +23,12 @@
 #include "capture/recording_file.h"
 #include "capture/replay_device.h"
 #include "command_line.h"
+#include "list_devices.h"
 #include "live_receive.h"
 #include "receive_diagnostics.h"
 #include "receiver/directory_text_output.h"
+#include "same_file.h"
+#include "termination_poll.h"
 
 namespace {
 
@@ -33,38 +37,47 @@ constexpr int kExitUsage = brindlemoor::tools::kExitUsage;
 constexpr int kExitOutputFailed = 3;
 
 void PrintUsage(std::FILE* to) {
-  std::fprintf(to,
-               "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
-               "  or:  %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
-               "  or:  %s --list-devices | --help | --version\n"
-               "\n"
-               "Decodes data sent as sound. Without --input it listens on the default sound\n"
-               "input (or --device) until interrupted (Ctrl-C, SIGTERM); a line containing\n"
-               "\"capturing\" on stderr says when it listens. With --input it replays the\n"
-               "recording FILE (WAV, FLAC, ... at any rate; converted to 11025 Hz, 8-bit mono)\n"
-               "through the receiver in virtual time. Either way it appends the received text to\n"
-               "\"receive.txt\" and calibrations to \"flag.dat\" in DIR (default: the current\n"
-               "directory), and writes each half-second's text to standard output.\n"
-               "\n"
-               "Options:\n"
-               "  -i, --input FILE   the recording to decode (FILE alone means the same)\n"
-               "  --device SEL       the sound input: an index or part of a name from\n"
-               "                     --list-devices (default: the system's default input)\n"
-               "  --list-devices     list the sound devices and exit\n"
-               "  --output-dir DIR   where \"receive.txt\" and \"flag.dat\" are appended\n"
-               "  --dump FILE.wav    also write every captured sample to FILE.wav\n"
-               "  --trace            one line per framed symbol on stderr: onset, peak,\n"
-               "                     harmonic levels and thresholds, byte or reason rejected\n"
-               "  -h, --help         show this help\n"
-               "  --version          show the version\n"
-               "\n"
-               "An option's value may also be given as --option=VALUE.\n"
-               "\n"
-               "Exit status:\n"
-               "  0  done, or interrupted while listening\n"
-               "  2  bad usage, an unusable input or no sound input (nothing is written)\n"
-               "  3  an output file or the dump could not be written\n",
-               kProgram, kProgram, kProgram);
+  std::fprintf(
+      to,
+      "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
+      "  or:  %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
+      "  or:  %s --list-devices | --help | --version\n"
+      "\n"
+      "Decodes data sent as sound. Without --input it listens on the default sound\n"
+      "input (or --device) until interrupted (Ctrl-C, SIGTERM); a line containing\n"
+      "\"capturing\" on stderr says when it listens. With --input it replays the\n"
+      "recording FILE (WAV, FLAC, ... at any rate; converted to 11025 Hz, 8-bit mono)\n"
+      "through the receiver in virtual time. Either way it appends the received text to\n"
+      "\"receive.txt\" and calibrations to \"flag.dat\" in DIR (default: the current\n"
+      "directory), and writes each half-second's text to standard output. SIGINT or\n"
+      "SIGTERM ends a replay after the half-second in progress, keeping what was decoded.\n"
+      "\n"
+      "Options:\n"
+      "  -i, --input FILE   the recording to decode (FILE alone means the same)\n"
+      "  --device SEL       the sound input: an index or part of a name from\n"
+      "                     --list-devices (default: the system's default input)\n"
+      "  --list-devices     list the sound devices and exit\n"
+      "  --output-dir DIR   where \"receive.txt\" and \"flag.dat\" are appended\n"
+      "  --dump FILE.wav    also write every captured sample to FILE.wav\n"
+      "  --trace            one line per framed symbol on stderr: onset, peak,\n"
+      "                     harmonic levels and thresholds, byte or reason rejected\n"
+      "  --raw-stdout       write the text to standard output as raw bytes even on a\n"
+      "                     terminal\n"
+      "  -h, --help         show this help\n"
+      "  --version          show the version\n"
+      "\n"
+      "On a terminal, control bytes in the text other than line feed and tab are shown\n"
+      "in caret notation (ESC as ^[, DEL as ^?), so that received bytes cannot act on\n"
+      "the terminal; to a pipe or a file, and always in \"receive.txt\", they are\n"
+      "written raw. A long replay shows its progress on standard error when that is a\n"
+      "terminal and the text goes elsewhere. An option's value may also be given as\n"
+      "--option=VALUE.\n"
+      "\n"
+      "Exit status:\n"
+      "  0  done, or interrupted\n"
+      "  2  bad usage, an unusable input or no sound input (nothing is written)\n"
+      "  3  an output file or the dump could not be written\n",
+      kProgram, kProgram, kProgram);
 }
 
 struct Options {
@@ -73,6 +86,7 @@ struct Options {
   std::string device;
   std::string dumpPath;
   bool trace = false;
+  bool rawStdout = false;
   bool listDevices = false;
   bool help = false;
   bool version = false;
@@ -84,6 +98,7 @@ constexpr brindlemoor::tools::OptionSpec kOptions[] = {
     {"--device", 0, "SEL"},
     {"--dump", 0, "FILE.wav"},
     {"--trace"},
+    {"--raw-stdout"},
     {"--list-devices"},
     {"--help", 'h'},
     {"--version"},
@@ -97,12 +112,12 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
       !problem.empty()) {
     return problem;
   }
-  const std::string none;
-  options.input = line.Value("--input", none);
+  options.input = line.Value("--input");
   options.outputDir = line.Value("--output-dir", ".");
-  options.device = line.Value("--device", none);
-  options.dumpPath = line.Value("--dump", none);
+  options.device = line.Value("--device");
+  options.dumpPath = line.Value("--dump");
   options.trace = line.Has("--trace");
+  options.rawStdout = line.Has("--raw-stdout");
   options.listDevices = line.Has("--list-devices");
   options.help = line.Has("--help");
   options.version = line.Has("--version");
@@ -117,6 +132,40 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
   if (!options.input.empty() && line.Has("--device"))
     return "--device is for listening, not --input";
   return {};
+}
+
+// Empty when no file the run writes is the recording it reads or another of its outputs, else the
+// problem. Names can differ for one file (links, "./a.wav"), so the files themselves are compared.
+std::string OutputOverInput(const Options& options,
+                            const brindlemoor::DirectoryTextOutput& output) {
+  using brindlemoor::OutputFile;
+  using brindlemoor::tools::SameFile;
+  const std::string& receivePath = output.PathOf(OutputFile::kReceiveText);
+  const std::string& flagPath = output.PathOf(OutputFile::kFlagData);
+  if (!options.input.empty()) {
+    if (!options.dumpPath.empty() && SameFile(options.input, options.dumpPath))
+      return options.dumpPath + ": --dump would overwrite the recording being decoded";
+    for (const std::string* path : {&receivePath, &flagPath}) {
+      if (SameFile(options.input, *path))
+        return options.input + ": the recording is the output file " + *path +
+               "; decode a copy, or choose another --output-dir";
+    }
+  }
+  if (!options.dumpPath.empty()) {
+    for (const std::string* path : {&receivePath, &flagPath}) {
+      if (SameFile(options.dumpPath, *path))
+        return options.dumpPath + ": --dump would overwrite " + *path;
+    }
+  }
+  return {};
+}
+
+// True when standard output and standard error are the same terminal.
+bool OutputSharesErrorTerminal() {
+  struct stat out {};
+  struct stat err {};
+  return ::isatty(STDOUT_FILENO) && ::isatty(STDERR_FILENO) && ::fstat(STDOUT_FILENO, &out) == 0 &&
+         ::fstat(STDERR_FILENO, &err) == 0 && out.st_rdev == err.st_rdev;
 }
 
 // Tells about each output file once, however many writes fail.
@@ -153,15 +202,19 @@ struct Progress {
   }
 };
 
-// What happens after every replayed tick: progress on a terminal, and the dump written out.
+// What happens after every replayed tick: progress on a terminal, the dump written out, and a
+// look for SIGINT or SIGTERM, which end the replay there.
 struct AfterTick {
   Progress* progress;
   brindlemoor::CaptureDumpWriter* dump;
+  int signal = 0;
 
-  static void Run(void* context, const brindlemoor::ReplayStats& stats) {
+  static bool Run(void* context, const brindlemoor::ReplayStats& stats) {
     auto* self = static_cast<AfterTick*>(context);
     Progress::Show(self->progress, stats);
     if (self->dump) self->dump->Flush();
+    self->signal = brindlemoor::TakePendingTerminationSignal();
+    return self->signal == 0;
   }
 };
 
@@ -169,6 +222,9 @@ struct AfterTick {
 
 int main(int argc, char** argv) {
   using namespace brindlemoor;
+  // First of all, before any library can start a thread: SIGINT and SIGTERM then wait for the
+  // live loop or the replay to take them, however early they come.
+  PrepareLiveSignals();
   Options options;
   if (const std::string problem = ParseOptions(argc, argv, options); !problem.empty()) {
     return tools::UsageError(kProgram, problem);
@@ -183,8 +239,7 @@ int main(int argc, char** argv) {
   }
   if (options.listDevices) return ListSoundDevices(kProgram);
   const bool live = options.input.empty();
-  // Before anything can start a thread: SIGINT and SIGTERM then reach the live loop only.
-  if (live) PrepareLiveSignals();
+  const bool showControls = !options.rawStdout && ::isatty(STDOUT_FILENO);
 
   struct stat dirInfo {};
   if (::stat(options.outputDir.c_str(), &dirInfo) != 0) {
@@ -199,10 +254,14 @@ int main(int argc, char** argv) {
   OutputFailures failures;
   DirectoryTextOutput output(options.outputDir);
   output.SetFailureReporter(&OutputFailures::Report, &failures);
+  if (const std::string problem = OutputOverInput(options, output); !problem.empty()) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+    return kExitUsage;
+  }
 
   if (live) {
-    const int status =
-        RunLiveReceiver({options.device, options.dumpPath, options.trace}, output, kProgram);
+    const int status = RunLiveReceiver(
+        {options.device, options.dumpPath, options.trace, showControls}, output, kProgram);
     return status == kLiveExitDone && failures.any ? kExitOutputFailed : status;
   }
 
@@ -223,11 +282,12 @@ int main(int argc, char** argv) {
     if (!file) {
       std::fprintf(stderr, "%s: %s: %s\n", kProgram, options.dumpPath.c_str(),
                    error.description.c_str());
-      return kExitUsage;
+      return kExitOutputFailed;
     }
     dump = std::make_unique<CaptureDumpWriter>(tap, std::move(file), options.dumpPath, kProgram);
   }
   HeadlessServices services(stdout, stderr, kProgram);
+  services.ShowControlBytes(showControls);
   ReceiverDialog dialog(services, dump ? static_cast<WaveInDevice&>(tap) : device, output);
   SymbolTracePrinter tracer(stderr, dialog.Calibration());
   if (options.trace) dialog.SetSymbolObserver(&tracer);
@@ -239,17 +299,24 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
-  // Show progress on a terminal for recordings longer than a minute.
+  // Show progress on a terminal for recordings longer than a minute, unless the text goes to the
+  // same terminal: the two would share its lines.
   Progress progress;
   const double seconds =
       static_cast<double>(recording->SourceFrames()) / static_cast<double>(recording->SourceRate());
-  if (::isatty(STDERR_FILENO) && seconds > 60.0) {
+  if (::isatty(STDERR_FILENO) && !OutputSharesErrorTerminal() && seconds > 60.0) {
     progress.expectedBlocks = static_cast<uint32_t>(seconds * kSampleRate / kBlockSamples);
   }
   AfterTick afterTick{&progress, dump.get()};
-  RunReplay(dialog, device, &AfterTick::Run, &afterTick);
+  const ReplayStats stats = RunReplay(dialog, device, &AfterTick::Run, &afterTick);
   if (progress.expectedBlocks) std::fprintf(stderr, "\n");
   dialog.OnDestroy();
+  if (stats.stopped) {
+    const double done = static_cast<double>(stats.blocks) * kBlockSamples / kSampleRate;
+    std::fprintf(stderr,
+                 "%s: stopped by %s after %.1f s of the %.1f s of %s; the text so far is kept\n",
+                 kProgram, strsignal(afterTick.signal), done, seconds, options.input.c_str());
+  }
   const bool dumped = !dump || dump->Finish();
   return failures.any || !dumped ? kExitOutputFailed : 0;
 }

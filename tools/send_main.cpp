@@ -76,6 +76,7 @@
 
 #include "command_line.h"
 #include "option_values.h"
+#include "same_file.h"
 #include "send_playback.h"
 #include "synth/message_synth.h"
 #include "synth/symbol_synth.h"
@@ -121,7 +122,8 @@ void PrintUsage(std::FILE* to) {
       "or written to a WAV file with -o.\n"
       "\n"
       "Options:\n"
-      "  -o, --output FILE   write a mono WAV file instead of playing\n"
+      "  -o, --output FILE   write a mono WAV file instead of playing; a sound too long for\n"
+      "                      a WAV file (4 GiB) is refused before anything is written\n"
       "  --rate HZ           sample rate of the sound: 11025, 22050, 44100 (default) or 48000\n"
       "  --bits 8|16         sample size of the WAV file (default 16)\n"
       "  --device NAME       play on this output (index or part of its name) instead of the\n"
@@ -205,9 +207,9 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
   options.version = line.Has("--version");
   options.calibrate = line.Has("--calibrate");
   options.raw = line.Has("--raw");
-  if (line.Has("--output")) options.output = line.values["--output"];
-  if (line.Has("--file")) options.file = line.values["--file"];
-  options.device = line.Value("--device", "");
+  if (line.Has("--output")) options.output = line.Value("--output");
+  if (line.Has("--file")) options.file = line.Value("--file");
+  options.device = line.Value("--device");
   if (line.Has("--fast") && line.Has("--safe")) return "--fast and --safe exclude each other";
   if (line.Has("--fast")) options.timing = kFastTiming;
   if (line.Has("--safe")) options.timing = kSafeTiming;
@@ -446,6 +448,8 @@ int main(int argc, char** argv) {
     return kExitSent;
   }
 
+  if (options.output && options.file && tools::SameFile(*options.file, *options.output))
+    return Fail(*options.output + ": -o would overwrite the --file being sent");
   std::vector<uint8_t> text;
   if (const std::string problem = ReadText(options, text); !problem.empty()) return Fail(problem);
   if (!options.raw) {

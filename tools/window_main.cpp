@@ -5,7 +5,7 @@
 //
 // Exit status: 0 when the window was closed, 2 for a usage error, an unusable recording or no
 // display. An input that cannot be opened is not an error: the window shows and receives
-// nothing, and one line on stderr says why.
+// nothing, one line on stderr says why, and the window's empty text line shows it greyed.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -24,6 +24,7 @@
 #include "capture/recording_file.h"
 #include "capture/replay_device.h"
 #include "command_line.h"
+#include "list_devices.h"
 #include "receiver/directory_text_output.h"
 
 namespace {
@@ -34,37 +35,45 @@ constexpr const char* kProgram = "brindlemoor";
 void PrintUsage(std::FILE* out) {
   std::fprintf(out,
                "Usage: %s [--device SEL | --input FILE] [Qt options]\n"
+               "  or:  %s --list-devices | --help | --version\n"
                "\n"
                "Shows a window with the text received as sound and appends it to receive.txt\n"
                "(calibrations to flag.dat) in the current directory.\n"
                "\n"
                "Options:\n"
-               "  --device SEL  listen on this input (an index or part of a name) instead of\n"
-               "                the default input\n"
-               "  --input FILE  replay a recording in real time instead of listening\n"
-               "  -h, --help    show this help\n"
-               "  --version     show the version\n"
+               "  --device SEL      listen on this input (an index or part of a name from\n"
+               "                    --list-devices) instead of the default input\n"
+               "  --input FILE      replay a recording in real time instead of listening\n"
+               "  --list-devices    list the sound devices and exit\n"
+               "  -h, --help        show this help\n"
+               "  --version         show the version\n"
                "\n"
-               "An option's value may also be given as --option=VALUE. Qt's own options, such\n"
-               "as -platform offscreen, are passed on.\n"
+               "An option's value may also be given as --option=VALUE. Qt's own options, such as\n"
+               "-platform offscreen, are passed on. An input that cannot be opened leaves the\n"
+               "window empty, with the reason on stderr and greyed in its text line.\n"
                "\n"
                "Exit status:\n"
-               "  0  the window was closed (or SIGINT or SIGTERM closed it)\n"
+               "  0  the window was closed (or SIGINT or SIGTERM closed it), or the devices\n"
+               "     were listed\n"
                "  2  a usage error, an unusable recording or no display\n",
-               kProgram);
+               kProgram, kProgram);
 }
 
 struct Options {
   bool help = false;
   bool version = false;
+  bool listDevices = false;
   std::optional<std::string> input;
   std::string device;                // empty: the default input
   std::vector<std::string> qtWords;  // the arguments that are not ours, for Qt
   std::vector<char*> qtArguments;    // argv[0] and qtWords, as QApplication takes them
 };
 
-constexpr brindlemoor::tools::OptionSpec kOptions[] = {
-    {"--device", 0, "SEL"}, {"--input", 0, "FILE"}, {"--help", 'h'}, {"--version"}};
+constexpr brindlemoor::tools::OptionSpec kOptions[] = {{"--device", 0, "SEL"},
+                                                       {"--input", 0, "FILE"},
+                                                       {"--list-devices"},
+                                                       {"--help", 'h'},
+                                                       {"--version"}};
 
 // Empty on success, else the problem. Single-dash arguments that are not ours, and the words
 // after them, are Qt's (-platform offscreen); Qt takes what it knows and the rest is refused.
@@ -77,8 +86,9 @@ std::string ParseArguments(int argc, char** argv, Options& options) {
   }
   options.help = line.Has("--help");
   options.version = line.Has("--version");
-  if (line.Has("--input")) options.input = line.values["--input"];
-  options.device = line.Value("--device", "");
+  options.listDevices = line.Has("--list-devices");
+  if (line.Has("--input")) options.input = line.Value("--input");
+  options.device = line.Value("--device");
   if (options.input && line.Has("--device")) return "--device and --input exclude each other";
   options.qtWords = std::move(line.positional);
   options.qtArguments.push_back(argv[0]);
@@ -127,6 +137,7 @@ int main(int argc, char** argv) {
     brindlemoor::tools::PrintVersion(stdout, kProgram);
     return 0;
   }
+  if (options.listDevices) return brindlemoor::ListSoundDevices(kProgram);
 
   std::unique_ptr<brindlemoor::RecordingFile> recording;
   if (options.input) {
@@ -167,6 +178,8 @@ int main(int argc, char** argv) {
       if (OpenFailed(window)) {
         std::fprintf(stderr, "%s: cannot replay %s: %s\n", kProgram, name.c_str(),
                      device.ErrorText().c_str());
+        window.ShowInputProblem(
+            QString::fromStdString("Cannot replay " + name + ": " + device.ErrorText()));
         return;
       }
       if (!window.Core().Capture().recording) return;  // a message box has said why
@@ -183,6 +196,8 @@ int main(int argc, char** argv) {
         const std::string reason = session.Ok() ? device.ErrorText() : session.ErrorText();
         std::fprintf(stderr, "%s: cannot capture from %s: %s; nothing will be received\n", kProgram,
                      InputLabel(options.device).c_str(), reason.c_str());
+        window.ShowInputProblem(QString::fromStdString(
+            "No sound input (" + InputLabel(options.device) + "): " + reason));
       } else if (window.Core().Capture().recording) {
         std::fprintf(stderr, "%s: capturing from \"%s\" at %u Hz\n", kProgram,
                      device.DeviceName().c_str(), brindlemoor::kSampleRate);

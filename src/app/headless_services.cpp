@@ -1,6 +1,7 @@
 #include "app/headless_services.h"
 
 #include "app/resources.h"
+#include "app/visible_controls.h"
 
 namespace brindlemoor {
 
@@ -25,7 +26,9 @@ void HeadlessServices::ShowMessageBox(std::string_view message) {
 
 void HeadlessServices::ReplaceText(const char* bytes, std::size_t size) {
   if (size == 0) return;
-  if (std::fwrite(bytes, 1, size, text) != size || std::fflush(text) != 0) textOk = false;
+  const bool written =
+      controlsVisible ? WriteVisible(text, bytes, size) : std::fwrite(bytes, 1, size, text) == size;
+  if (!written || std::fflush(text) != 0) textOk = false;
 }
 
 }  // namespace brindlemoor

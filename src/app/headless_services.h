@@ -1,6 +1,7 @@
 // WindowServices for the command-line receiver: each non-empty tick's text goes to a stream as
-// raw bytes, flushed at once; message boxes become lines on the error stream. The timer is only
-// remembered: whoever drives the dialog (the replay clock, a live loop) asks whether it runs.
+// raw bytes (or with control bytes made visible, for a terminal), flushed at once; message boxes
+// become lines on the error stream. The timer is only remembered: whoever drives the dialog (the
+// replay clock, a live loop) asks whether it runs.
 #pragma once
 
 #include <cstdio>
@@ -19,6 +20,10 @@ class HeadlessServices : public WindowServices {
   void ShowMessageBox(std::string_view message) override;
   void ReplaceText(const char* bytes, std::size_t size) override;
 
+  // Writes control bytes other than LF and TAB in caret notation (visible_controls.h), for a
+  // text stream that is a terminal.
+  void ShowControlBytes(bool visible) { controlsVisible = visible; }
+
   bool TimerRunning() const { return timerRunning; }
   uint32_t TimerPeriodMs() const { return timerPeriodMs; }
   // False once writing the text failed (e.g. a closed pipe).
@@ -31,6 +36,7 @@ class HeadlessServices : public WindowServices {
   bool timerRunning = false;
   uint32_t timerPeriodMs = 0;
   bool textOk = true;
+  bool controlsVisible = false;
 };
 
 }  // namespace brindlemoor

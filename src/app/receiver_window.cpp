@@ -45,6 +45,11 @@ void ReceiverWindow::done(int result) {
   core.OnDestroy();
 }
 
+void ReceiverWindow::ShowInputProblem(const QString& problem) {
+  textLine->setPlaceholderText(problem);
+  textLine->setToolTip(problem);
+}
+
 void ReceiverWindow::Terminate() {
   // Each closed popup or modal dialog leaves its own nested event loop; the window's loop ends
   // once control is back in it.

@@ -35,6 +35,10 @@ class ReceiverWindow : public QDialog {
   QLineEdit& TextLine() { return *textLine; }
   QMenu& WindowMenu() { return menu; }
 
+  // Shows that nothing will be received, without a message box: `problem` as the empty text
+  // line's grey placeholder and as its tool tip. Received text would replace the placeholder.
+  void ShowInputProblem(const QString& problem);
+
   // Ends the window from outside (a termination signal): closes an open menu or About box, then
   // the window itself as its close button does.
   void Terminate();

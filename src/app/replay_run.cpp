@@ -7,7 +7,7 @@
 namespace brindlemoor {
 
 ReplayStats RunReplay(ReceiverDialog& dialog, ReplayDevice& device,
-                      void (*progress)(void* context, const ReplayStats& stats),
+                      bool (*progress)(void* context, const ReplayStats& stats),
                       void* progressContext) {
   assert(dialog.TimerRunning() && "the dialog must be receiving from the replay device");
   ReplayStats stats;
@@ -16,8 +16,14 @@ ReplayStats RunReplay(ReceiverDialog& dialog, ReplayDevice& device,
     dialog.OnTimer(kReceiveTimerId);
     stats.ticks = tick;
     stats.blocks = dialog.Capture().blocksConsumed;
-    if (progress != nullptr) progress(progressContext, stats);
-    if (device.Finished() && stats.blocks == device.BlocksDelivered()) break;
+    if (device.Finished() && stats.blocks == device.BlocksDelivered()) {
+      if (progress != nullptr) progress(progressContext, stats);
+      break;
+    }
+    if (progress != nullptr && !progress(progressContext, stats)) {
+      stats.stopped = true;
+      break;
+    }
   }
   return stats;
 }

@@ -1,6 +1,7 @@
 // Replays a recording through a ReceiverDialog on a virtual clock: tick i happens at i x 500 ms
 // and sees min(B, floor(i x 11025 / 2204)) completed blocks; processing takes no virtual time.
-// The run ends after the first tick that has consumed all B blocks.
+// The run ends after the first tick that has consumed all B blocks, or after the tick whose
+// progress callback asks to stop.
 #pragma once
 
 #include <cstdint>
@@ -13,12 +14,13 @@ namespace brindlemoor {
 struct ReplayStats {
   uint32_t ticks = 0;
   uint32_t blocks = 0;
+  bool stopped = false;  // ended by the progress callback before the recording's end
 };
 
 // `dialog` must have been initialised with `device` and its timer must be running.
-// `progress`, if given, is called after every tick.
+// `progress`, if given, is called after every tick; returning false ends the replay there.
 ReplayStats RunReplay(ReceiverDialog& dialog, ReplayDevice& device,
-                      void (*progress)(void* context, const ReplayStats& stats) = nullptr,
+                      bool (*progress)(void* context, const ReplayStats& stats) = nullptr,
                       void* progressContext = nullptr);
 
 // Blocks completed by virtual time i x 500 ms, before the replay's end is applied.

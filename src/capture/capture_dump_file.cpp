@@ -1,28 +1,50 @@
 #include "capture/capture_dump_file.h"
 
 #include <sndfile.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "capture/temporary_file.h"
 
 namespace brindlemoor {
 
 std::unique_ptr<CaptureDumpFile> CaptureDumpFile::Create(const std::string& path,
                                                          uint32_t sampleRate, IoError& error) {
+  std::unique_ptr<CaptureDumpFile> dump(new CaptureDumpFile);
+  dump->path = path;
+  dump->descriptor = CreateTemporaryBeside(path, dump->temporary);
+  if (dump->descriptor < 0) {
+    dump->temporary.clear();  // nothing was created
+    error.description = std::string("cannot create the file: ") + std::strerror(errno);
+    return nullptr;
+  }
   SF_INFO info{};
   info.samplerate = static_cast<int>(sampleRate);
   info.channels = 1;
   info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  // libsndfile leaves the descriptor open; Close and Discard close it.
+  SNDFILE* file = sf_open_fd(dump->descriptor, SFM_WRITE, &info, SF_FALSE);
   if (!file) {
-    error.description = sf_strerror(nullptr);
-    return nullptr;
+    error.description = std::string("cannot write the file: ") + sf_strerror(nullptr);
+    return nullptr;  // the destructor removes the temporary file
   }
   sf_command(file, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
-  std::unique_ptr<CaptureDumpFile> dump(new CaptureDumpFile);
   dump->file = file;
   return dump;
 }
 
-CaptureDumpFile::~CaptureDumpFile() {
+CaptureDumpFile::~CaptureDumpFile() { Discard(); }
+
+void CaptureDumpFile::Discard() {
   if (file) sf_close(static_cast<SNDFILE*>(file));
+  file = nullptr;
+  if (descriptor >= 0) close(descriptor);
+  descriptor = -1;
+  if (!temporary.empty()) std::remove(temporary.c_str());
+  temporary.clear();
 }
 
 bool CaptureDumpFile::Write(const uint8_t* samples, std::size_t count, IoError& error) {
@@ -38,13 +60,22 @@ bool CaptureDumpFile::Write(const uint8_t* samples, std::size_t count, IoError& 
 }
 
 bool CaptureDumpFile::Close(IoError& error) {
-  if (!file) return true;
+  if (!file) return temporary.empty();
   const int result = sf_close(static_cast<SNDFILE*>(file));
   file = nullptr;
-  if (result != 0) {
-    error.description = sf_error_number(result);
+  const int closed = close(descriptor);
+  descriptor = -1;
+  if (result != 0 || closed != 0) {
+    error.description = result != 0 ? sf_error_number(result) : std::strerror(errno);
+    Discard();
     return false;
   }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    error.description = std::string("cannot move the file into place: ") + std::strerror(errno);
+    Discard();
+    return false;
+  }
+  temporary.clear();
   return true;
 }
 

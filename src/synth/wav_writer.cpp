@@ -1,6 +1,5 @@
 #include "synth/wav_writer.h"
 
-#include <fcntl.h>
 #include <sndfile.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "capture/temporary_file.h"
 #include "synth/symbol_synth.h"
 
 namespace brindlemoor {
@@ -26,8 +26,6 @@ constexpr double kPcm16Scale = 32767.0;
 // adds before the samples (a plain PCM header takes 44 bytes), and a pad byte.
 constexpr int64_t kWavHeaderReserve = 4096;
 constexpr int64_t kWavMaxRiffBytes = 0xFFFFFFFF;
-// Names tried for the temporary file before giving up (left over by crashed runs of this pid).
-constexpr int kTemporaryAttempts = 100;
 
 std::string SystemError(const char* what) {
   return std::string(what) + ": " + std::strerror(errno);
@@ -60,23 +58,6 @@ bool WritePcm16(SNDFILE* file, std::span<const double> samples) {
     if (sf_write_short(file, values.data(), size) != size) return false;
   }
   return true;
-}
-
-// Creates a new, empty file next to `path` (same directory, so rename() stays within one file
-// system and replaces the destination in one step) and returns its descriptor, or -1 with errno
-// set. The name is hidden and unique to this process; the file gets the permissions a new file
-// of the user normally gets, since open() applies the umask.
-int CreateTemporary(const std::string& path, std::string& temporary) {
-  const std::size_t slash = path.rfind('/');
-  const std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
-    temporary =
-        directory + "." + name + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
-    const int descriptor = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (descriptor >= 0 || errno != EEXIST) return descriptor;
-  }
-  return -1;
 }
 
 }  // namespace
@@ -124,7 +105,7 @@ std::unique_ptr<WavFileWriter> WavFileWriter::Create(const std::string& path, in
   Impl& impl = *writer->impl;
   impl.path = path;
   impl.bits = bits;
-  impl.descriptor = CreateTemporary(path, impl.temporary);
+  impl.descriptor = CreateTemporaryBeside(path, impl.temporary);
   if (impl.descriptor < 0) {
     impl.temporary.clear();  // nothing was created
     error.description = SystemError("cannot create a temporary file");

@@ -240,6 +240,20 @@ TEST_F(ReceiverWindowTest, AllocationFailuresShowTheirBoxAndStartNothing) {
   }
 }
 
+// A device that does not open shows no message box; the program puts the reason greyed into the
+// empty line, and received text would take its place.
+TEST_F(ReceiverWindowTest, AnInputProblemShowsGreyedInTheEmptyLineWithoutABox) {
+  device.openResult = kWaveBadDevice;
+  ReceiverWindow& w = Make();
+  w.InitDialog();
+  EXPECT_FALSE(w.Core().Capture().recording);
+  w.ShowInputProblem(QStringLiteral("No sound input: no such device"));
+  EXPECT_EQ(w.TextLine().text(), QString());
+  EXPECT_EQ(w.TextLine().placeholderText(), QStringLiteral("No sound input: no such device"));
+  EXPECT_EQ(w.TextLine().toolTip(), QStringLiteral("No sound input: no such device"));
+  EXPECT_TRUE(presenter.shown.empty());
+}
+
 TEST_F(ReceiverWindowTest, TicksGoOnWhileTheAboutBoxIsOpen) {
   ReceiverWindow& w = Make();
   w.InitDialog();

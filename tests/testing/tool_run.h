@@ -2,8 +2,11 @@
 // fed from a file, and the exit status, standard output and standard error come back.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,6 +34,28 @@ inline std::string ReadWhole(const std::filesystem::path& path) {
   text << in.rdbuf();
   return text.str();
 }
+
+// A fresh directory for a test of a tool, removed with everything in it.
+class ToolDirectoryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tool-test-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+  // Names in the directory, hidden ones (temporary files) included, sorted.
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::filesystem::path dir;
+};
 
 // Runs `tool` with `args` in `workDir` (which also keeps the captured output, as files whose
 // names start with ".run-"); standard input comes from `stdinPath`, or /dev/null when empty.

@@ -19,28 +19,12 @@ using testing::ReadWhole;
 using testing::RunTool;
 using testing::ToolResult;
 
-class ChannelToolTest : public ::testing::Test {
+class ChannelToolTest : public testing::ToolDirectoryTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "channel-tool-test-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
   ToolResult Channel(std::vector<std::string> args) {
     return RunTool(BRINDLEMOOR_CHANNEL_TOOL, args, dir);
   }
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
 
-  fs::path dir;
   const std::string example = std::string(BRINDLEMOOR_SOURCE_DIR) + "/examples/hello.wav";
 };
 
@@ -94,7 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInput{"BadRoom", {"IN", "out.wav", "--reverb", "hall"}, "--reverb"},
                       BadInput{"ZeroGain", {"IN", "out.wav", "--gain", "0"}, "--gain"},
                       BadInput{"BadHighCut", {"IN", "out.wav", "--high-cut", "9000"}, "--high-cut"},
-                      BadInput{"NegativeSeed", {"IN", "out.wav", "--seed", "-3"}, "--seed"}),
+                      BadInput{"NegativeSeed", {"IN", "out.wav", "--seed", "-3"}, "--seed"},
+                      BadInput{"OutputIsTheInput", {"folder", "./folder"}, "overwrite the input"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -84,9 +84,9 @@ TEST(CommandLineValueTest, FallsBackWhenNotGiven) {
   const char* argv[] = {"program", "--rate", "44100"};
   CommandLine line;
   ASSERT_EQ(ParseCommandLine(kOptions, 3, argv, line), "");
-  const std::string fallback = "none";
-  EXPECT_EQ(line.Value("--rate", fallback), "44100");
-  EXPECT_EQ(line.Value("--input", fallback), "none");
+  EXPECT_EQ(line.Value("--rate", "none"), "44100");
+  EXPECT_EQ(line.Value("--input", "none"), "none");
+  EXPECT_EQ(line.Value("--input"), "");
   EXPECT_TRUE(line.Has("--rate"));
   EXPECT_FALSE(line.Has("--trace"));
 }

@@ -34,14 +34,8 @@ std::vector<Program> Programs() {
   return programs;
 }
 
-class ProgramOptionsTest : public ::testing::Test {
+class ProgramOptionsTest : public testing::ToolDirectoryTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "program-options-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir); }
   ToolResult Run(const std::string& tool, const std::vector<std::string>& args) {
     return RunTool(tool, args, dir);
   }
@@ -54,8 +48,6 @@ class ProgramOptionsTest : public ::testing::Test {
               std::string(program.name) + ": " + says + " (see '" + program.name + " --help')\n");
     EXPECT_TRUE(fs::is_empty(dir)) << program.name;
   }
-
-  fs::path dir;
 };
 
 TEST_F(ProgramOptionsTest, EveryProgramPrintsTheVersionAndDocumentsIt) {
@@ -101,6 +93,16 @@ TEST_F(ProgramOptionsTest, ReceiverTakesAPositionalRecordingAndInlineValues) {
   EXPECT_EQ(two.status, 2);
   EXPECT_NE(two.err.find("unexpected argument 'other.wav'"), std::string::npos) << two.err;
 }
+
+#ifdef BRINDLEMOOR_WINDOW_TOOL
+// The device errors say "see --list-devices": the window lists them as the receiver does.
+TEST_F(ProgramOptionsTest, TheWindowListsTheDevicesLikeTheReceiver) {
+  const ToolResult window = Run(BRINDLEMOOR_WINDOW_TOOL, {"--list-devices"});
+  const ToolResult receiver = Run(BRINDLEMOOR_RECEIVE_TOOL, {"--list-devices"});
+  EXPECT_EQ(window.status, receiver.status) << window.err;
+  EXPECT_EQ(window.out, receiver.out);
+}
+#endif
 
 }  // namespace
 }  // namespace brindlemoor

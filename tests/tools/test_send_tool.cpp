@@ -23,15 +23,8 @@ using testing::RunTool;
 using testing::ToolResult;
 
 // A fresh directory per test, removed with everything in it.
-class SendToolTest : public ::testing::Test {
+class SendToolTest : public testing::ToolDirectoryTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "send-tool-test-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir); }
-
   ToolResult Send(const std::vector<std::string>& args, const std::string& stdinPath = "") {
     return RunTool(BRINDLEMOOR_SEND_TOOL, args, dir, stdinPath);
   }
@@ -48,17 +41,7 @@ class SendToolTest : public ::testing::Test {
   void WriteFile(const std::string& name, const std::string& bytes) {
     std::ofstream(dir / name, std::ios::binary) << bytes;
   }
-  // Names in the directory, hidden ones (temporary files) included.
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
 
-  fs::path dir;
   int receptions = 0;
 };
 
@@ -155,7 +138,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"FastAndSafe", {"--fast", "--safe", "-o", "x.wav", "hi"}, "exclude"},
         BadInput{"TextAndFile", {"--file", "zero.bin", "-o", "x.wav", "hi"}, "not both"},
         BadInput{"UnknownOption", {"--loud", "-o", "x.wav", "hi"}, "--loud"},
-        BadInput{"NothingToSend", {"-o", "x.wav"}, "nothing to send"}),
+        BadInput{"NothingToSend", {"-o", "x.wav"}, "nothing to send"},
+        BadInput{"OutputIsTheFile", {"--file", "zero.bin", "-o", "./zero.bin"}, "would overwrite"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // 1,000,000 bytes at 44100 Hz, 16 bits would be about 5 GiB, past the 32-bit sizes of a WAV

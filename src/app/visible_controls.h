@@ -1,0 +1,27 @@
+// How received bytes are shown on a terminal, where control bytes would act on it (retitle it,
+// clear it, move the cursor) instead of being seen: each control byte other than line feed and
+// tab is written in caret notation, as `cat -v` does (ESC as "^[", BEL as "^G", DEL as "^?").
+// Bytes 32..126 and 128..255 are written as they are.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+namespace brindlemoor {
+
+// True for the bytes written in caret notation: 0..31 except LF and TAB, and 127.
+constexpr bool ShownInCaretNotation(uint8_t byte) {
+  return (byte < 0x20 && byte != '\n' && byte != '\t') || byte == 0x7F;
+}
+
+// The character after the caret: '@' + byte for 0..31, '?' for 127.
+constexpr char CaretCharacter(uint8_t byte) {
+  return byte == 0x7F ? '?' : static_cast<char>('@' + byte);
+}
+
+// Writes `bytes` to `out` with the control bytes made visible; allocates nothing. False when a
+// write fails.
+bool WriteVisible(std::FILE* out, const char* bytes, std::size_t size);
+
+}  // namespace brindlemoor

@@ -1,0 +1,210 @@
+// brindlemoor-receive's outputs from the outside: no output may be the recording it decodes or
+// another output (whatever the names), and the dump appears only when complete, under the
+// program's own messages and statuses.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "synth/symbol_synth.h"
+#include "synth/wav_writer.h"
+#include "testing/terminal_run.h"
+#include "testing/tool_run.h"
+
+namespace brindlemoor {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadWhole;
+using testing::RunTool;
+using testing::ToolResult;
+
+class ReceiveOutputsTest : public testing::ToolDirectoryTest {
+ protected:
+  // Writes `text` as an 11025 Hz 8-bit recording `name` in the directory.
+  void WriteRecording(const std::string& name, const std::string& text) {
+    const std::vector<uint8_t> bytes(text.begin(), text.end());
+    IoError error;
+    ASSERT_TRUE(WriteWav((dir / name).string(), SynthesizeMessage(bytes, kDefaultTiming, 11025),
+                         11025, 8, error))
+        << error.description;
+  }
+  testing::TerminalResult OnTerminal(const std::vector<std::string>& args, bool out, bool err) {
+    return testing::RunOnTerminal(BRINDLEMOOR_RECEIVE_TOOL, args, dir, out, err);
+  }
+  void SetUp() override {
+    ToolDirectoryTest::SetUp();
+    fs::copy_file(std::string(BRINDLEMOOR_SOURCE_DIR) + "/examples/hello.wav", dir / "a.wav");
+    recording = ReadWhole(dir / "a.wav");
+  }
+  ToolResult Receive(const std::vector<std::string>& args) {
+    return RunTool(BRINDLEMOOR_RECEIVE_TOOL, args, dir);
+  }
+
+  std::string recording;
+};
+
+struct Overlap {
+  const char* name;
+  std::string link;  // made as a symbolic link to a.wav first, when not empty
+  std::vector<std::string> args;
+  const char* says;
+};
+
+class ReceiveOverlapTest : public ReceiveOutputsTest,
+                           public ::testing::WithParamInterface<Overlap> {};
+
+TEST_P(ReceiveOverlapTest, RefusedWithTheRecordingIntact) {
+  if (!GetParam().link.empty()) fs::create_symlink("a.wav", dir / GetParam().link);
+  const std::vector<std::string> before = Entries();
+  const ToolResult result = Receive(GetParam().args);
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+  EXPECT_NE(result.err.find(GetParam().says), std::string::npos) << result.err;
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(Entries(), before);
+  EXPECT_EQ(ReadWhole(dir / "a.wav"), recording);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReceiveOverlapTest,
+    ::testing::Values(Overlap{"DumpIsInput",
+                              "",
+                              {"--input", "a.wav", "--dump", "a.wav"},
+                              "--dump would overwrite"},
+                      Overlap{"DumpIsInputByAnotherName",
+                              "",
+                              {"--input", "a.wav", "--dump", "./a.wav"},
+                              "./a.wav: --dump would overwrite the recording"},
+                      Overlap{"DumpIsALinkToTheInput",
+                              "b.wav",
+                              {"-i", "a.wav", "--dump", "b.wav"},
+                              "b.wav: --dump would overwrite the recording"},
+                      Overlap{"InputIsReceiveText",
+                              "receive.txt",
+                              {"receive.txt"},
+                              "the recording is the output file receive.txt"},
+                      Overlap{"InputIsFlagData", "flag.dat", {"flag.dat"}, "output file flag.dat"},
+                      Overlap{"DumpIsReceiveText",
+                              "receive.txt",
+                              {"--input", "a.wav", "--dump", "receive.txt"},
+                              "--dump would overwrite"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ReceiveOutputsTest, DumpAppearsWholeWithNothingLeftBeside) {
+  const ToolResult result = Receive({"--input", "a.wav", "--dump", "d.wav"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"a.wav", "d.wav", "receive.txt"}));
+  // The dump holds what was captured: decoded again it gives the same text.
+  fs::create_directory(dir / "again");
+  const ToolResult again = Receive({"d.wav", "--output-dir", "again"});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.out, result.out);
+}
+
+TEST_F(ReceiveOutputsTest, UnwritableDumpIsAnOutputFailureInTheProgramsWords) {
+  const std::vector<std::string> before = Entries();
+  const ToolResult result = Receive({"--input", "a.wav", "--dump", "no/such/dir/d.wav"});
+  EXPECT_EQ(result.status, 3);
+  EXPECT_EQ(result.err,
+            "brindlemoor-receive: no/such/dir/d.wav: cannot create the file: No such file or "
+            "directory\n");
+  EXPECT_EQ(Entries(), before);
+}
+
+// SIGINT during a replay ends it after the tick in progress: exit status 0, a line saying how far
+// it got, and the text decoded so far kept on stdout and in receive.txt. The replay is held in
+// the middle by a small pipe on its standard output that the test does not read until the
+// signal has been sent.
+TEST_F(ReceiveOutputsTest, InterruptedReplayKeepsWhatWasDecoded) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += static_cast<char>(i % 61 == 60 ? '\n' : 'a' + i % 26);
+  WriteRecording("long.wav", text);
+
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  fcntl(pipeEnds[1], F_SETPIPE_SZ, 4096);
+  const std::string errPath = (dir / "err").string();
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    dup2(pipeEnds[1], STDOUT_FILENO);
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(err, STDERR_FILENO);
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    execl(BRINDLEMOOR_RECEIVE_TOOL, BRINDLEMOOR_RECEIVE_TOOL, "--input", "long.wav",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(pipeEnds[1]);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the pipe is full by then
+  ASSERT_EQ(kill(child, SIGINT), 0);
+  std::string out;
+  char buffer[4096];
+  for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, got);
+  close(pipeEnds[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  const std::string err = ReadWhole(errPath);
+  EXPECT_NE(err.find("stopped by Interrupt after "), std::string::npos) << err;
+  EXPECT_NE(err.find("of long.wav; the text so far is kept"), std::string::npos) << err;
+  EXPECT_GT(out.size(), 0u);
+  EXPECT_LT(out.size(), text.size());
+  EXPECT_EQ(out, text.substr(0, out.size()));
+  EXPECT_EQ(ReadWhole(dir / "receive.txt"), out);
+}
+
+// Anyone within earshot can send bytes that would retitle or clear the terminal: there they are
+// shown in caret notation, while pipes, files and receive.txt get the raw bytes.
+TEST_F(ReceiveOutputsTest, ControlBytesAreVisibleOnlyOnATerminal) {
+  const std::string raw = "safe\033]0;PWNED\007\033[2J\tx\nline\r\x7f\xe9!";
+  const std::string shown = "safe^[]0;PWNED^G^[[2J\tx\nline^M^?\xe9!";
+  WriteRecording("evil.wav", raw);
+
+  const testing::TerminalResult terminal = OnTerminal({"evil.wav"}, true, false);
+  EXPECT_EQ(terminal.status, 0) << terminal.err;
+  EXPECT_EQ(terminal.terminal, shown);
+  EXPECT_EQ(ReadWhole(dir / "receive.txt"), raw);
+
+  const testing::TerminalResult forced = OnTerminal({"evil.wav", "--raw-stdout"}, true, false);
+  EXPECT_EQ(forced.status, 0) << forced.err;
+  EXPECT_EQ(forced.terminal, raw);
+
+  const ToolResult piped = Receive({"evil.wav"});
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.out, raw);
+  EXPECT_EQ(ReadWhole(dir / "receive.txt"), raw + raw + raw);
+}
+
+// Progress of a long replay is never written into the text on the same terminal; with the text
+// going elsewhere it is shown.
+TEST_F(ReceiveOutputsTest, ProgressNeverSharesTheTextsTerminal) {
+  const std::string text(1100, 'p');  // about 67 s of sound: progress is shown past 60 s
+  WriteRecording("long.wav", text);
+
+  const testing::TerminalResult shared = OnTerminal({"long.wav"}, true, true);
+  EXPECT_EQ(shared.status, 0);
+  EXPECT_EQ(shared.terminal, text);
+
+  const testing::TerminalResult apart = OnTerminal({"long.wav"}, false, true);
+  EXPECT_EQ(apart.status, 0);
+  EXPECT_EQ(apart.out, text);
+  EXPECT_NE(apart.terminal.find("100%"), std::string::npos) << apart.terminal;
+}
+
+}  // namespace
+}  // namespace brindlemoor
