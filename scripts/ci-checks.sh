@@ -3,11 +3,14 @@
 #   1. every test under AddressSanitizer and UndefinedBehaviorSanitizer, then the benchmarks'
 #      own result checks and a two-chunk soak (37 minutes of virtual traffic) in that build;
 #   2. the threaded tests (capture ring, receiver dialog, live capture) under ThreadSanitizer;
-#   3. a few seconds of each fuzz target from its seed corpus (clang).
+#   3. a few seconds of each fuzz target from its seed corpus (clang);
+#   4. the Debian package: built, checked by lintian, installed into a clean root where it must
+#      decode the example recording, and removed (scripts/package.sh, scripts/check-package.sh).
 # Each build has its own directory (build-asan, build-tsan, build-fuzz). The window is left out
 # of the sanitizer builds: Qt is not instrumented.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/install-deps.sh --test --bench --package
 jobs=$(nproc)
 readonly kSanitizerOptions=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLEMOOR_BUILD_WINDOW=OFF)
 readonly kThreadedLabels='capture|app|live'
@@ -40,3 +43,7 @@ ctest --test-dir build-tsan --output-on-failure -j"$jobs" -L "$kThreadedLabels"
 
 step "Fuzzing: a few seconds of each target"
 scripts/fuzz.sh 5
+
+step "Debian package: build, lintian, install into a clean root"
+scripts/package.sh
+scripts/check-package.sh

@@ -9,6 +9,7 @@
 # CI runs a few seconds of each; a long run is e.g. `scripts/fuzz.sh 3600`.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/install-deps.sh --test
 seconds=${1:-5}
 build=${2:-build-fuzz}
 readonly kTargets=(fuzz_receive_tick fuzz_decide_route fuzz_recording_file)

@@ -1,25 +1,92 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and running Brindlemoor need.
-# Idempotent; run as root (or through sudo).
+# Installs the Debian 12 packages that one job needs, and only those. Idempotent: nothing is
+# downloaded when everything is there. Runs apt-get through sudo when not run as root.
+#
+#   scripts/install-deps.sh [--run] [--test] [--bench] [--package] [--windows] [--all] [--list]
+#
+#   --run       build the programs and run them (compiler, CMake, libsndfile, libsamplerate,
+#               PortAudio, Qt 6)
+#   --test      the test suite and its sanitizer and fuzzing builds: GoogleTest, clang with its
+#               sanitizer runtimes, a private PulseAudio, a virtual display, the window's fonts,
+#               help2man (the man pages are built and checked with the tests)
+#   --bench     the benchmarks and bench/compare-peers: Google Benchmark, FFTW, minimodem, sox,
+#               gnuplot
+#   --package   the Debian package and its checks: debhelper, help2man, lintian, mmdebstrap
+#   --windows   the Windows build and its tests under wine: mingw-w64, wine, a virtual display
+#   --all       all of the above
+#   --list      print the packages instead of installing them
+#
+# Without a job it installs --run and --test: what building by hand and running ctest need.
 set -euo pipefail
 
-packages=(
-  build-essential cmake pkg-config clang clang-format libclang-rt-14-dev
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libfftw3-dev minimodem sox time  # for the benchmarks and bench/compare-peers
-  libsndfile1-dev libsamplerate0-dev gnuplot-nox
-  qt6-base-dev qt6-qpa-plugins fonts-noto-cjk fonts-symbola
-  xvfb xauth imagemagick openbox
-  portaudio19-dev pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
+readonly kRun=(
+  build-essential cmake pkg-config
+  libsndfile1-dev libsamplerate0-dev portaudio19-dev
+  qt6-base-dev
 )
+readonly kTest=(
+  googletest libgtest-dev libgmock-dev
+  clang libclang-rt-14-dev clang-format
+  help2man man-db bash-completion
+  pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
+  xvfb xauth imagemagick openbox fonts-noto-cjk fonts-symbola
+)
+readonly kBench=(libbenchmark-dev libfftw3-dev minimodem sox time gnuplot-nox)
+readonly kPackage=(debhelper dpkg-dev help2man lintian mmdebstrap bash-completion man-db)
+# mingw-w64 and wine; dpkg-dev unpacks the sources of the libraries cross-built for Windows;
+# PulseAudio, Xvfb and xdotool for the tests of wave-in and of the window under wine.
+readonly kWindows=(
+  cmake make pkg-config dpkg-dev xz-utils g++-mingw-w64-x86-64 wine64 wine fonts-wine
+  pulseaudio pulseaudio-utils xvfb xauth xdotool imagemagick fonts-noto-cjk locales
+)
+
+usage() { sed -n '2,/^set -euo/{/^set -euo/d;s/^# \{0,1\}//;p}' "$0"; }
+
+packages=()
+list=false
+for job in "$@"; do
+  case "$job" in
+    --run) packages+=("${kRun[@]}") ;;
+    --test) packages+=("${kRun[@]}" "${kTest[@]}") ;;
+    --bench) packages+=("${kRun[@]}" "${kBench[@]}") ;;
+    --package) packages+=("${kRun[@]}" "${kPackage[@]}") ;;
+    --windows) packages+=("${kWindows[@]}") ;;
+    --all) packages+=("${kRun[@]}" "${kTest[@]}" "${kBench[@]}" "${kPackage[@]}" "${kWindows[@]}") ;;
+    --list) list=true ;;
+    --help | -h)
+      usage
+      exit 0
+      ;;
+    *)
+      echo "install-deps: unknown job '$job' (see --help)" >&2
+      exit 2
+      ;;
+  esac
+done
+((${#packages[@]})) || packages=("${kRun[@]}" "${kTest[@]}")  # no job: --run --test
+mapfile -t packages < <(printf '%s\n' "${packages[@]}" | sort -u)
+
+if $list; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if ((${#missing[@]})); then
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+((${#missing[@]})) || exit 0
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "install-deps: ${#missing[@]} packages are missing and sudo is not installed; as root run:" >&2
+    echo "  apt-get install ${missing[*]}" >&2
+    exit 1
+  fi
+  echo "install-deps: installing ${#missing[@]} Debian packages with sudo apt-get" >&2
+  as_root=(sudo)
 fi
+"${as_root[@]}" apt-get update
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y --no-install-recommends "${missing[@]}"

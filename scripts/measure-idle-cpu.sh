@@ -6,6 +6,7 @@
 #   scripts/measure-idle-cpu.sh [BUILD_DIR] [SECONDS]      (defaults: build, 20)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/install-deps.sh --test  # the loopback sound server
 build=${1:-build}
 seconds=${2:-20}
 receiver=$build/tools/brindlemoor-receive

@@ -4,6 +4,7 @@
 # robustness.png. Extra arguments go to the bench (see brindlemoor-robustness --help).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/install-deps.sh --run --bench
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target brindlemoor-robustness
 mkdir -p docs/robustness

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds the receiver and decodes the bundled example recording: in the
-# receiver window, replayed in real time, when a display is present; otherwise with the headless
-# receiver, which prints the text.
+# Installs what building and running the programs needs (through sudo only when not root),
+# builds the receiver and decodes the bundled example recording: in the receiver window,
+# replayed in real time, when a display is present; otherwise with the headless receiver, which
+# prints the text.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-scripts/install-deps.sh
+scripts/install-deps.sh --run
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 out=$(mktemp -d)
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

@@ -39,6 +39,7 @@ void PrintUsage(std::FILE* to) {
       "rate). The effects apply in this order: clock offset, high cut, room, gain, noise,\n"
       "DC offset, 8-bit converter.\n"
       "\n"
+      "Options:\n"
       "  --clock PERCENT   the sender's sample clock runs PERCENT fast (negative: slow),\n"
       "                    -10 .. 10; the sound is resampled so that its pitch and length\n"
       "                    change by that much\n"
@@ -60,7 +61,9 @@ void PrintUsage(std::FILE* to) {
       "\n"
       "An option's value may also be given as --option=VALUE.\n"
       "\n"
-      "Exit status: 0 written; 2 bad usage, unreadable input or unwritable output.\n",
+      "Exit status:\n"
+      "  0  written\n"
+      "  2  bad usage, unreadable input or unwritable output\n",
       kProgram);
 }
 

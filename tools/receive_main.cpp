@@ -40,8 +40,8 @@ void PrintUsage(std::FILE* to) {
   std::fprintf(
       to,
       "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
-      "       %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
-      "       %s --list-devices | --help | --version\n"
+      "  or:  %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
+      "  or:  %s --list-devices | --help | --version\n"
       "\n"
       "Decodes data sent as sound. Without --input it listens on the default sound\n"
       "input (or --device) until interrupted (Ctrl-C, SIGTERM); a line containing\n"
@@ -52,6 +52,7 @@ void PrintUsage(std::FILE* to) {
       "directory), and writes each half-second's text to standard output. SIGINT or\n"
       "SIGTERM ends a replay after the half-second in progress, keeping what was decoded.\n"
       "\n"
+      "Options:\n"
       "  -i, --input FILE   the recording to decode (FILE alone means the same)\n"
       "  --device SEL       the sound input: an index or part of a name from\n"
       "                     --list-devices (default: the system's default input)\n"
@@ -72,8 +73,10 @@ void PrintUsage(std::FILE* to) {
       "terminal and the text goes elsewhere. An option's value may also be given as\n"
       "--option=VALUE.\n"
       "\n"
-      "Exit status: 0 done or interrupted; 2 bad usage, unusable input or no sound\n"
-      "input; 3 an output file or the dump could not be written.\n",
+      "Exit status:\n"
+      "  0  done, or interrupted\n"
+      "  2  bad usage, an unusable input or no sound input (nothing is written)\n"
+      "  3  an output file or the dump could not be written\n",
       kProgram, kProgram, kProgram);
 }
 

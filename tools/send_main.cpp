@@ -113,14 +113,15 @@ void PrintUsage(std::FILE* to) {
   std::fprintf(
       to,
       "Usage: %s [options] [TEXT...]\n"
-      "       %s [options] --file FILE\n"
-      "       %s [options] < FILE\n"
+      "  or:  %s [options] --file FILE\n"
+      "  or:  %s [options] < FILE\n"
       "\n"
       "Sends text as sound for the Brindlemoor receiver: one tone per byte, its harmonics\n"
       "giving the bits. The TEXT arguments are sent joined by spaces; without TEXT or --file\n"
       "the bytes of standard input are sent. The sound is played on the default sound output,\n"
       "or written to a WAV file with -o.\n"
       "\n"
+      "Options:\n"
       "  -o, --output FILE   write a mono WAV file instead of playing; a sound too long for\n"
       "                      a WAV file (4 GiB) is refused before anything is written\n"
       "  --rate HZ           sample rate of the sound: 11025, 22050, 44100 (default) or 48000\n"
@@ -145,8 +146,11 @@ void PrintUsage(std::FILE* to) {
       "An option's value may also be given as --option=VALUE; after \"--\" every argument is\n"
       "TEXT, even one that starts with a dash.\n"
       "\n"
-      "Exit status: 0 sent; 2 bad usage, unreadable input, a zero byte without --raw, an\n"
-      "unwritable output file or no sound output; 130 interrupted.\n",
+      "Exit status:\n"
+      "  0    sent\n"
+      "  2    bad usage, unreadable input, a zero byte without --raw, an unwritable\n"
+      "       output file or no sound output\n"
+      "  130  interrupted while writing (the unfinished file is removed)\n",
       kProgram, kProgram, kProgram, kDefaultTiming.toneSamples / kSamplesPerMs,
       kDefaultTiming.gapSamples / kSamplesPerMs, kDefaultTiming.amplitude,
       kDefaultTiming.leadSamples / kSamplesPerMs);

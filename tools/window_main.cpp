@@ -35,10 +35,12 @@ constexpr const char* kProgram = "brindlemoor";
 void PrintUsage(std::FILE* out) {
   std::fprintf(out,
                "Usage: %s [--device SEL | --input FILE] [Qt options]\n"
-               "       %s --list-devices | --help | --version\n"
+               "  or:  %s --list-devices | --help | --version\n"
+               "\n"
                "Shows a window with the text received as sound and appends it to receive.txt\n"
                "(calibrations to flag.dat) in the current directory.\n"
                "\n"
+               "Options:\n"
                "  --device SEL      listen on this input (an index or part of a name from\n"
                "                    --list-devices) instead of the default input\n"
                "  --input FILE      replay a recording in real time instead of listening\n"
@@ -48,9 +50,12 @@ void PrintUsage(std::FILE* out) {
                "\n"
                "An option's value may also be given as --option=VALUE. Qt's own options, such as\n"
                "-platform offscreen, are passed on. An input that cannot be opened leaves the\n"
-               "window empty, with the reason on stderr and greyed in its text line. Exit status:\n"
-               "0 when the window is closed (or after --list-devices), 2 for a usage error, an\n"
-               "unusable recording or no display.\n",
+               "window empty, with the reason on stderr and greyed in its text line.\n"
+               "\n"
+               "Exit status:\n"
+               "  0  the window was closed (or SIGINT or SIGTERM closed it), or the devices\n"
+               "     were listed\n"
+               "  2  a usage error, an unusable recording or no display\n",
                kProgram, kProgram);
 }
 

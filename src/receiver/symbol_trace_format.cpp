@@ -1,5 +1,6 @@
 #include "receiver/symbol_trace_format.h"
 
+#include <cstdarg>
 #include <cstdio>
 
 namespace brindlemoor {
@@ -8,11 +9,14 @@ namespace {
 constexpr int32_t kBits = 8;
 constexpr int32_t kFundamentalBin = 11;  // bins 11 + 12 carry the 245 Hz fundamental
 
-// Appends printf-style text at `used`, never past the line's end.
-template <typename... Args>
-void Append(char* out, std::size_t& used, const char* format, Args... args) {
+// Appends printf-style text at `used`, never past the line's end. A C variadic function, so
+// that the compiler checks every format against its arguments.
+[[gnu::format(printf, 3, 4)]] void Append(char* out, std::size_t& used, const char* format, ...) {
   if (used >= kSymbolTraceLineBytes) return;
-  const int n = std::snprintf(out + used, kSymbolTraceLineBytes - used, format, args...);
+  std::va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(out + used, kSymbolTraceLineBytes - used, format, args);
+  va_end(args);
   if (n > 0) used += static_cast<std::size_t>(n);
   if (used >= kSymbolTraceLineBytes) used = kSymbolTraceLineBytes - 1;
 }
