@@ -26,15 +26,27 @@ inline void MixToMono(const float* interleaved, std::size_t frames, int channels
 // correctly rounded division gives what summing the scaled floats and dividing would.
 inline void MixToMono(const int16_t* interleaved, std::size_t frames, int channels, float* mono) {
   constexpr float kScale = 1.0f / 32768.0f;
+  // Groups of a fixed size, which the compiler turns into vector instructions.
+  constexpr std::size_t kGroup = 8;
+  std::size_t i = 0;
   if (channels == 1) {
-    for (std::size_t i = 0; i < frames; ++i) mono[i] = static_cast<float>(interleaved[i]) * kScale;
+    for (; i + kGroup <= frames; i += kGroup) {
+      for (std::size_t j = 0; j < kGroup; ++j) {
+        mono[i + j] = static_cast<float>(interleaved[i + j]) * kScale;
+      }
+    }
+    for (; i < frames; ++i) mono[i] = static_cast<float>(interleaved[i]) * kScale;
     return;
   }
   if (channels == 2) {
-    for (std::size_t i = 0; i < frames; ++i) {
-      const int sum = interleaved[2 * i] + interleaved[2 * i + 1];
-      mono[i] = static_cast<float>(sum) * (kScale * 0.5f);
+    const auto pair = [&](std::size_t k) {
+      const int sum = interleaved[2 * k] + interleaved[2 * k + 1];
+      mono[k] = static_cast<float>(sum) * (kScale * 0.5f);
+    };
+    for (; i + kGroup <= frames; i += kGroup) {
+      for (std::size_t j = 0; j < kGroup; ++j) pair(i + j);
     }
+    for (; i < frames; ++i) pair(i);
     return;
   }
   const float divisor = 32768.0f * static_cast<float>(channels);

@@ -121,12 +121,16 @@ std::optional<long long> DeclaredFrames(const SoundHeader& header, const SF_INFO
 }
 
 uint8_t Quantise(float sample) {
-  // 128 + lrint(x * 128), clamped to a byte. Clamping the product first keeps lrint in range for
-  // any finite or infinite input without changing the result; NaN becomes silence.
-  float scaled = sample * 128.0f;
+  // 128 + lrint(x * 128), clamped to a byte; NaN becomes silence. The product is clamped to just
+  // beyond the byte's range (which changes no result), then rounded half to even by adding and
+  // taking away 1.5 x 2^23: in [2^23, 2^24) a float's step is 1, so the sum is the rounded
+  // value. That is lrint in the default rounding mode, without a call per sample.
+  constexpr float kRoundingShift = 12582912.0f;
+  const float scaled = sample * 128.0f;
   if (std::isnan(scaled)) return kSilence;
-  scaled = std::clamp(scaled, -256.0f, 256.0f);
-  return static_cast<uint8_t>(std::clamp(128L + std::lrint(scaled), 0L, 255L));
+  const float bounded = std::clamp(scaled, -129.0f, 128.0f);
+  const auto rounded = static_cast<int>((bounded + kRoundingShift) - kRoundingShift);
+  return static_cast<uint8_t>(std::clamp(128 + rounded, 0, 255));
 }
 
 std::string Seconds(long long frames, int rate) {

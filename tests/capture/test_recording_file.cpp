@@ -171,6 +171,34 @@ TEST_F(RecordingFileTest, ExactContentSurvivesEveryEncodingAt11025Hz) {
   EXPECT_EQ(ReadAll(*file, 4096), bytes);
 }
 
+// Float samples at the capture rate are quantised as clamp(128 + lrint(x * 128), 0, 255): halves
+// round to even, anything beyond the range clamps, NaN is silence.
+TEST_F(RecordingFileTest, FloatSamplesAreQuantisedAsTheHeaderSays) {
+  std::vector<float> samples = {0.0f,          0.5f / 128,     1.5f / 128,  -0.5f / 128,
+                                -1.5f / 128,   126.5f / 128,   127.5f / 128, -127.5f / 128,
+                                -128.5f / 128, 0.99999f,       1.0f,        -1.0f,
+                                2.0f,          -2.0f,          1e30f,       -1e30f,
+                                INFINITY,      -INFINITY,      NAN,         0.3f / 128,
+                                -0.7f / 128,   std::nextafter(0.5f / 128, 1.0f)};
+  for (int i = -3000; i <= 3000; ++i) samples.push_back(static_cast<float>(i) / 2900.0f);
+  std::vector<uint8_t> expected;
+  for (const float x : samples) {
+    const double scaled = static_cast<double>(x) * 128.0;
+    expected.push_back(std::isnan(scaled) ? uint8_t{128}
+                                          : static_cast<uint8_t>(std::clamp(
+                                                128L + std::lrint(std::clamp(scaled, -1e6, 1e6)),
+                                                0L, 255L)));
+  }
+  const fs::path path =
+      Write("edges.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 11025, 1, [&](SNDFILE* f) {
+        sf_command(f, SFC_SET_CLIPPING, nullptr, SF_FALSE);
+        sf_writef_float(f, samples.data(), static_cast<sf_count_t>(samples.size()));
+      });
+  auto file = OpenOk(path);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(ReadAll(*file, 1102), expected);
+}
+
 // 2 s of a 245 Hz tone at 44100 Hz, 16-bit stereo, louder on the left: mixed to mono and brought
 // to 11025 Hz it must last 2 s, repeat every 45 samples, and have the mean of the two amplitudes.
 TEST_F(RecordingFileTest, StereoAt44100IsMixedAndResampled) {
