@@ -4,7 +4,7 @@
 #
 #   scripts/install-deps.sh [--run] [--test] [--bench] [--package] [--windows] [--all] [--list]
 #
-#   --run       build the programs and run them (compiler, CMake, libsndfile, libsamplerate,
+#   --run       build the programs and run them (compiler, CMake, libsndfile, libsoxr,
 #               PortAudio, Qt 6)
 #   --test      the test suite and its sanitizer and fuzzing builds: GoogleTest, clang with its
 #               sanitizer runtimes, a private PulseAudio, a virtual display, the window's fonts,
@@ -21,7 +21,7 @@ set -euo pipefail
 
 readonly kRun=(
   build-essential cmake pkg-config
-  libsndfile1-dev libsamplerate0-dev portaudio19-dev
+  libsndfile1-dev libsoxr-dev portaudio19-dev
   qt6-base-dev
 )
 readonly kTest=(

@@ -2,9 +2,10 @@
 // interrupted, or replays a recording through the receiver on a virtual clock, writing
 // "receive.txt" and "flag.dat" as the window would and each tick's text to standard output.
 //
-// Exit status: 0 done (or interrupted by SIGINT or SIGTERM, in either mode); 2 bad usage, an input
-// that cannot be used or no sound input (nothing is written); 3 an output file (or the dump) could
-// not be written.
+// Exit status: 0 done (or interrupted by SIGINT or SIGTERM, in either mode; a recording cut
+// short is decoded as far as it goes, with a warning); 2 bad usage, an input that cannot be
+// used or no sound input (nothing is written); 3 an output file (or the dump) could not be
+// written.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,7 +54,8 @@ void PrintUsage(std::FILE* to) {
       "SIGTERM ends a replay after the half-second in progress, keeping what was decoded.\n"
       "\n"
       "Options:\n"
-      "  -i, --input FILE   the recording to decode (FILE alone means the same)\n"
+      "  -i, --input FILE   the recording to decode (FILE alone means the same; - for\n"
+      "                     standard input; a FIFO or pipe is read as a stream)\n"
       "  --device SEL       the sound input: an index or part of a name from\n"
       "                     --list-devices (default: the system's default input)\n"
       "  --list-devices     list the sound devices and exit\n"
@@ -313,9 +315,19 @@ int main(int argc, char** argv) {
   dialog.OnDestroy();
   if (stats.stopped) {
     const double done = static_cast<double>(stats.blocks) * kBlockSamples / kSampleRate;
-    std::fprintf(stderr,
-                 "%s: stopped by %s after %.1f s of the %.1f s of %s; the text so far is kept\n",
-                 kProgram, strsignal(afterTick.signal), done, seconds, options.input.c_str());
+    if (seconds > 0.0) {
+      std::fprintf(stderr,
+                   "%s: stopped by %s after %.1f s of the %.1f s of %s; the text so far is kept\n",
+                   kProgram, strsignal(afterTick.signal), done, seconds, options.input.c_str());
+    } else {  // a stream: its length is not known
+      std::fprintf(stderr, "%s: stopped by %s after %.1f s of %s; the text so far is kept\n",
+                   kProgram, strsignal(afterTick.signal), done, options.input.c_str());
+    }
+  }
+  // A recording cut short has been decoded as far as it goes: say what was missing.
+  if (const std::string shortfall = recording->Shortfall(); !shortfall.empty()) {
+    std::fprintf(stderr, "%s: %s: warning: %s\n", kProgram, options.input.c_str(),
+                 shortfall.c_str());
   }
   const bool dumped = !dump || dump->Finish();
   return failures.any || !dumped ? kExitOutputFailed : 0;
