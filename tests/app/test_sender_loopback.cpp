@@ -70,8 +70,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TimingCase{"fast", &kFastTiming, 0}, TimingCase{"fast", &kFastTiming, 137},
                       TimingCase{"fast", &kFastTiming, 551}, TimingCase{"fast", &kFastTiming, 1012},
                       TimingCase{"fast", &kFastTiming, 1058}, TimingCase{"safe", &kSafeTiming, 0},
-                      TimingCase{"safe", &kSafeTiming, 402},
-                      TimingCase{"safe", &kSafeTiming, 1101}),
+                      TimingCase{"safe", &kSafeTiming, 402}, TimingCase{"safe", &kSafeTiming, 1101},
+                      TimingCase{"room", &kRoomTiming, 0}, TimingCase{"room", &kRoomTiming, 229},
+                      TimingCase{"room", &kRoomTiming, 551},
+                      TimingCase{"room", &kRoomTiming, 1058}),
     [](const auto& info) {
       return std::string(info.param.name) + std::to_string(info.param.lead);
     });
