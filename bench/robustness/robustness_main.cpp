@@ -24,9 +24,9 @@
 
 #include "channel/channel.h"
 #include "channel/loopback.h"
+#include "channel/text_distance.h"
 #include "sox_room.h"
 #include "synth/symbol_synth.h"
-#include "text_distance.h"
 
 namespace {
 
@@ -238,11 +238,15 @@ bool RunGrid(const Grid& grid, const std::string& scratch, std::vector<Cell>& ce
                              error.description.c_str());
                 return false;
               }
-              cell.errors += bench::MessageDistance(text, received.text);
-              cell.junk += bench::JunkCharacters(text, received.text);
+              cell.errors += MessageDistance(text, received.text);
+              cell.junk += JunkCharacters(text, received.text);
               cell.sent += text.size();
-              const bool completed =
-                  !received.flags.empty() && received.flags.find(':') == std::string::npos;
+              // A completion line has no ':' (a failure line has two).
+              std::istringstream lines(received.flags);
+              bool completed = false;
+              for (std::string line; std::getline(lines, line);) {
+                completed = completed || line.find(':') == std::string::npos;
+              }
               cell.calibrationsCompleted += completed;
             }
             std::fprintf(stderr,

@@ -83,7 +83,7 @@ const SymbolTiming kSafeTiming = {
 const SymbolTiming kRoomTiming = {
     .toneSamples = 240,
     .riseSamples = 180,
-    .gapSamples = 720,
+    .gapSamples = 1000,
     .leadSamples = 2205,
     .tailSamples = 1102,
     .amplitude = 0.9,
@@ -92,7 +92,7 @@ const SymbolTiming kRoomTiming = {
     .kneeSamples = 20,
     .kneeLevel = 0.55,
     .phases = PhaseSet::kAligned,
-    .calibrationRounds = 2,
+    .calibrationRounds = 3,
 };
 
 int64_t ScaledSamples(int32_t samples, int32_t sampleRate) {

@@ -47,9 +47,9 @@ extern const SymbolTiming kDefaultTiming;
 extern const SymbolTiming kFastTiming;
 // 800 samples, 13.8 symbols per second: a later analysed period and more time for echoes.
 extern const SymbolTiming kSafeTiming;
-// 960 samples, 11.5 symbols per second, for bare, reverberant rooms: a short tone with aligned
-// phases, so that its echoes stay below the receiver's re-sync level, and a gap short enough that
-// whatever the echoes make the receiver frame in it still holds the next tone's peak.
+// 1240 samples, 8.9 symbols per second, for bare, reverberant rooms: a short tone with aligned
+// phases, so that less of it is left ringing when the receiver looks for the next onset, and the
+// calibration sent three times.
 extern const SymbolTiming kRoomTiming;
 
 // A length given in samples at 11025 Hz, at `sampleRate`, rounded to the nearest sample.

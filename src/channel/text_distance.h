@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace brindlemoor::bench {
+namespace brindlemoor {
 
 inline std::size_t EditDistance(std::string_view sent, std::string_view received) {
   // One row of the dynamic programme at a time: row[j] = distance(sent[0, i), received[0, j)).
@@ -58,4 +58,4 @@ inline double CharacterErrorRate(std::string_view sent, std::string_view receive
              : static_cast<double>(EditDistance(sent, received)) / static_cast<double>(sent.size());
 }
 
-}  // namespace brindlemoor::bench
+}  // namespace brindlemoor
