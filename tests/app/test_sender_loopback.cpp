@@ -48,6 +48,27 @@ std::string ReceiveCaptured(std::vector<uint8_t> captured) {
   return files.receiveText;
 }
 
+// `calibrations` calibration sequences and then `text`, sent with `timing` at 44100 Hz through
+// `channel` and received as brindlemoor-receive would.
+Received SendThroughChannel(const std::vector<uint8_t>& text, const SymbolTiming& timing,
+                            int32_t calibrations, const ChannelSettings& channel) {
+  constexpr int32_t kRate = 44100;
+  std::vector<uint8_t> message =
+      calibrations > 0 ? CalibrationSequence(calibrations) : std::vector<uint8_t>{};
+  message.insert(message.end(), text.begin(), text.end());
+  std::vector<double> sound;
+  std::string problem;
+  EXPECT_TRUE(
+      ApplyChannel(SynthesizeMessage(message, timing, kRate), kRate, channel, sound, problem))
+      << problem;
+  const std::string scratch =
+      ::testing::TempDir() + "/sender-loopback-" + std::to_string(getpid()) + ".wav";
+  Received received;
+  IoError error;
+  EXPECT_TRUE(ReceiveSound(sound, kRate, 16, scratch, received, error)) << error.description;
+  return received;
+}
+
 struct TimingCase {
   const char* name;
   const SymbolTiming* timing;
@@ -84,29 +105,13 @@ INSTANTIATE_TEST_SUITE_P(
 // (2205 Hz) by 8 dB against the fundamental: the thresholds of bits 4..7 are no longer met
 // uncalibrated, and equalised by the calibration's levels they are again.
 TEST(SenderLoopbackTest, CalibrationTurnsHighCutErrorsIntoNone) {
-  constexpr int32_t kRate = 44100;
   constexpr double kCornerHz = 1500.0;
   const std::vector<uint8_t> text = ScrambledTextBytes();
   const std::string expected(text.begin(), text.end());
-  const std::string scratch =
-      ::testing::TempDir() + "/sender-loopback-" + std::to_string(getpid()) + ".wav";
-
   ChannelSettings channel;
   channel.path.highCutHz = kCornerHz;
-  Received plain;
-  Received calibrated;
-  for (const bool calibrate : {false, true}) {
-    std::vector<uint8_t> message = calibrate ? CalibrationSequence() : std::vector<uint8_t>{};
-    message.insert(message.end(), text.begin(), text.end());
-    std::vector<double> sound;
-    std::string problem;
-    ASSERT_TRUE(ApplyChannel(SynthesizeMessage(message, kDefaultTiming, kRate), kRate, channel,
-                             sound, problem))
-        << problem;
-    IoError error;
-    ASSERT_TRUE(ReceiveSound(sound, kRate, 16, scratch, calibrate ? calibrated : plain, error))
-        << error.description;
-  }
+  const Received plain = SendThroughChannel(text, kDefaultTiming, 0, channel);
+  const Received calibrated = SendThroughChannel(text, kDefaultTiming, 1, channel);
 
   size_t wrong = 0;
   for (size_t i = 0; i < std::min(plain.text.size(), expected.size()); ++i) {
@@ -126,27 +131,14 @@ TEST(SenderLoopbackTest, CalibrationTurnsHighCutErrorsIntoNone) {
 // keeps most of them. The bounds guard the measured values (in the comments) with room to spare for
 // harmless changes, not the targets of the robustness bench.
 TEST(SenderLoopbackTest, RoomTimingKeepsMostOfWhatTheStrongRoomTakes) {
-  constexpr int32_t kRate = 44100;
   const std::vector<uint8_t> text = ScrambledTextBytes();
   const std::string expected(text.begin(), text.end());
-  const std::string scratch =
-      ::testing::TempDir() + "/strong-room-" + std::to_string(getpid()) + ".wav";
   ChannelSettings channel;
   channel.path.room = RoomKind::kStrong;
   channel.microphone.snrDb = 20.0;
   channel.microphone.noiseSeed = 12;
-
   const auto errorRate = [&](const SymbolTiming& timing) {
-    std::vector<uint8_t> message = CalibrationSequence(timing.calibrationRounds);
-    message.insert(message.end(), text.begin(), text.end());
-    std::vector<double> sound;
-    std::string problem;
-    EXPECT_TRUE(
-        ApplyChannel(SynthesizeMessage(message, timing, kRate), kRate, channel, sound, problem))
-        << problem;
-    Received received;
-    IoError error;
-    EXPECT_TRUE(ReceiveSound(sound, kRate, 16, scratch, received, error)) << error.description;
+    const Received received = SendThroughChannel(text, timing, timing.calibrationRounds, channel);
     return static_cast<double>(MessageDistance(expected, received.text)) / expected.size();
   };
   const double defaultRate = errorRate(kDefaultTiming);
