@@ -54,27 +54,35 @@
 //
 // The bare room (--room). A room whose echoes carry as much energy as the direct sound and die
 // away slowly (the simulator's strong room: RT60 0.6 s, 10 dB per 100 ms) defeats the timings
-// above by framing, not by colouring: the tail of a 460-sample tone is still about 6 dB below its
-// peak when the re-sync scan starts (558 samples after the onset), so the scan finds onsets in
-// the tail, and each one becomes a made-up symbol that decodes like the tone before it; a
-// calibration step spoilt that way fails the whole calibration. Longer gaps make it worse
-// (1500 to 5000 samples: 80 to 90 % lost): each tick that ends in a gap restarts the onset
-// search with its floor of 5, which a tail still meets 200 ms after its tone, and noise
-// anywhere. So --room does four things. Its tone is short, 160 samples (the knee at 20, full
-// level at 100, the fall to 75 % at 160), so less of it is left ringing when the scan starts.
-// Its components have aligned phases, so the tone's peak stands high over its power: the
-// receiver's re-sync level is half that peak, and the room's tail, a sum of echoes in random
-// phase, has only the power to match (at the same gap, aligned phases took the strong room's
-// errors from 33 % to 14 %). Its gap of 800 samples (T = 960, 11.5 symbols per second) is short
-// enough that an onset found anywhere in the tail after the re-sync starts collects the next
-// tone's peak in its 512 samples, so that symbol is decoded from the next tone rather than made
-// up (strong room, clean, one clock offset: T = 960 and 1060 lost 4 to 5 %, 1160 lost 14 %,
-// 1560 lost 9 to 13 %, 2160 lost 26 %, with 24 made-up symbols in 130); a shorter T lets the
-// last tone's tail into the analysed period (T = 710 lost 74 %). And it sends the calibration
-// sequence twice: the receiver keeps the gains of the last one that completes, and without a
-// second chance one clock offset in three lost its only calibration to a made-up step and with
-// it 30 to 38 % of the characters. The fundamental is not what fails here: the analysed period
-// starts 100 samples into the tone, so only echoes of its first 9 ms colour it.
+// above by framing more than by colouring: the tail of a 460-sample tone is still about 6 dB
+// below its peak when the re-sync scan starts (558 samples after the onset), so the scan finds
+// onsets in the tail, and each one becomes a made-up symbol that decodes like the tone before it;
+// a calibration step spoilt that way fails the whole calibration, and without it the room's
+// colouring loses a third of the characters more. Longer gaps alone make it worse (gaps of 1500
+// to 5000 samples: 80 to 90 % lost): each tick that ends in a gap restarts the onset search
+// with its floor of 5, which a tail still meets 200 ms after its tone, and noise anywhere.
+// What --room does, each step measured in the strong room:
+// - A short tone, 240 samples: the knee at 20 (55 %), full level at 180, the fall to 75 % at 240,
+//   so less of it is left ringing when the scan starts. Shorter failed on a clean channel: with
+//   full level at 100 a tick or block boundary in the rise let the onset come after the peak
+//   (3.5 % lost); the rise must outlast two scan windows.
+// - Aligned phases: every component peaks on the same sample, so the tone's peak stands high
+//   over its power. The receiver's re-sync level is half that peak; the room's tail, a sum of
+//   echoes in random phase, only has the power to match it. With the same short tone and gap,
+//   aligned phases took the errors from 33 % to 14 % (11025 Hz, 121 characters).
+// - A gap of 1000 samples (T = 1240, 8.9 symbols per second). Between T = 800 and 1540 the
+//   errors (mean of six cells: clean and 20 dB, clock -0.5, 0 and +0.5 %) went up and down between
+//   17 and 50 % with no trend, following mostly whether a calibration completed; T = 1240 had the
+//   most completed calibrations and the fewest errors.
+// - The calibration sequence three times: the receiver keeps the gains of the last sequence that
+//   completes, so a step spoilt by a made-up symbol costs one sequence, not the calibration (a
+//   failed sequence leaves at most its last seven steps as text before the message). At T = 1240
+//   one sequence completed in 5 of 6 cells; three sequences, in all 6 (mean 15 % lost).
+// The fundamental is not what fails here: the analysed period starts 180 samples into the tone,
+// so only echoes of its first 16 ms colour it. What is left is decisions: with a calibration the
+// lost characters are mostly bits missed or added where the room's colouring is deepest, which
+// the calibration measures on single-harmonic steps and the data meets mixed with other harmonics
+// and with the last tone's tail.
 //
 // Measured over a grid of noise, clock offsets and rooms: docs/robustness/robustness.md.
 //
@@ -155,11 +163,14 @@ void PrintUsage(std::FILE* to) {
       "  --fast              faster timing, 17.8 bytes/s (default 16.5), for short distances\n"
       "                      and quiet rooms\n"
       "  --safe              slower timing, 13.8 bytes/s, more time for a room's echoes\n"
-      "  --room              timing for bare, reverberant rooms, 11.5 bytes/s: a 14.5 ms tone\n"
-      "                      with aligned phases and a 72.6 ms gap, the calibration sent\n"
-      "                      twice; in the simulator's strong room (RT60 0.6 s, echoes as\n"
-      "                      strong as the direct sound) it loses ROOM_STRONG of the\n"
-      "                      characters where the others lose 70 to 85 %%; costs 6 bytes/s\n"
+      "  --room              timing for bare, reverberant rooms, 8.9 bytes/s: a 21.8 ms tone\n"
+      "                      with aligned phases and a 90.7 ms gap, the calibration sent\n"
+      "                      three times first (--calibrate is implied). In the simulator's\n"
+      "                      strong room (RT60 0.6 s, echoes as strong as the direct sound)\n"
+      "                      it loses 8.5 to 26 %% of the characters (clean to 20 dB, clock\n"
+      "                      within 0.5 %%) where the others lose 57 to 82 %%; in SoX's\n"
+      "                      reverb 40 to 100, 0 to 6 %% (others up to 51 %%). In a quiet\n"
+      "                      room the default is better (0.4 %% lost at 20 dB, default 0)\n"
       "  --tone MS           length of each tone in milliseconds (default %.1f)\n"
       "  --gap MS            silence after each tone in milliseconds (default %.1f)\n"
       "  --amplitude A       largest sample, 0 < A <= 1 (default %.2f)\n"
@@ -256,6 +267,7 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
       ++options.presets;
     } else if (arg == "--room") {
       options.timing = kRoomTiming;
+      options.calibrate = true;  // through the air, always
       ++options.presets;
     } else if (arg == "--tone") {
       if (!tools::ParseDouble(value, 0.0, kMaxToneMs, number) || number == 0.0)
