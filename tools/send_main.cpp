@@ -58,9 +58,10 @@
 // below its peak when the re-sync scan starts (558 samples after the onset), so the scan finds
 // onsets in the tail, and each one becomes a made-up symbol that decodes like the tone before it;
 // a calibration step spoilt that way fails the whole calibration, and without it the room's
-// colouring loses a third of the characters more. Longer gaps alone make it worse (gaps of 1500
-// to 5000 samples: 80 to 90 % lost): each tick that ends in a gap restarts the onset search
-// with its floor of 5, which a tail still meets 200 ms after its tone, and noise anywhere.
+// colouring costs another 10 to 20 % of the characters. Longer gaps alone make it worse (the
+// default tone with gaps of 1000 to 2000 samples: 78 to 91 % lost): each tick that ends in a gap
+// restarts the onset search with its floor of 5, which a tail still meets 200 ms after its tone,
+// and noise anywhere. The measurements: docs/robustness/rooms.md.
 // What --room does, each step measured in the strong room:
 // - A short tone, 240 samples: the knee at 20 (55 %), full level at 180, the fall to 75 % at 240,
 //   so less of it is left ringing when the scan starts. Shorter failed on a clean channel: with
