@@ -142,25 +142,25 @@ bool ParseTiming(const std::string& argument, NamedTiming& named) {
 }
 
 void PrintUsage(std::FILE* to) {
-  std::fprintf(
-      to,
-      "Usage: %s [--out DIR] [--quick] [--rate HZ] [--seeds N]\n"
-      "          [--snr LIST] [--clock LIST] [--reverb LIST] [--calibration LIST]\n"
-      "          [--sox-reverb LIST]\n"
-      "          [--high-cut HZ] [--timing NAME=TONE,RISE,GAP[,AMPLITUDE[,MARGIN,\n"
-      "          FUNDAMENTAL[,KNEE,KNEE_LEVEL[,ALIGNED[,ROUNDS]]]]]]...\n"
-      "\n"
-      "Measures the character error rate of texts sent through the channel simulator\n"
-      "and received by the headless receiver, over a grid of SNR (dB, or 'clean'),\n"
-      "clock offset (%%), room (off, mild, strong) and calibration (on, off), for the\n"
-      "default, fast and safe timings (or the --timing ones, lengths in samples at\n"
-      "11025 Hz, the rest as in SymbolTiming), optionally behind a loudspeaker's high\n"
-      "cut. --sox-reverb adds rooms made by SoX's reverb at those reverberances\n"
-      "(1..100; sox must be on PATH), on a smaller grid: clean, 30, 20 and 15 dB,\n"
-      "clock -0.5, 0 and +0.5 %%. Writes DIR/robustness.md and DIR/robustness.dat (default DIR:\n"
-      "docs/robustness). --quick runs a small grid and writes nothing unless --out\n"
-      "is given.\n",
-      kProgram);
+  std::fprintf(to,
+               "Usage: %s [--out DIR] [--quick] [--rate HZ] [--seeds N]\n"
+               "          [--snr LIST] [--clock LIST] [--reverb LIST] [--calibration LIST]\n"
+               "          [--sox-reverb LIST] [--high-cut HZ]\n"
+               "          [--timing NAME=TONE,RISE,GAP[,AMPLITUDE[,MARGIN,FUNDAMENTAL\n"
+               "          [,KNEE,KNEE_LEVEL[,ALIGNED[,ROUNDS]]]]]]...\n"
+               "\n"
+               "Measures the character error rate of texts sent through the channel simulator\n"
+               "and received by the headless receiver, over a grid of SNR (dB, or 'clean'),\n"
+               "clock offset (%%), room (off, mild, strong) and calibration (on, off), for the\n"
+               "default, fast, safe and room timings (or the --timing ones, lengths in samples\n"
+               "at 11025 Hz, the rest as in SymbolTiming; ALIGNED 1 for aligned phases, ROUNDS\n"
+               "calibration sequences), optionally behind a loudspeaker's high cut.\n"
+               "--sox-reverb adds rooms made by SoX's reverb at those reverberances (1..100;\n"
+               "sox must be on PATH) on a smaller grid: clean, 30, 20 and 15 dB, clock -0.5,\n"
+               "0 and +0.5 %%. Writes DIR/robustness.md and DIR/robustness.dat (default DIR:\n"
+               "docs/robustness). --quick runs a small grid and writes nothing unless --out\n"
+               "is given.\n",
+               kProgram);
 }
 
 Grid FullGrid() {
