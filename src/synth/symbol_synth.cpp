@@ -80,6 +80,21 @@ const SymbolTiming kSafeTiming = {
     .kneeLevel = 0.55,
 };
 
+const SymbolTiming kRoomTiming = {
+    .toneSamples = 240,
+    .riseSamples = 180,
+    .gapSamples = 1000,
+    .leadSamples = 2205,
+    .tailSamples = 1102,
+    .amplitude = 0.9,
+    .levelMargin = 2.0,
+    .fundamentalLevel = 0.6,
+    .kneeSamples = 20,
+    .kneeLevel = 0.55,
+    .phases = PhaseSet::kAligned,
+    .calibrationRounds = 3,
+};
+
 int64_t ScaledSamples(int32_t samples, int32_t sampleRate) {
   return (static_cast<int64_t>(samples) * sampleRate + kTimingRate / 2) / kTimingRate;
 }
@@ -100,7 +115,7 @@ void AppendTone(std::vector<double>& out, uint8_t byte, int32_t samples, int32_t
 }
 
 void AppendTone(std::vector<double>& out, const ComponentAmplitudes& amplitudes, int32_t samples,
-                int32_t sampleRate) {
+                int32_t sampleRate, PhaseSet phases) {
   assert(samples >= 0);
   assert(sampleRate >= kTimingRate);
   // The largest magnitude within one period at this rate, and where it is: the tone starts
@@ -109,7 +124,7 @@ void AppendTone(std::vector<double>& out, const ComponentAmplitudes& amplitudes,
   int64_t peakIndex = 0;
   double peak = 0.0;
   for (int64_t n = 0; n < periodSamples; ++n) {
-    const double magnitude = std::fabs(WaveformSample(amplitudes, n, sampleRate));
+    const double magnitude = std::fabs(WaveformSample(amplitudes, n, sampleRate, phases));
     if (magnitude > peak) {
       peak = magnitude;
       peakIndex = n;
@@ -117,7 +132,7 @@ void AppendTone(std::vector<double>& out, const ComponentAmplitudes& amplitudes,
   }
   assert(peak > 0.0);
   for (int64_t i = 0; i < samples; ++i) {
-    out.push_back(WaveformSample(amplitudes, peakIndex + i, sampleRate) / peak);
+    out.push_back(WaveformSample(amplitudes, peakIndex + i, sampleRate, phases) / peak);
   }
 }
 
@@ -128,7 +143,8 @@ void AppendSymbol(std::vector<double>& out, uint8_t byte, const SymbolTiming& ti
   const int64_t tone = ScaledSamples(timing.toneSamples, sampleRate);
   const int64_t rise = ScaledSamples(timing.riseSamples, sampleRate);
   const std::size_t start = out.size();
-  AppendTone(out, SymbolAmplitudes(byte, timing), static_cast<int32_t>(tone), sampleRate);
+  AppendTone(out, SymbolAmplitudes(byte, timing), static_cast<int32_t>(tone), sampleRate,
+             timing.phases);
   const int64_t knee = ScaledSamples(timing.kneeSamples, sampleRate);
   for (int64_t i = 0; i < tone; ++i) {
     out[start + i] *= timing.amplitude * Envelope(i, knee, timing.kneeLevel, rise, tone);
@@ -159,9 +175,15 @@ std::vector<uint8_t> QuantizeToU8(std::span<const double> samples) {
   return out;
 }
 
-std::vector<uint8_t> CalibrationSequence() {
-  std::vector<uint8_t> sequence = {0};
-  for (int32_t bit = 0; bit < kBitCount; ++bit) sequence.push_back(static_cast<uint8_t>(1 << bit));
+std::vector<uint8_t> CalibrationSequence(int32_t rounds) {
+  assert(rounds >= 1);
+  std::vector<uint8_t> sequence;
+  for (int32_t round = 0; round < rounds; ++round) {
+    sequence.push_back(0);
+    for (int32_t bit = 0; bit < kBitCount; ++bit) {
+      sequence.push_back(static_cast<uint8_t>(1 << bit));
+    }
+  }
   return sequence;
 }
 

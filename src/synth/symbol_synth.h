@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "synth/harmonic_levels.h"
+#include "synth/waveform.h"
 
 namespace brindlemoor {
 
@@ -32,6 +33,11 @@ struct SymbolTiming {
   // at `riseSamples`. 0: one straight line.
   int32_t kneeSamples = 0;
   double kneeLevel = 0.0;
+  PhaseSet phases = PhaseSet::kLowCrest;
+  // How many times a sender sends the calibration sequence in a row. A receiver keeps the gains
+  // of the last sequence that completed, so a second one gives a step spoilt by echoes another
+  // chance; a failed first one leaves at most its last seven steps as text.
+  int32_t calibrationRounds = 1;
 };
 
 // 668 samples, 16.5 symbols per second; framed and decided correctly wherever the receiver's
@@ -41,6 +47,10 @@ extern const SymbolTiming kDefaultTiming;
 extern const SymbolTiming kFastTiming;
 // 800 samples, 13.8 symbols per second: a later analysed period and more time for echoes.
 extern const SymbolTiming kSafeTiming;
+// 1240 samples, 8.9 symbols per second, for bare, reverberant rooms: a short tone with aligned
+// phases, so that less of it is left ringing when the receiver looks for the next onset, and the
+// calibration sent three times.
+extern const SymbolTiming kRoomTiming;
 
 // A length given in samples at 11025 Hz, at `sampleRate`, rounded to the nearest sample.
 int64_t ScaledSamples(int32_t samples, int32_t sampleRate);
@@ -53,9 +63,9 @@ int64_t SymbolSamples(const SymbolTiming& timing, int32_t sampleRate);
 // starts on that largest sample. At rates that are whole multiples of 245 Hz (11025, 44100) it
 // repeats exactly, sample for sample.
 void AppendTone(std::vector<double>& out, uint8_t byte, int32_t samples, int32_t sampleRate);
-// The same with the components at `amplitudes`.
+// The same with the components at `amplitudes` and `phases`.
 void AppendTone(std::vector<double>& out, const ComponentAmplitudes& amplitudes, int32_t samples,
-                int32_t sampleRate);
+                int32_t sampleRate, PhaseSet phases = PhaseSet::kLowCrest);
 // The amplitudes `timing` gives `byte`'s components.
 ComponentAmplitudes SymbolAmplitudes(uint8_t byte, const SymbolTiming& timing);
 
@@ -71,7 +81,8 @@ std::vector<double> SynthesizeMessage(std::span<const uint8_t> bytes, const Symb
 // 0..255. Silence is 128 and -1.0 .. 1.0 maps symmetrically onto 1 .. 255.
 std::vector<uint8_t> QuantizeToU8(std::span<const double> samples);
 
-// The calibration sequence a sender may send: 0, then 1, 2, 4, ..., 128 (one harmonic each).
-std::vector<uint8_t> CalibrationSequence();
+// The calibration sequence a sender may send: 0, then 1, 2, 4, ..., 128 (one harmonic each),
+// `rounds` times in a row.
+std::vector<uint8_t> CalibrationSequence(int32_t rounds = 1);
 
 }  // namespace brindlemoor

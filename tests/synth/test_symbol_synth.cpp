@@ -63,45 +63,58 @@ TEST(SymbolSynthTest, ToneRepeatsExactlyAndPeaksAtOneOnItsFirstSample) {
     int32_t rate;
     size_t period;
   };
-  for (const Case c : {Case{11025, 45}, Case{44100, 180}}) {
-    for (const int byte : {0, 1, 65, 128, 170, 255}) {
-      SCOPED_TRACE(::testing::Message() << c.rate << " Hz, byte " << byte);
-      std::vector<double> tone;
-      AppendTone(tone, static_cast<uint8_t>(byte), static_cast<int32_t>(10 * c.period), c.rate);
-      ASSERT_EQ(tone.size(), 10 * c.period);
-      for (size_t i = 0; i + c.period < tone.size(); ++i) ASSERT_EQ(tone[i], tone[i + c.period]);
-      double largest = 0.0;
-      for (const double x : tone) largest = std::max(largest, std::fabs(x));
-      EXPECT_EQ(largest, 1.0);
-      EXPECT_EQ(std::fabs(tone[0]), 1.0);
+  for (const PhaseSet phases : {PhaseSet::kLowCrest, PhaseSet::kAligned}) {
+    for (const Case c : {Case{11025, 45}, Case{44100, 180}}) {
+      for (const int byte : {0, 1, 65, 128, 170, 255}) {
+        SCOPED_TRACE(::testing::Message()
+                     << c.rate << " Hz, byte " << byte << ", phases " << static_cast<int>(phases));
+        std::vector<double> tone;
+        AppendTone(tone, EqualAmplitudes(static_cast<uint8_t>(byte)),
+                   static_cast<int32_t>(10 * c.period), c.rate, phases);
+        ASSERT_EQ(tone.size(), 10 * c.period);
+        for (size_t i = 0; i + c.period < tone.size(); ++i) ASSERT_EQ(tone[i], tone[i + c.period]);
+        double largest = 0.0;
+        for (const double x : tone) largest = std::max(largest, std::fabs(x));
+        EXPECT_EQ(largest, 1.0);
+        EXPECT_EQ(std::fabs(tone[0]), 1.0);
+      }
     }
   }
 }
 
-TEST(SymbolSynthTest, EveryByteIsDecidedFromOneCapturedPeriod) {
+// The timings whose symbols every test below checks byte by byte.
+struct NamedTiming {
+  const char* name;
+  const SymbolTiming* timing;
+};
+
+class TimingSymbolTest : public ::testing::TestWithParam<NamedTiming> {};
+
+TEST_P(TimingSymbolTest, EveryByteIsDecidedFromOneCapturedPeriod) {
   for (int byte = 0; byte < 256; ++byte) {
     std::vector<double> symbol;
-    AppendSymbol(symbol, static_cast<uint8_t>(byte), kDefaultTiming, kSampleRate);
+    AppendSymbol(symbol, static_cast<uint8_t>(byte), *GetParam().timing, kSampleRate);
     const ByteDecision decision = DecideCapturedSymbol(QuantizeToU8(symbol));
     ASSERT_TRUE(decision.accepted) << "byte " << byte << ", peak bin " << decision.peakBin;
     ASSERT_EQ(decision.byte, byte);
   }
 }
 
-TEST(SymbolSynthTest, EarliestLargestSampleStartsTheFirstFullLevelPeriod) {
-  const size_t rise = static_cast<size_t>(kDefaultTiming.riseSamples);
-  const size_t tone = static_cast<size_t>(kDefaultTiming.toneSamples);
+TEST_P(TimingSymbolTest, EarliestLargestSampleStartsTheFirstFullLevelPeriod) {
+  const SymbolTiming& timing = *GetParam().timing;
+  const size_t rise = static_cast<size_t>(timing.riseSamples);
+  const size_t tone = static_cast<size_t>(timing.toneSamples);
   for (int byte = 0; byte < 256; ++byte) {
     SCOPED_TRACE(::testing::Message() << "byte " << byte);
     std::vector<double> symbol;
-    AppendSymbol(symbol, static_cast<uint8_t>(byte), kDefaultTiming, kSampleRate);
-    ASSERT_EQ(symbol.size(), tone + static_cast<size_t>(kDefaultTiming.gapSamples));
+    AppendSymbol(symbol, static_cast<uint8_t>(byte), timing, kSampleRate);
+    ASSERT_EQ(symbol.size(), tone + static_cast<size_t>(timing.gapSamples));
     EXPECT_EQ(symbol[0], 0.0);
     EXPECT_TRUE(std::all_of(symbol.begin() + tone, symbol.end(), [](double x) { return x == 0; }));
     // The rise ends on the waveform's largest sample and every later one is weaker.
     EXPECT_EQ(EarliestPeak(symbol, [](double x) { return std::fabs(x); }), rise);
-    EXPECT_EQ(std::fabs(symbol[rise]), kDefaultTiming.amplitude);
-    double previous = kDefaultTiming.amplitude;
+    EXPECT_EQ(std::fabs(symbol[rise]), timing.amplitude);
+    double previous = timing.amplitude;
     for (size_t start = rise + kSymbolPeriod; start + kSymbolPeriod <= tone;
          start += kSymbolPeriod) {
       double largest = 0.0;
@@ -117,6 +130,35 @@ TEST(SymbolSynthTest, EarliestLargestSampleStartsTheFirstFullLevelPeriod) {
     EXPECT_GE(captured + 1, rise);
     EXPECT_LT(captured, rise + kSymbolPeriod);
   }
+}
+
+INSTANTIATE_TEST_SUITE_P(Timings, TimingSymbolTest,
+                         ::testing::Values(NamedTiming{"default", &kDefaultTiming},
+                                           NamedTiming{"room", &kRoomTiming}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Peak over RMS of one period of `byte`'s tone.
+double CrestFactor(uint8_t byte, PhaseSet phases) {
+  std::vector<double> period;
+  AppendTone(period, SymbolAmplitudes(byte, kDefaultTiming), kSymbolPeriod, kSampleRate, phases);
+  double power = 0.0;
+  for (const double x : period) power += x * x;
+  return 1.0 / std::sqrt(power / kSymbolPeriod);  // the tone is scaled to a peak of 1
+}
+
+// The room timing relies on aligned phases raising the peak over the power: the receiver's
+// re-sync level is half the peak, while a room's tail has only the power to match it.
+TEST(SymbolSynthTest, AlignedPhasesRaiseEveryBytesPeakOverItsPower) {
+  double lowest = 1e9;
+  for (int byte = 1; byte < 256; ++byte) {
+    const double aligned = CrestFactor(static_cast<uint8_t>(byte), PhaseSet::kAligned);
+    EXPECT_GE(aligned, CrestFactor(static_cast<uint8_t>(byte), PhaseSet::kLowCrest) * 0.999)
+        << "byte " << byte;
+    lowest = std::min(lowest, aligned);
+  }
+  // Two components of equal amplitude in phase: peak 2, RMS 1.
+  EXPECT_NEAR(lowest, 2.0, 0.05);
+  EXPECT_GT(CrestFactor(255, PhaseSet::kAligned), 1.4 * CrestFactor(255, PhaseSet::kLowCrest));
 }
 
 TEST(SymbolSynthTest, LengthsScaleWithTheRate) {
@@ -140,6 +182,8 @@ TEST(SymbolSynthTest, QuantizeRoundsToNearestAndClamps) {
 
 TEST(SymbolSynthTest, CalibrationSequenceHasOneHarmonicPerStep) {
   EXPECT_EQ(CalibrationSequence(), (std::vector<uint8_t>{0, 1, 2, 4, 8, 16, 32, 64, 128}));
+  EXPECT_EQ(CalibrationSequence(2),
+            (std::vector<uint8_t>{0, 1, 2, 4, 8, 16, 32, 64, 128, 0, 1, 2, 4, 8, 16, 32, 64, 128}));
 }
 
 // A fresh directory for the files of one test, removed with everything in it.

@@ -83,6 +83,7 @@ TEST_F(SendToolTest, CalibrationCompletesAndTimingsAndStandardInputWork) {
       {"--fast", "--calibrate", "-o", "fast.wav", "--file", "text.txt"},
       {"--safe", "--tone", "50", "--gap", "25", "--amplitude", "0.5", "--lead", "0", "-o",
        "safe.wav", "--", "-dash"},
+      {"--room", "-o", "room.wav", "--file", "text.txt"},
   };
   for (const auto& args : sends) {
     const ToolResult sent = Send(args);
@@ -98,6 +99,10 @@ TEST_F(SendToolTest, CalibrationCompletesAndTimingsAndStandardInputWork) {
   EXPECT_EQ(Receive((dir / "fast.wav").string(), &flags), "Calibrated hello\n");
   EXPECT_EQ(std::count(flags.begin(), flags.end(), '\n'), 1);
   EXPECT_EQ(Receive((dir / "safe.wav").string()), "-dash");
+  // The room timing always calibrates, three times: three completions.
+  EXPECT_EQ(Receive((dir / "room.wav").string(), &flags), "Calibrated hello\n");
+  EXPECT_EQ(std::count(flags.begin(), flags.end(), '\n'), 3);
+  EXPECT_EQ(flags.find(':'), std::string::npos) << flags;
   EXPECT_EQ(Receive((dir / "stdin.wav").string()), "Calibrated hello\n");
 }
 
@@ -136,6 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"NegativeGap", {"--gap", "-1", "-o", "x.wav", "hi"}, "--gap"},
         BadInput{"MissingValue", {"-o", "x.wav", "hi", "--lead"}, "--lead needs a value"},
         BadInput{"FastAndSafe", {"--fast", "--safe", "-o", "x.wav", "hi"}, "exclude"},
+        BadInput{"SafeAndRoom", {"--room", "--safe", "-o", "x.wav", "hi"}, "exclude"},
         BadInput{"TextAndFile", {"--file", "zero.bin", "-o", "x.wav", "hi"}, "not both"},
         BadInput{"UnknownOption", {"--loud", "-o", "x.wav", "hi"}, "--loud"},
         BadInput{"NothingToSend", {"-o", "x.wav"}, "nothing to send"},

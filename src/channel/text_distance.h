@@ -11,12 +11,16 @@
 #include <string_view>
 #include <vector>
 
-namespace brindlemoor::bench {
+namespace brindlemoor {
 
-inline std::size_t EditDistance(std::string_view sent, std::string_view received) {
-  // One row of the dynamic programme at a time: row[j] = distance(sent[0, i), received[0, j)).
+// The edit distance, by one row of the dynamic programme at a time: row[j] = distance(sent[0, i),
+// received[0, j)). With `freeEnds` received characters before and after the aligned message are
+// free: the first row is all 0 (any prefix of `received` may be skipped) and the result is the
+// least value of the last row (any suffix may be skipped).
+inline std::size_t AlignedDistance(std::string_view sent, std::string_view received,
+                                   bool freeEnds) {
   std::vector<std::size_t> row(received.size() + 1);
-  for (std::size_t j = 0; j <= received.size(); ++j) row[j] = j;
+  for (std::size_t j = 0; j <= received.size(); ++j) row[j] = freeEnds ? 0 : j;
   for (std::size_t i = 1; i <= sent.size(); ++i) {
     std::size_t diagonal = row[0];
     row[0] = i;
@@ -26,24 +30,15 @@ inline std::size_t EditDistance(std::string_view sent, std::string_view received
       row[j] = std::min({row[j] + 1, row[j - 1] + 1, substitution});
     }
   }
-  return row[received.size()];
+  return freeEnds ? *std::min_element(row.begin(), row.end()) : row[received.size()];
 }
 
-// The edit distance with received characters before and after the aligned message free: the
-// first row starts at 0 (any prefix of `received` may be skipped) and the result is the least
-// value of the last row (any suffix may be skipped).
+inline std::size_t EditDistance(std::string_view sent, std::string_view received) {
+  return AlignedDistance(sent, received, false);
+}
+
 inline std::size_t MessageDistance(std::string_view sent, std::string_view received) {
-  std::vector<std::size_t> row(received.size() + 1, 0);
-  for (std::size_t i = 1; i <= sent.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
-    for (std::size_t j = 1; j <= received.size(); ++j) {
-      const std::size_t substitution = diagonal + (sent[i - 1] != received[j - 1]);
-      diagonal = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, substitution});
-    }
-  }
-  return *std::min_element(row.begin(), row.end());
+  return AlignedDistance(sent, received, true);
 }
 
 // Characters made up before the first and after the last symbol (at least; an inserted
@@ -58,4 +53,4 @@ inline double CharacterErrorRate(std::string_view sent, std::string_view receive
              : static_cast<double>(EditDistance(sent, received)) / static_cast<double>(sent.size());
 }
 
-}  // namespace brindlemoor::bench
+}  // namespace brindlemoor
