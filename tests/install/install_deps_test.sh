@@ -28,7 +28,7 @@ while IFS='|' read -r jobs wanted unwanted; do
     [[ $listed != *" $p "* ]] || fail "'$jobs' installs $p, which it does not need"
   done
 done <<'ROWS'
---run|cmake pkg-config qt6-base-dev portaudio19-dev libsndfile1-dev libsamplerate0-dev|clang libclang-rt-14-dev googletest gnuplot-nox openbox xvfb imagemagick minimodem fonts-noto-cjk pulseaudio lintian
+--run|cmake pkg-config qt6-base-dev portaudio19-dev libsndfile1-dev libsoxr-dev|clang libclang-rt-14-dev googletest gnuplot-nox openbox xvfb imagemagick minimodem fonts-noto-cjk pulseaudio lintian
 --test|cmake googletest libgtest-dev clang libclang-rt-14-dev pulseaudio xvfb imagemagick fonts-noto-cjk help2man|minimodem gnuplot-nox lintian mmdebstrap wine
 --bench|cmake libbenchmark-dev libfftw3-dev minimodem gnuplot-nox sox time|googletest xvfb lintian
 --package|cmake debhelper help2man lintian mmdebstrap|clang googletest xvfb minimodem
