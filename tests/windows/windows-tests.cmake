@@ -34,3 +34,10 @@ foreach(subsystem dsp capture receiver app)
   gtest_discover_tests(test_${subsystem} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES LABELS ${subsystem})
 endforeach()
+
+# The wave-in device on the system's sound service; needs a sound server (scripts/windows.sh test
+# starts a private one), so it is labelled live.
+add_executable(test_winmm ${CMAKE_CURRENT_SOURCE_DIR}/windows/test_winmm_device.cpp)
+target_link_libraries(test_winmm PRIVATE brindlemoor_winmm brindlemoor_testing GTest::gtest_main)
+gtest_discover_tests(test_winmm DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                     PROPERTIES LABELS "winmm;live" TIMEOUT 60)
