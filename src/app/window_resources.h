@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/dialog_units.h"
+#include "brindlemoor_version.h"
 
 namespace brindlemoor {
 
@@ -25,7 +26,7 @@ inline constexpr const char* kAboutSecondLineText = "Copyright (C) Brindlemoor";
 inline constexpr const char* kAboutOkText = "OK";
 
 // Application metadata beside resources.h's version strings.
-inline constexpr const char* kApplicationVersion = "1.0.0.1";
+inline constexpr const char* kApplicationVersion = kVersion;
 inline constexpr const char* kInternalName = "Quillbrook";
 
 }  // namespace brindlemoor
