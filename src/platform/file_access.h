@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace brindlemoor {
 
@@ -15,7 +16,10 @@ bool ReadAt(int fd, void* into, std::size_t size, int64_t offset);
 // Creates `path`, which must not exist yet, for writing raw bytes; -1 with errno set on failure.
 int CreateNewFile(const char* path);
 // Puts `from` in the place of `to`, replacing it if it exists; 0 or the errno of the failure.
-int ReplaceFile(const char* from, const char* to);
+int MoveIntoPlace(const char* from, const char* to);
+// Where the file's own name starts in `path`: just after the last folder separator ('/', and on
+// Windows also '\\' and a drive's ':'), or 0 when there is none.
+std::size_t FileNameStart(const std::string& path);
 // Appends all of `data` to the text file `path`, creating it if needed; 0 or the errno of the
 // first failure. Allocates nothing.
 int AppendText(const char* path, const char* data, std::size_t size);

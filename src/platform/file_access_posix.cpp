@@ -19,7 +19,14 @@ int CreateNewFile(const char* path) {
   return ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 }
 
-int ReplaceFile(const char* from, const char* to) { return std::rename(from, to) == 0 ? 0 : errno; }
+int MoveIntoPlace(const char* from, const char* to) {
+  return std::rename(from, to) == 0 ? 0 : errno;
+}
+
+std::size_t FileNameStart(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? 0 : slash + 1;
+}
 
 int AppendText(const char* path, const char* data, std::size_t size) {
   const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);

@@ -59,11 +59,16 @@ int CreateNewFile(const char* path) {
                  _S_IREAD | _S_IWRITE);
 }
 
-int ReplaceFile(const char* from, const char* to) {
+int MoveIntoPlace(const char* from, const char* to) {
   // rename() on Windows refuses to replace an existing file.
   return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
              ? 0
              : ErrnoOfLastError();
+}
+
+std::size_t FileNameStart(const std::string& path) {
+  const std::size_t separator = path.find_last_of("/\\:");
+  return separator == std::string::npos ? 0 : separator + 1;
 }
 
 int AppendText(const char* path, const char* data, std::size_t size) {

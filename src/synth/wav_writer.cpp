@@ -67,9 +67,9 @@ bool WritePcm16(SNDFILE* file, std::span<const double> samples) {
 // set. The name is hidden and unique to this process; the file gets the permissions a new file
 // of the user normally gets, since open() applies the umask.
 int CreateTemporary(const std::string& path, std::string& temporary) {
-  const std::size_t slash = path.rfind('/');
-  const std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::size_t nameStart = FileNameStart(path);
+  const std::string directory = path.substr(0, nameStart);
+  const std::string name = path.substr(nameStart);
   for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
     temporary =
         directory + "." + name + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
@@ -179,7 +179,8 @@ bool WavFileWriter::Commit(IoError& error) {
     impl->Discard();
     return false;
   }
-  if (const int failure = ReplaceFile(impl->temporary.c_str(), impl->path.c_str()); failure != 0) {
+  if (const int failure = MoveIntoPlace(impl->temporary.c_str(), impl->path.c_str());
+      failure != 0) {
     errno = failure;
     error.description = SystemError("cannot move the file into place");
     impl->Discard();

@@ -6,7 +6,7 @@ target_include_directories(brindlemoor_testing PUBLIC ${CMAKE_CURRENT_SOURCE_DIR
 target_link_libraries(brindlemoor_testing PUBLIC brindlemoor_io GTest::gtest)
 
 # The suites whose subject exists on both platforms; the rest need PortAudio, Qt, the channel
-# simulator, POSIX processes or POSIX temporary folders.
+# simulator or POSIX processes and FIFOs.
 set(windows_suites
   dsp/test_spectrum_analyzer.cpp
   capture/test_capture_tap.cpp
@@ -20,9 +20,13 @@ set(windows_suites
   receiver/test_tick_text.cpp
   receiver/test_text_files.cpp
   app/test_dialog_units.cpp
+  app/test_no_allocation.cpp
   app/test_receiver_dialog.cpp
+  app/test_round_trip.cpp
+  synth/test_sender_synth.cpp
+  synth/test_symbol_synth.cpp
 )
-foreach(subsystem dsp capture receiver app)
+foreach(subsystem dsp capture receiver app synth)
   set(sources ${windows_suites})
   list(FILTER sources INCLUDE REGEX "^${subsystem}/")
   list(TRANSFORM sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
