@@ -12,6 +12,8 @@
 #                status 0, and "receive.txt" must hold the text with CR LF for each line feed
 #   calibrated   the same with a calibration sequence first, 44100 Hz 16-bit, bytes above 127;
 #                "flag.dat" holds one completion line
+#   no-input     no sound server and no sound card: one line naming waveInOpen, status 2, and
+#                no output file
 #   replay       recordings (the example, a calibrated 44100 Hz message, the same through a
 #                noisy room, 8-bit at 22050 Hz) decoded with --input by both receivers: the
 #                same "receive.txt", "flag.dat" and standard output, apart from CR LF
@@ -172,9 +174,28 @@ live() {
   echo "ok ($scenario)"
 }
 
+no_input() {
+  # Wine falls back from PulseAudio to ALSA, which would find a real sound card.
+  if [ -r /proc/asound/cards ] && ! grep -q "no soundcards" /proc/asound/cards; then
+    echo "skipped: this machine has a sound card" >&2
+    exit 77
+  fi
+  mkdir "$work/out"
+  local status=0
+  PULSE_SERVER=unix:$work/no-server "$wine" "$receiver" --output-dir "$work/out" \
+    >"$work/stdout" 2>"$work/err" </dev/null || status=$?
+  [ "$status" -eq 2 ] || fail "exit status $status, not 2"
+  # The last line is ours; wine's ALSA fallback may have said things before it.
+  local expected="brindlemoor-receive: cannot capture from the default input: waveInOpen failed"
+  tail -1 "$work/err" | grep -qF "$expected" || fail "no line naming waveInOpen"
+  [ -z "$(ls -A "$work/out")" ] || fail "files were written: $(ls "$work/out")"
+  echo "ok ($scenario)"
+}
+
 cd "$work"
 case "$scenario" in
   live | calibrated) live ;;
+  no-input) no_input ;;
   replay) replay ;;
   *) fail "unknown scenario" ;;
 esac

@@ -54,7 +54,7 @@ set_tests_properties(winmm_wave_in_device PROPERTIES LABELS "winmm;live" SKIP_RE
 # programs (BRINDLEMOOR_LINUX_TOOLS) synthesise the messages. Skipped (77) without them.
 set(BRINDLEMOOR_LINUX_TOOLS ${PROJECT_SOURCE_DIR}/build/tools CACHE PATH
     "The Linux build's tools folder, for the end-to-end tests under wine")
-foreach(scenario live calibrated replay)
+foreach(scenario live calibrated no-input replay)
   add_test(NAME wine_receive_${scenario}
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/receive_wine_test.sh
                    ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:brindlemoor-receive>
