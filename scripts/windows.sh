@@ -27,30 +27,35 @@ die() {
 # with only what builds without further libraries (no FLAC, Ogg, Opus or MPEG codecs).
 readonly libraries=(libsndfile libsamplerate libsoxr)
 
-# Downloads and unpacks the sources of $1 into $deps/src/$1 through a private sources list, so
-# the system's apt configuration is not touched.
+# apt-get with only the private sources list below $deps/apt: the system's apt configuration
+# is not touched.
+private_apt() {
+  local apt_dir=$deps/apt
+  apt-get -q -o Dir::Etc::SourceList="$apt_dir/sources.list" -o Dir::Etc::SourceParts=/dev/null \
+    -o Dir::State::Lists="$apt_dir/lists" -o APT::Get::List-Cleanup=0 "$@"
+}
+
+# Downloads and unpacks the sources of $1 into $deps/src/$1.
 fetch_source() {
   local package=$1 apt_dir=$deps/apt
   if [ ! -f "$apt_dir/updated" ]; then
     mkdir -p "$apt_dir/lists/partial"
-    local suite
+    local suite keyring=/usr/share/keyrings/debian-archive-keyring.gpg
     suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
     cat >"$apt_dir/sources.list" <<EOF
-deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian $suite main
-deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian-security $suite-security main
+deb-src [signed-by=$keyring] http://deb.debian.org/debian $suite main
+deb-src [signed-by=$keyring] http://deb.debian.org/debian-security $suite-security main
 EOF
-    apt-get -q -o Dir::Etc::SourceList="$apt_dir/sources.list" -o Dir::Etc::SourceParts=/dev/null \
-      -o Dir::State::Lists="$apt_dir/lists" -o APT::Get::List-Cleanup=0 update >"$apt_dir/update.log" 2>&1 ||
+    private_apt update >"$apt_dir/update.log" 2>&1 ||
       { cat "$apt_dir/update.log" >&2; die "cannot read the source package lists"; }
     touch "$apt_dir/updated"
   fi
-  rm -rf "$deps/src/$package" "$deps/download/$package"
-  mkdir -p "$deps/download/$package" "$deps/src"
-  (cd "$deps/download/$package" &&
-    apt-get -q -o Dir::Etc::SourceList="$apt_dir/sources.list" -o Dir::Etc::SourceParts=/dev/null \
-      -o Dir::State::Lists="$apt_dir/lists" source --download-only "$package" >download.log 2>&1) ||
-    { cat "$deps/download/$package/download.log" >&2; die "cannot download the sources of $package"; }
-  dpkg-source --no-check -x "$deps/download/$package"/*.dsc "$deps/src/$package" >/dev/null
+  local download=$deps/download/$package
+  rm -rf "$deps/src/$package" "$download"
+  mkdir -p "$download" "$deps/src"
+  (cd "$download" && private_apt source --download-only "$package" >download.log 2>&1) ||
+    { cat "$download/download.log" >&2; die "cannot download the sources of $package"; }
+  dpkg-source --no-check -x "$download"/*.dsc "$deps/src/$package" >/dev/null
 }
 
 # Cross-builds $1 with CMake and installs it into $deps/prefix.
@@ -80,8 +85,8 @@ build_dependencies() {
   rm -rf "$deps/prefix"
   for package in "${libraries[@]}"; do fetch_source "$package"; done
   build_library libsndfile -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DENABLE_EXTERNAL_LIBS=OFF \
-    -DENABLE_MPEG=OFF -DENABLE_CPACK=OFF -DENABLE_PACKAGE_CONFIG=OFF -DINSTALL_PKGCONFIG_MODULE=OFF \
-    -DINSTALL_MANPAGES=OFF
+    -DENABLE_MPEG=OFF -DENABLE_CPACK=OFF -DENABLE_PACKAGE_CONFIG=OFF \
+    -DINSTALL_PKGCONFIG_MODULE=OFF -DINSTALL_MANPAGES=OFF
   build_library libsamplerate -DLIBSAMPLERATE_EXAMPLES=OFF
   build_library libsoxr -DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DWITH_OPENMP=OFF \
     -DWITH_LSR_BINDINGS=OFF

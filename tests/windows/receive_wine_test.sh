@@ -86,8 +86,8 @@ replay() {
     --snr 20 --seed 3 --clock 0.5 >/dev/null
   # Every byte but 0, and a line feed on its own and after a carriage return.
   printf "$(printf '\\%03o' $(seq 1 255))\n\r\n" >"$work/bytes.txt"
-  "$linux/brindlemoor-send" --rate 22050 --bits 8 -o "$work/bytes-22050.wav" --file "$work/bytes.txt" \
-    >/dev/null
+  "$linux/brindlemoor-send" --rate 22050 --bits 8 -o "$work/bytes-22050.wav" \
+    --file "$work/bytes.txt" >/dev/null
   local recording name
   for recording in "${recordings[@]}"; do
     name=$(basename "$recording" .wav)
