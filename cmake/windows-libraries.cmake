@@ -1,4 +1,4 @@
-# The libraries the file backends need (libsndfile and the resamplers), cross-built for Windows
+# The libraries the file backends need (libsndfile and libsoxr), cross-built for Windows
 # by scripts/windows.sh into BRINDLEMOOR_WINDOWS_PREFIX (static, without external codecs). They
 # get the target names that pkg-config gives them on Linux, so the rest of the build is the same
 # on both platforms.
@@ -19,7 +19,6 @@ function(brindlemoor_windows_library target header library)
 endfunction()
 
 brindlemoor_windows_library(SNDFILE sndfile.h sndfile)
-brindlemoor_windows_library(SAMPLERATE samplerate.h samplerate)
 brindlemoor_windows_library(SOXR soxr.h soxr)
 
 # Files larger than 2 GiB: 64-bit offsets in the C runtime's calls.

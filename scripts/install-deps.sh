@@ -9,7 +9,7 @@ packages=(
   build-essential cmake pkg-config clang clang-format libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libfftw3-dev minimodem sox time  # for the benchmarks and bench/compare-peers
-  libsndfile1-dev libsamplerate0-dev gnuplot-nox
+  libsndfile1-dev libsoxr-dev gnuplot-nox
   qt6-base-dev qt6-qpa-plugins fonts-noto-cjk fonts-symbola
   xvfb xauth imagemagick openbox
   portaudio19-dev pulseaudio pulseaudio-utils libasound2-plugins alsa-utils

@@ -178,8 +178,6 @@ std::vector<HostileRecording> HostileRecordings() {
   add(File("cut-in-fmt.wav", Wav().Keep(30).Build(), kNoData));
   add(File("header-only.wav", Wav().Keep(44).Build(),
            "truncated: header declares 4000 frames, file holds 0"));
-  add(File("truncated-data.wav", Wav().Keep(44 + 1500).Build(),
-           "truncated: header declares 4000 frames, file holds 1500"));
   add(File("no-data-chunk.wav",
            Bytes()
                .Tag("RIFF")
@@ -198,10 +196,6 @@ std::vector<HostileRecording> HostileRecordings() {
   add(File("empty-data.wav", Wav().Audio({}).Build(), "contains no audio"));
 
   // Chunk sizes that lie.
-  add(File("data-size-huge.wav", Wav().DataSize(kHuge).Build(),
-           "truncated: header declares 4294967280 frames, file holds 4000"));
-  add(File("data-size-odd.wav", Wav().DataSize(4001).Build(),
-           "truncated: header declares 4001 frames, file holds 4000"));
   add(File("fmt-size-huge.wav", Wav().FmtSize(kHuge).Build(), kShortFormat));
   add(File("fmt-size-zero.wav", Wav().FmtSize(0).Build(), kShortFormat));
   add(File("fmt-size-short.wav", Wav().FmtSize(8).Build(), kShortFormat));
@@ -235,21 +229,13 @@ std::vector<HostileRecording> HostileRecordings() {
   add(File("bits-huge.wav", Wav().Bits(65535).Build(), kUnimplemented));
   add(File("format-unknown.wav", Wav().FormatTag(0x1234).Build(),
            "not a usable audio file: error in WAV/W64/RF64 file. Malformed 'fmt ' chunk"));
+
   {
-    // Sun audio with a data size far beyond the file.
+    // Sun audio with a data size far beyond the file: libsndfile takes the size as negative and
+    // reads nothing, so the audio there cannot be decoded.
     Bytes b;
     b.Raw(".snd").Be(24, 4).Be(kHuge, 4).Be(2, 4).Be(kRate, 4).Be(1, 4).Samples(1000);
     add(File("au-size-huge.au", b.bytes,
-             "truncated: header declares 4294967280 frames, file holds 1000"));
-  }
-  {
-    // AIFF whose sound chunk claims far more frames than it holds.
-    Bytes b;
-    b.Tag("FORM").Be(kHuge, 4).Tag("AIFF").Tag("COMM").Be(18, 4).Be(1, 2).Be(kHuge, 4).Be(8, 2);
-    // 11025 as an 80-bit extended float.
-    b.Be(0x400C, 2).Be(0xAC440000u, 4).Be(0, 4);
-    b.Tag("SSND").Be(kHuge, 4).Be(0, 4).Be(0, 4).Samples(1000);
-    add(File("aiff-frames-huge.aiff", b.bytes,
              "truncated: header declares 4294967280 frames, file holds 1000"));
   }
 
@@ -273,7 +259,6 @@ std::vector<HostileRecording> HostileRecordings() {
 
   // Paths that are not regular files.
   add(Special("directory.wav", Kind::kDirectory, "is a directory"));
-  add(Special("fifo.wav", Kind::kFifo, "is a FIFO, not a regular file"));
   add(Special("zero-device.wav", Kind::kLink, "is not a regular file", "/dev/zero"));
   add(Special("loop.wav", Kind::kLink, "too many levels of symbolic links", "loop.wav"));
   add(Special("dangling.wav", Kind::kLink, "no such file or directory", "nowhere/missing.wav"));
@@ -303,6 +288,45 @@ std::vector<HostileRecording> OddButUsableRecordings() {
       usable("trailing-chunk.wav",
              Wav(base).Trailer(Bytes().Tag("LIST").Le(4, 4).Tag("INFO").bytes)),
   };
+}
+
+std::vector<HostileRecording> TruncatedRecordings() {
+  // A message long enough that a cut in its middle leaves whole symbols on both sides.
+  const std::string text = "a recording cut short keeps what it holds\n";
+  const std::vector<uint8_t> symbols(text.begin(), text.end());
+  const std::vector<uint8_t> audio =
+      QuantizeToU8(SynthesizeMessage(symbols, kDefaultTiming, static_cast<int32_t>(kRate)));
+  const auto frames = static_cast<uint32_t>(audio.size());
+  const std::string declared = std::to_string(frames);
+  const auto cut = [&](std::string name, std::vector<uint8_t> bytes, std::string held) {
+    HostileRecording r = File(std::move(name), std::move(bytes),
+                              "truncated: header declares " + declared + " frames, file holds " +
+                                  held + "; decoded those");
+    r.text = text;
+    return r;
+  };
+  std::vector<HostileRecording> list;
+  const std::size_t half = audio.size() / 2;
+  list.push_back(
+      cut("truncated-data.wav", Wav().Audio(audio).Keep(44 + half).Build(), std::to_string(half)));
+  list.push_back(cut("data-size-huge.wav", Wav().Audio(audio).DataSize(kHuge).Build(), declared));
+  list.back().reason = "truncated: header declares 4294967280 frames, file holds " + declared;
+  list.push_back(
+      cut("data-size-odd.wav", Wav().Audio(audio).DataSize(frames + 1).Build(), declared));
+  list.back().reason = "truncated: header declares " + std::to_string(frames + 1) +
+                       " frames, file holds " + declared;
+  {
+    // AIFF whose sound chunk claims far more frames than it holds.
+    Bytes b;
+    b.Tag("FORM").Be(kHuge, 4).Tag("AIFF").Tag("COMM").Be(18, 4).Be(1, 2).Be(kHuge, 4).Be(8, 2);
+    // 11025 as an 80-bit extended float.
+    b.Be(0x400C, 2).Be(0xAC440000u, 4).Be(0, 4);
+    b.Tag("SSND").Be(kHuge, 4).Be(0, 4).Be(0, 4);
+    for (const uint8_t u : audio) b.bytes.push_back(static_cast<uint8_t>(u ^ 0x80));  // signed
+    list.push_back(cut("aiff-frames-huge.aiff", b.bytes, declared));
+    list.back().reason = "truncated: header declares 4294967280 frames, file holds " + declared;
+  }
+  return list;
 }
 
 bool MakeHostileRecording(const HostileRecording& recording, const std::string& directory,

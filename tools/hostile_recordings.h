@@ -1,6 +1,6 @@
-// Recordings built to break a reader: empty and cut files, lying chunk sizes, absurd formats,
-// bytes that are not audio, and paths that are not files at all (a directory, a FIFO nobody
-// writes to, a device that never ends, a symbolic-link loop). brindlemoor-receive must refuse
+// Recordings built to break a reader: empty files and headers alone, lying chunk sizes, absurd
+// formats, bytes that are not audio, and paths that are not files at all (a directory, a device
+// that never ends, a symbolic-link loop). brindlemoor-receive must refuse
 // each with one line on standard error that names the path, exit status 2, no output file and
 // bounded memory. The list also seeds the recording reader's fuzzing corpus.
 #pragma once
@@ -15,7 +15,7 @@ struct HostileRecording {
   enum class Kind : uint8_t {
     kBytes,      // a regular file holding `bytes`
     kDirectory,  // a directory
-    kFifo,       // a FIFO that no process writes to: opening it to read would block for ever
+    kFifo,       // a FIFO (read as a stream: opening it waits for a writer)
     kLink,       // a symbolic link to `target`
     kMissing,    // nothing at all at the path
   };
@@ -32,6 +32,11 @@ std::vector<HostileRecording> HostileRecordings();
 // WAV files with harmless header quirks (sizes that libsndfile rightly ignores, a streaming
 // writer's unknown length, trailing chunks) around a synthesised message: they must decode.
 std::vector<HostileRecording> OddButUsableRecordings();
+
+// Recordings that hold less than their headers declare, around a synthesised message:
+// brindlemoor-receive decodes what is there, then warns in one line (`reason` is its start after
+// "warning: ") and exits 0. The cut one loses the end of the text; the rest lose nothing.
+std::vector<HostileRecording> TruncatedRecordings();
 
 // Creates `recording` in `directory`. False with `error` set when it cannot.
 bool MakeHostileRecording(const HostileRecording& recording, const std::string& directory,

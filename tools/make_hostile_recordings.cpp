@@ -15,8 +15,8 @@ int main(int argc, char** argv) {
   if (argc != 2 || argv[1][0] == '-') {
     std::fputs(
         "usage: make-hostile-recordings DIR\n"
-        "Creates DIR (if needed) and fills it with files, links, a directory and a FIFO that a\n"
-        "recording reader must refuse.\n",
+        "Creates DIR (if needed) and fills it with files, links and a directory that a\n"
+        "recording reader must refuse, usable files with odd headers, and truncated ones.\n",
         argc == 2 && std::strcmp(argv[1], "--help") == 0 ? stdout : stderr);
     return argc == 2 && std::strcmp(argv[1], "--help") == 0 ? 0 : 2;
   }
@@ -25,6 +25,11 @@ int main(int argc, char** argv) {
   std::vector<brindlemoor::HostileRecording> recordings = brindlemoor::HostileRecordings();
   for (brindlemoor::HostileRecording& usable : brindlemoor::OddButUsableRecordings()) {
     recordings.push_back(std::move(usable));
+  }
+  for (brindlemoor::HostileRecording& cut : brindlemoor::TruncatedRecordings()) {
+    cut.reason = "(decoded, then warning: " + cut.reason + ")";
+    cut.text.clear();
+    recordings.push_back(std::move(cut));
   }
   for (const brindlemoor::HostileRecording& recording : recordings) {
     std::string error;

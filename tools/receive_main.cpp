@@ -2,8 +2,9 @@
 // interrupted, or replays a recording through the receiver on a virtual clock, writing
 // "receive.txt" and "flag.dat" as the window would and each tick's text to standard output.
 //
-// Exit status: 0 done (or interrupted while listening); 2 bad usage, an input that cannot be used
-// or no sound input (nothing is written); 3 an output file (or the dump) could not be written.
+// Exit status: 0 done (or interrupted while listening; a recording cut short is decoded as far as
+// it goes, with a warning); 2 bad usage, an input that cannot be used or no sound input (nothing
+// is written); 3 an output file (or the dump) could not be written.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,7 +47,8 @@ void PrintUsage(std::FILE* to) {
                "\"receive.txt\" and calibrations to \"flag.dat\" in DIR (default: the current\n"
                "directory), and writes each half-second's text to standard output.\n"
                "\n"
-               "  -i, --input FILE   the recording to decode (FILE alone means the same)\n"
+               "  -i, --input FILE   the recording to decode (FILE alone means the same; - for\n"
+               "                     standard input; a FIFO or pipe is read as a stream)\n"
                "  --device SEL       the sound input: an index or part of a name from\n"
                "                     --list-devices (default: the system's default input)\n"
                "  --list-devices     list the sound devices and exit\n"
@@ -247,6 +249,11 @@ int main(int argc, char** argv) {
   RunReplay(dialog, device, &AfterTick::Run, &afterTick);
   if (progress.expectedBlocks) std::fprintf(stderr, "\n");
   dialog.OnDestroy();
+  // A recording cut short has been decoded as far as it goes: say what was missing.
+  if (const std::string shortfall = recording->Shortfall(); !shortfall.empty()) {
+    std::fprintf(stderr, "%s: %s: warning: %s\n", kProgram, options.input.c_str(),
+                 shortfall.c_str());
+  }
   const bool dumped = !dump || dump->Finish();
   return failures.any || !dumped ? kExitOutputFailed : 0;
 }

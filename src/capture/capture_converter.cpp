@@ -1,28 +1,26 @@
 #include "capture/capture_converter.h"
 
-#include <samplerate.h>
-
+#include <algorithm>
 #include <cmath>
 #include <vector>
+
+#include "capture/mix_to_mono.h"
+#include "capture/resampler.h"
 
 namespace brindlemoor {
 namespace {
 
-// Sinc quality is wasted on symbols sampled at 11025 Hz; the fastest sinc still keeps the
-// harmonics up to 2.2 kHz clean and costs little when listening around the clock.
-constexpr int kConverterType = SRC_SINC_FASTEST;
 // Room for the samples the resampler releases from its history on top of frames x ratio.
 constexpr uint32_t kOutputSlack = 64;
+// Rates further apart than this are not a sound card's.
+constexpr double kMaxRatio = 256;
 
 }  // namespace
 
 struct CaptureConverter::State {
-  SRC_STATE* resampler = nullptr;
+  std::unique_ptr<Resampler> resampler;
   std::vector<float> mono;       // maxInputFrames
   std::vector<float> resampled;  // maxOutputSamples
-  ~State() {
-    if (resampler) src_delete(resampler);
-  }
 };
 
 uint8_t QuantizeSample(float x) {
@@ -39,56 +37,66 @@ std::unique_ptr<CaptureConverter> CaptureConverter::Create(int channels, double 
     return nullptr;
   }
   const double ratio = outputRate / inputRate;
-  if (!src_is_valid_ratio(ratio)) {
+  if (ratio > kMaxRatio || ratio < 1 / kMaxRatio) {
     error.description = "cannot resample from " + std::to_string(inputRate) + " Hz";
     return nullptr;
   }
   std::unique_ptr<CaptureConverter> converter(new CaptureConverter);
   converter->state = std::make_unique<State>();
-  int result = 0;
-  converter->state->resampler = src_new(kConverterType, 1, &result);
-  if (!converter->state->resampler) {
-    error.description = src_strerror(result);
-    return nullptr;
-  }
+  State& state = *converter->state;
+  state.resampler = Resampler::Create(inputRate, outputRate, error);
+  if (!state.resampler) return nullptr;
   converter->channels = channels;
-  converter->ratio = ratio;
   converter->maxInputFrames = maxInputFrames;
   converter->maxOutputSamples =
       static_cast<uint32_t>(std::ceil(maxInputFrames * ratio)) + kOutputSlack;
-  converter->state->mono.resize(maxInputFrames);
-  converter->state->resampled.resize(converter->maxOutputSamples);
+  state.mono.resize(maxInputFrames);
+  state.resampled.resize(converter->maxOutputSamples);
+  converter->Prime();
   return converter;
 }
 
 CaptureConverter::~CaptureConverter() = default;
 
-void CaptureConverter::Reset() { src_reset(state->resampler); }
+void CaptureConverter::Prime() {
+  // The resampler sizes its buffers over its first few blocks: silence of the largest size grows
+  // them here rather than on the audio thread. What it still holds of that silence comes out
+  // first, a few milliseconds before the sound.
+  constexpr int kPrimingBlocks = 8;
+  std::fill(state->mono.begin(), state->mono.end(), 0.0f);
+  for (int block = 0; block < kPrimingBlocks; ++block) {
+    std::size_t used = 0;
+    while (used < maxInputFrames) {
+      std::size_t took = 0;
+      state->resampler->Process(state->mono.data() + used, maxInputFrames - used, took,
+                                state->resampled.data(), maxOutputSamples);
+      if (took == 0) break;
+      used += took;
+    }
+  }
+}
+
+void CaptureConverter::Reset() {
+  state->resampler->Reset();
+  Prime();
+}
 
 uint32_t CaptureConverter::Convert(const float* interleaved, uint32_t frames, uint8_t* out) {
   if (frames > maxInputFrames) frames = maxInputFrames;
   float* mono = state->mono.data();
-  for (uint32_t i = 0; i < frames; ++i) {
-    float sum = 0;
-    for (int c = 0; c < channels; ++c) sum += interleaved[i * channels + c];
-    mono[i] = sum / static_cast<float>(channels);
-  }
+  MixToMono(interleaved, frames, channels, mono);
 
-  // src_process may stop early when its output fills; feed it until the input is used up.
+  // The resampler may stop early when its output fills; feed it until the input is used up.
   uint32_t produced = 0;
-  long used = 0;
-  while (used < static_cast<long>(frames) && produced < maxOutputSamples) {
-    SRC_DATA data{};
-    data.data_in = mono + used;
-    data.input_frames = static_cast<long>(frames) - used;
-    data.data_out = state->resampled.data() + produced;
-    data.output_frames = static_cast<long>(maxOutputSamples - produced);
-    data.src_ratio = ratio;
-    data.end_of_input = 0;
-    if (src_process(state->resampler, &data) != 0) break;
-    used += data.input_frames_used;
-    produced += static_cast<uint32_t>(data.output_frames_gen);
-    if (data.input_frames_used == 0 && data.output_frames_gen == 0) break;
+  std::size_t used = 0;
+  while (used < frames && produced < maxOutputSamples) {
+    std::size_t took = 0;
+    const std::size_t made =
+        state->resampler->Process(mono + used, frames - used, took,
+                                  state->resampled.data() + produced, maxOutputSamples - produced);
+    used += took;
+    produced += static_cast<uint32_t>(made);
+    if (took == 0 && made == 0) break;
   }
   for (uint32_t i = 0; i < produced; ++i) out[i] = QuantizeSample(state->resampled[i]);
   return produced;

@@ -1,8 +1,9 @@
 // Turns what a sound card delivers at its own rate (32-bit float, interleaved, any number of
 // channels) into capture-format samples: mixed to mono (the mean of the channels), resampled to
-// the capture rate with libsamplerate, and quantised to unsigned 8-bit with 128 as silence.
-// Create allocates everything; Convert allocates nothing, takes no lock and may run on an audio
-// thread. One thread at a time.
+// the capture rate by the recording reader's resampler, and quantised to unsigned 8-bit with 128
+// as silence. Create allocates everything, running silent blocks of the largest size through the
+// resampler so that its buffers reach their size (and again on Reset); Convert allocates nothing,
+// takes no lock and may run on an audio thread. One thread at a time.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +15,7 @@ namespace brindlemoor {
 
 class CaptureConverter {
  public:
-  // Null with `error` set when libsamplerate refuses the ratio or the channel count.
+  // Null with `error` set for no channels, or rates more than 256 times apart.
   static std::unique_ptr<CaptureConverter> Create(int channels, double inputRate, double outputRate,
                                                   uint32_t maxInputFrames, IoError& error);
   ~CaptureConverter();
@@ -23,9 +24,9 @@ class CaptureConverter {
 
   // Converts `frames` interleaved frames (at most MaxInputFrames) and writes the samples that
   // are ready to `out`, which must hold MaxOutputSamples; returns their number. The resampler
-  // keeps a short history, so output lags input by a few samples.
+  // holds back the filter's delay (a few milliseconds), so output lags input by that much.
   uint32_t Convert(const float* interleaved, uint32_t frames, uint8_t* out);
-  // Forgets the history, as if freshly created.
+  // Forgets the history, as if freshly created. Allocates: not on the audio thread.
   void Reset();
 
   uint32_t MaxInputFrames() const { return maxInputFrames; }
@@ -33,11 +34,11 @@ class CaptureConverter {
 
  private:
   CaptureConverter() = default;
+  void Prime();
 
   struct State;
   std::unique_ptr<State> state;
   int channels = 1;
-  double ratio = 1.0;
   uint32_t maxInputFrames = 0;
   uint32_t maxOutputSamples = 0;
 };

@@ -1,11 +1,12 @@
 #include "capture/portaudio_output.h"
 
 #include <portaudio.h>
-#include <samplerate.h>
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
+
+#include "capture/resampler.h"
 
 namespace brindlemoor {
 namespace {
@@ -20,25 +21,6 @@ constexpr double kTailMarginSeconds = 0.1;
 bool Fail(IoError& error, const std::string& what, PaError result) {
   error.description = what + ": " + PortAudioErrorText(result);
   return false;
-}
-
-// Resamples the whole sound at once; playback is not real-time work, so allocation is fine here.
-bool Resample(const std::vector<float>& in, double ratio, std::vector<float>& out, IoError& error) {
-  out.assign(static_cast<size_t>(std::ceil(in.size() * ratio)) + 1, 0.0f);
-  SRC_DATA data{};
-  data.data_in = in.data();
-  data.input_frames = static_cast<long>(in.size());
-  data.data_out = out.data();
-  data.output_frames = static_cast<long>(out.size());
-  data.src_ratio = ratio;
-  data.end_of_input = 1;
-  const int result = src_simple(&data, SRC_SINC_MEDIUM_QUALITY, 1);
-  if (result != 0) {
-    error.description = std::string("cannot resample: ") + src_strerror(result);
-    return false;
-  }
-  out.resize(static_cast<size_t>(data.output_frames_gen));
-  return true;
 }
 
 }  // namespace
@@ -61,7 +43,7 @@ bool PlaySamples(const PortAudioSession& session, const std::string& device,
     if (Pa_IsFormatSupported(nullptr, &parameters, rate) != 0) {
       rate = info->defaultSampleRate;
       std::vector<float> resampled;
-      if (!Resample(mono, rate / sampleRate, resampled, error)) return false;
+      if (!ResampleWhole(mono, sampleRate, rate, resampled, error)) return false;
       mono.swap(resampled);
     }
   }

@@ -1,6 +1,5 @@
 #include "capture/recording_file.h"
 
-#include <samplerate.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,23 +9,28 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "capture/capture_format.h"
+#include "capture/mix_to_mono.h"
+#include "capture/resampler.h"
 #include "capture/sound_header.h"
 #include "platform/file_access.h"
 
 namespace brindlemoor {
 namespace {
 
-// libsamplerate converts by at most a factor of 256 either way, so the slowest source it can
-// bring to 11025 Hz is ceil(11025 / 256) = 44 Hz. Anything above a megahertz is not a recording.
+// The resampler converts by at most a factor of 256 either way here, so the slowest source is
+// ceil(11025 / 256) = 44 Hz. Anything above a megahertz is not a recording.
 constexpr long long kMaxSourceRate = 1'000'000;
 constexpr long long kMinSourceRate = 44;
-// Interleaved floats read from the file at a time, whatever the channel count.
-constexpr sf_count_t kChunkSamples = 16384;
-// Resampled frames produced per call to the resampler.
-constexpr long kResampledChunk = 8192;
+// Interleaved samples read from the file at a time, whatever the channel count: large enough
+// that reading costs few calls (an hour at 48 kHz is about 5,300 of them), small enough for the
+// cache.
+constexpr sf_count_t kChunkSamples = 32768;
+// Room for what the resampler releases on top of a chunk's frames x ratio.
+constexpr std::size_t kResampledSlack = 256;
 
 std::string Lowercased(const char* text) {
   std::string s = text;
@@ -37,13 +41,13 @@ std::string Lowercased(const char* text) {
   return s;
 }
 
-// Refuses anything but a regular, non-empty file, without opening it: opening a FIFO for reading
-// would block until some writer appears.
-bool CheckRegularFile(const struct stat& status, IoError& error) {
+// A regular, non-empty file or a FIFO (a stream, read as it comes); anything else is refused
+// without being opened.
+bool CheckReadable(const struct stat& status, IoError& error) {
   if (S_ISDIR(status.st_mode)) {
     error.description = "is a directory";
   } else if (S_ISFIFO(status.st_mode)) {
-    error.description = "is a FIFO, not a regular file";
+    return true;
   } else if (!S_ISREG(status.st_mode)) {
     error.description = "is not a regular file";
   } else if (status.st_size == 0) {
@@ -76,6 +80,26 @@ int SampleBytes(int format) {
   }
 }
 
+// Encodings that hold at most 16 bits a sample: read as 16-bit integers, which libsndfile
+// delivers without a detour through float and which scale to the same floats.
+bool SixteenBitsOrFewer(int format) {
+  switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_PCM_16:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+    case SF_FORMAT_GSM610:
+    case SF_FORMAT_IMA_ADPCM:
+    case SF_FORMAT_MS_ADPCM:
+    case SF_FORMAT_DPCM_8:
+    case SF_FORMAT_DPCM_16:
+      return true;
+    default:
+      return false;
+  }
+}
+
 std::string RateProblem(long long rate) {
   return "unsupported sample rate of " + std::to_string(rate) + " Hz (must be " +
          std::to_string(kMinSourceRate) + " to " + std::to_string(kMaxSourceRate) + " Hz)";
@@ -83,60 +107,76 @@ std::string RateProblem(long long rate) {
 
 bool RateSupported(long long rate) { return rate >= kMinSourceRate && rate <= kMaxSourceRate; }
 
-// The audio the header declares runs past the end of the file: libsndfile would quietly play
-// what is there, so the reader refuses it. Counted in frames where the encoding has a fixed size.
-std::string TruncationProblem(const SoundHeader& header, const SF_INFO& info) {
-  if (!header.declaredBytes || *header.declaredBytes <= header.heldBytes) return {};
+// The frames the header declares: from its sizes where the encoding has a fixed size (libsndfile
+// quietly shortens those to what the file holds), else what libsndfile was told (a FLAC stream's
+// total, a WAV read from a pipe).
+std::optional<long long> DeclaredFrames(const SoundHeader& header, const SF_INFO& info) {
   const auto frameBytes =
       static_cast<uint64_t>(SampleBytes(info.format)) * static_cast<uint64_t>(info.channels);
-  if (frameBytes == 0) {
-    return "truncated: header declares " + std::to_string(*header.declaredBytes) +
-           " bytes of audio, file holds " + std::to_string(header.heldBytes);
+  if (header.declaredBytes && frameBytes > 0) {
+    return static_cast<long long>(*header.declaredBytes / frameBytes);
   }
-  return "truncated: header declares " + std::to_string(*header.declaredBytes / frameBytes) +
-         " frames, file holds " + std::to_string(header.heldBytes / frameBytes);
+  if (info.frames > 0 && info.frames != SF_COUNT_MAX) return info.frames;
+  return std::nullopt;
 }
 
 uint8_t Quantise(float sample) {
-  // 128 + lrint(x * 128), clamped to a byte. Clamping the product first keeps lrint in range for
-  // any finite or infinite input without changing the result; NaN becomes silence.
-  double scaled = static_cast<double>(sample) * 128.0;
+  // 128 + lrint(x * 128), clamped to a byte; NaN becomes silence. The product is clamped to just
+  // beyond the byte's range (which changes no result), then rounded half to even by adding and
+  // taking away 1.5 x 2^23: in [2^23, 2^24) a float's step is 1, so the sum is the rounded
+  // value. That is lrint in the default rounding mode, without a call per sample.
+  constexpr float kRoundingShift = 12582912.0f;
+  const float scaled = sample * 128.0f;
   if (std::isnan(scaled)) return kSilence;
-  scaled = std::clamp(scaled, -256.0, 256.0);
-  return static_cast<uint8_t>(std::clamp(128L + std::lrint(scaled), 0L, 255L));
+  const float bounded = std::clamp(scaled, -129.0f, 128.0f);
+  const auto rounded = static_cast<int>((bounded + kRoundingShift) - kRoundingShift);
+  return static_cast<uint8_t>(std::clamp(128 + rounded, 0, 255));
+}
+
+std::string Seconds(long long frames, int rate) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(frames) / rate);
+  return text;
 }
 
 }  // namespace
 
 struct RecordingFile::Impl {
   ~Impl() {
-    if (resampler) src_delete(resampler);
     if (file) sf_close(file);
-    if (fd >= 0) close(fd);
+    if (fd >= 0 && ownsFd) close(fd);
   }
 
-  // Reads the next chunk of frames and mixes it to mono (mean of the channels).
+  // Reads the next chunk of frames and mixes it to mono; counts the frames.
   void ReadMonoChunk();
   // Refills `pending` with the next samples at 11025 Hz; sets `finished` when there are none.
   void Refill();
+  void PassThroughRefill();
 
   int fd = -1;
+  bool ownsFd = true;
   SNDFILE* file = nullptr;
   SF_INFO info{};
+  std::optional<long long> declaredFrames;
+  long long knownFrames = 0;  // SourceFrames
+  long long framesRead = 0;
+  std::string readError;
   // The file is already in the capture format: its data bytes are the samples.
   bool passThrough = false;
-  SRC_STATE* resampler = nullptr;  // null when the file is at 11025 Hz
-  double ratio = 1.0;              // output rate / input rate
+  bool readShorts = false;
+  std::unique_ptr<Resampler> resampler;  // null when the file is at 11025 Hz
 
   sf_count_t chunkFrames = 0;
-  std::vector<float> interleaved;  // chunkFrames * channels
+  std::vector<int16_t> shorts;     // chunkFrames * channels, when readShorts
+  std::vector<float> interleaved;  // chunkFrames * channels, otherwise
   std::vector<float> mono;         // chunkFrames
-  std::vector<float> resampled;    // kResampledChunk
+  std::vector<float> resampled;    // chunkFrames x ratio + slack
+  std::vector<uint8_t> raw;        // kChunkSamples, when passing through
   std::size_t monoPosition = 0;
   std::size_t monoCount = 0;
   bool inputEnded = false;
 
-  // Samples at 11025 Hz not yet handed out: points into `mono` or `resampled`.
+  // Samples at 11025 Hz not yet handed out: in `mono` or `resampled` (floats) or `raw` (bytes).
   const float* pending = nullptr;
   std::size_t pendingPosition = 0;
   std::size_t pendingCount = 0;
@@ -144,20 +184,39 @@ struct RecordingFile::Impl {
 };
 
 void RecordingFile::Impl::ReadMonoChunk() {
-  const sf_count_t frames = sf_readf_float(file, interleaved.data(), chunkFrames);
+  const sf_count_t frames = readShorts ? sf_readf_short(file, shorts.data(), chunkFrames)
+                                       : sf_readf_float(file, interleaved.data(), chunkFrames);
   monoPosition = 0;
   monoCount = frames > 0 ? static_cast<std::size_t>(frames) : 0;
-  if (monoCount == 0) inputEnded = true;
-  const int channels = info.channels;
-  for (std::size_t i = 0; i < monoCount; ++i) {
-    const float* frame = interleaved.data() + i * channels;
-    float sum = 0.0f;
-    for (int c = 0; c < channels; ++c) sum += frame[c];
-    mono[i] = sum / static_cast<float>(channels);
+  framesRead += static_cast<long long>(monoCount);
+  if (monoCount == 0) {
+    inputEnded = true;
+    if (sf_error(file) != SF_ERR_NO_ERROR) readError = Lowercased(sf_strerror(file));
+    return;
+  }
+  if (readShorts) {
+    MixToMono(shorts.data(), monoCount, info.channels, mono.data());
+  } else {
+    MixToMono(interleaved.data(), monoCount, info.channels, mono.data());
+  }
+}
+
+void RecordingFile::Impl::PassThroughRefill() {
+  pendingPosition = 0;
+  const sf_count_t got = sf_read_raw(file, raw.data(), static_cast<sf_count_t>(raw.size()));
+  pendingCount = got > 0 ? static_cast<std::size_t>(got) : 0;
+  framesRead += static_cast<long long>(pendingCount);
+  if (pendingCount == 0) {
+    finished = true;
+    if (sf_error(file) != SF_ERR_NO_ERROR) readError = Lowercased(sf_strerror(file));
   }
 }
 
 void RecordingFile::Impl::Refill() {
+  if (passThrough) {
+    PassThroughRefill();
+    return;
+  }
   pendingPosition = 0;
   pendingCount = 0;
   if (!resampler) {
@@ -168,55 +227,79 @@ void RecordingFile::Impl::Refill() {
     return;
   }
   if (monoPosition == monoCount && !inputEnded) ReadMonoChunk();
-  SRC_DATA data{};
-  data.data_in = mono.data() + monoPosition;
-  data.input_frames = static_cast<long>(monoCount - monoPosition);
-  data.data_out = resampled.data();
-  data.output_frames = kResampledChunk;
-  data.end_of_input = inputEnded ? 1 : 0;
-  data.src_ratio = ratio;
-  if (src_process(resampler, &data) != 0) {
-    finished = true;  // cannot happen with a ratio checked at Open; end the stream rather than spin
-    return;
-  }
-  monoPosition += static_cast<std::size_t>(data.input_frames_used);
   pending = resampled.data();
-  pendingCount = static_cast<std::size_t>(data.output_frames_gen);
-  // After the end of input the resampler drains its delay line over one or more calls.
-  finished = inputEnded && pendingCount == 0 && monoPosition == monoCount;
+  if (monoPosition < monoCount) {
+    std::size_t used = 0;
+    pendingCount = resampler->Process(mono.data() + monoPosition, monoCount - monoPosition, used,
+                                      resampled.data(), resampled.size());
+    monoPosition += used;
+  } else {
+    // After the end of input the resampler drains its delay line over one or more calls.
+    pendingCount = resampler->Flush(resampled.data(), resampled.size());
+    finished = pendingCount == 0;
+  }
 }
 
 RecordingFile::RecordingFile() : impl(std::make_unique<Impl>()) {}
 
 RecordingFile::~RecordingFile() = default;
 
-long long RecordingFile::SourceFrames() const { return impl->info.frames; }
+long long RecordingFile::SourceFrames() const { return impl->knownFrames; }
 
 int RecordingFile::SourceRate() const { return impl->info.samplerate; }
 
-std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoError& error) {
-  struct stat status {};
-  if (stat(path.c_str(), &status) != 0) {
-    error.description = Lowercased(std::strerror(errno));
-    return nullptr;
+std::string RecordingFile::Shortfall() const {
+  const Impl& file = *impl;
+  const int rate = file.info.samplerate;
+  if (!file.readError.empty()) {
+    return "read error after " + std::to_string(file.framesRead) + " frames (" +
+           Seconds(file.framesRead, rate) + "): " + file.readError;
   }
-  if (!CheckRegularFile(status, error)) return nullptr;
+  if (!file.declaredFrames || file.framesRead >= *file.declaredFrames) return {};
+  const long long missing = *file.declaredFrames - file.framesRead;
+  return "truncated: header declares " + std::to_string(*file.declaredFrames) +
+         " frames, file holds " + std::to_string(file.framesRead) + "; decoded those, " +
+         std::to_string(missing) + " frames (" + Seconds(missing, rate) + " of " +
+         Seconds(*file.declaredFrames, rate) + ") are missing";
+}
 
+std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoError& error) {
   std::unique_ptr<RecordingFile> recording(new RecordingFile());
   Impl& impl = *recording->impl;
-  // O_NONBLOCK and a second look at what was opened: the path may have been replaced by a FIFO
-  // since the stat above. It changes nothing for a regular file.
-  impl.fd = OpenForReading(path.c_str());
-  if (impl.fd < 0) {
-    error.description = Lowercased(std::strerror(errno));
-    return nullptr;
+  struct stat status {};
+  if (path == kStandardInput) {
+    impl.fd = StandardInputForReading();
+    impl.ownsFd = false;
+  } else {
+    if (stat(path.c_str(), &status) != 0) {
+      error.description = Lowercased(std::strerror(errno));
+      return nullptr;
+    }
+    if (!CheckReadable(status, error)) return nullptr;
+    // A regular file is opened without blocking, in case the path has become a FIFO since the
+    // stat above (the second look below then sees it); a FIFO waits for its writer.
+    impl.fd = OpenForReading(path.c_str(), S_ISFIFO(status.st_mode));
+    if (impl.fd < 0) {
+      error.description = Lowercased(std::strerror(errno));
+      return nullptr;
+    }
   }
-  if (fstat(impl.fd, &status) != 0 || !CheckRegularFile(status, error)) {
+  if (fstat(impl.fd, &status) != 0 || !CheckReadable(status, error)) {
     if (error.description.empty()) error.description = Lowercased(std::strerror(errno));
     return nullptr;
   }
+  const bool stream = !S_ISREG(status.st_mode);
 
-  const SoundHeader header = ReadSoundHeader(impl.fd, status.st_size);
+  // A stream's header cannot be read twice: libsndfile alone reads it.
+  const SoundHeader header = stream ? SoundHeader{} : ReadSoundHeader(impl.fd, status.st_size);
+  if (header.SizesWrapped()) {
+    error.description = "cannot be trusted: its header declares " +
+                        std::to_string(*header.declaredBytes) + " bytes of audio, but " +
+                        std::to_string(header.heldBytes) +
+                        " bytes follow, more than its 32-bit sizes can declare (a file past 4 "
+                        "GiB); convert it to FLAC, W64 or RF64, or split it";
+    return nullptr;
+  }
   impl.file = sf_open_fd(impl.fd, SFM_READ, &impl.info, SF_FALSE);
   if (!impl.file) {
     if (header.sampleRate && !RateSupported(*header.sampleRate)) {
@@ -238,76 +321,57 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
     error.description = RateProblem(info.samplerate);
     return nullptr;
   }
-  if (std::string problem = TruncationProblem(header, info); !problem.empty()) {
-    error.description = std::move(problem);
-    return nullptr;
-  }
-
-  impl.chunkFrames = std::max<sf_count_t>(1, kChunkSamples / info.channels);
-  impl.interleaved.resize(static_cast<std::size_t>(impl.chunkFrames * info.channels));
-  impl.mono.resize(static_cast<std::size_t>(impl.chunkFrames));
+  impl.declaredFrames = DeclaredFrames(header, info);
+  if (!stream && info.frames != SF_COUNT_MAX) impl.knownFrames = info.frames;
 
   impl.passThrough = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV &&
                      (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8 &&
                      info.samplerate == static_cast<int>(kSampleRate) && info.channels == kChannels;
-
-  // Read the whole file once, so a damaged or short recording is refused before any of it is
-  // decoded, then start again from the first frame. A pass-through file is counted in raw bytes
-  // (one per frame), sparing a conversion to float that nothing would read.
-  long long held = 0;
-  for (;;) {
-    const sf_count_t got =
-        impl.passThrough
-            ? sf_read_raw(impl.file, impl.interleaved.data(),
-                          static_cast<sf_count_t>(impl.interleaved.size() * sizeof(float)))
-            : sf_readf_float(impl.file, impl.interleaved.data(), impl.chunkFrames);
-    if (got <= 0) break;
-    held += got;
-  }
-  if (sf_error(impl.file) != SF_ERR_NO_ERROR) {
-    error.description = "read error: " + Lowercased(sf_strerror(impl.file));
-    return nullptr;
-  }
-  if (held != info.frames) {
-    error.description = "truncated: header declares " + std::to_string(info.frames) +
-                        " frames, file holds " + std::to_string(held);
-    return nullptr;
-  }
-  if (held == 0) {
-    error.description = "contains no audio";
-    return nullptr;
-  }
-  if (sf_seek(impl.file, 0, SEEK_SET) != 0) {
-    error.description = "cannot rewind: " + Lowercased(sf_strerror(impl.file));
-    return nullptr;
-  }
-
-  if (!impl.passThrough && info.samplerate != static_cast<int>(kSampleRate)) {
-    impl.ratio = static_cast<double>(kSampleRate) / info.samplerate;
-    int srcError = 0;
-    impl.resampler = src_new(SRC_SINC_FASTEST, 1, &srcError);
-    if (!impl.resampler) {
-      error.description = std::string("cannot start the resampler: ") + src_strerror(srcError);
-      return nullptr;
+  impl.readShorts = SixteenBitsOrFewer(info.format);
+  impl.chunkFrames = std::max<sf_count_t>(1, kChunkSamples / info.channels);
+  const auto chunkSamples = static_cast<std::size_t>(impl.chunkFrames * info.channels);
+  if (impl.passThrough) {
+    impl.raw.resize(static_cast<std::size_t>(kChunkSamples));
+  } else {
+    if (impl.readShorts) {
+      impl.shorts.resize(chunkSamples);
+    } else {
+      impl.interleaved.resize(chunkSamples);
     }
-    impl.resampled.resize(kResampledChunk);
+    impl.mono.resize(static_cast<std::size_t>(impl.chunkFrames));
+    if (info.samplerate != static_cast<int>(kSampleRate)) {
+      impl.resampler = Resampler::Create(info.samplerate, kSampleRate, error);
+      if (!impl.resampler) return nullptr;
+      impl.resampled.resize(
+          static_cast<std::size_t>(
+              std::ceil(static_cast<double>(impl.chunkFrames) * kSampleRate / info.samplerate)) +
+          kResampledSlack);
+    }
+  }
+
+  // The first block: a file with no audio at all is refused here, and the resampler has seen a
+  // whole block before the replay starts.
+  impl.Refill();
+  if (impl.framesRead == 0) {
+    if (!impl.readError.empty()) {
+      error.description = "read error: " + impl.readError;
+    } else if (impl.declaredFrames && *impl.declaredFrames > 0) {
+      // What the header says the file holds, where libsndfile could read none of it.
+      const long long frameBytes = SampleBytes(info.format) * info.channels;
+      const long long held =
+          frameBytes > 0 ? static_cast<long long>(header.heldBytes) / frameBytes : 0;
+      error.description = "truncated: header declares " + std::to_string(*impl.declaredFrames) +
+                          " frames, file holds " + std::to_string(held);
+    } else {
+      error.description = "contains no audio";
+    }
+    return nullptr;
   }
   return recording;
 }
 
 std::size_t RecordingFile::Read(uint8_t* out, std::size_t count) {
   Impl& file = *impl;
-  if (file.passThrough) {
-    // Unsigned 8-bit PCM is the capture format: the data chunk's bytes are the samples.
-    std::size_t done = 0;
-    while (done < count) {
-      const sf_count_t got =
-          sf_read_raw(file.file, out + done, static_cast<sf_count_t>(count - done));
-      if (got <= 0) break;
-      done += static_cast<std::size_t>(got);
-    }
-    return done;
-  }
   std::size_t done = 0;
   while (done < count) {
     if (file.pendingPosition == file.pendingCount) {
@@ -316,8 +380,13 @@ std::size_t RecordingFile::Read(uint8_t* out, std::size_t count) {
       continue;
     }
     const std::size_t n = std::min(count - done, file.pendingCount - file.pendingPosition);
-    for (std::size_t i = 0; i < n; ++i)
-      out[done + i] = Quantise(file.pending[file.pendingPosition + i]);
+    if (file.passThrough) {
+      // Unsigned 8-bit PCM is the capture format: the data chunk's bytes are the samples.
+      std::memcpy(out + done, file.raw.data() + file.pendingPosition, n);
+    } else {
+      const float* from = file.pending + file.pendingPosition;
+      for (std::size_t i = 0; i < n; ++i) out[done + i] = Quantise(from[i]);
+    }
     file.pendingPosition += n;
     done += n;
   }

@@ -18,6 +18,11 @@ struct SoundHeader {
   // streaming writers do), and the bytes the file holds from where the audio starts.
   std::optional<uint64_t> declaredBytes;
   uint64_t heldBytes = 0;
+  // The header declares a size, but the file holds more audio bytes from that point than a
+  // 32-bit size can declare: a writer's sizes wrapped past 4 GiB and the declared one is wrong.
+  bool SizesWrapped() const { return declaredBytes && heldBytes > kLargestDeclarable; }
+
+  static constexpr uint64_t kLargestDeclarable = 0xFFFFFFFFu;
 };
 
 // Reads the header of the open file `fd` of `fileSize` bytes. Anything else gives an empty result.

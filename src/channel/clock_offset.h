@@ -1,7 +1,7 @@
 // A sender whose sample clock runs off the receiver's: what the sender plays as N samples the
 // receiver records as N / (1 + offset) samples at its own nominal rate. A positive offset (the
 // sender's clock fast) raises every frequency by that fraction and shortens the sound; a negative
-// one lowers and lengthens it. Resampled with libsamplerate's medium-quality sinc converter.
+// one lowers and lengthens it. Resampled by the receiver's whole-sound resampler (high quality).
 #pragma once
 
 #include <span>

@@ -9,8 +9,11 @@
 
 namespace brindlemoor {
 
-// Opens `path` for reading raw bytes without blocking on a FIFO; -1 with errno set on failure.
-int OpenForReading(const char* path);
+// Opens `path` for reading raw bytes; -1 with errno set on failure. Only a FIFO, and only when
+// asked, may wait for its writer; anything else opens at once.
+int OpenForReading(const char* path, bool waitForWriter);
+// Standard input's descriptor, reading raw bytes.
+int StandardInputForReading();
 // Reads exactly `size` bytes at `offset`; false on a short read or an error.
 bool ReadAt(int fd, void* into, std::size_t size, int64_t offset);
 // Creates `path`, which must not exist yet, for writing raw bytes; -1 with errno set on failure.

@@ -8,7 +8,11 @@
 
 namespace brindlemoor {
 
-int OpenForReading(const char* path) { return ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK); }
+int OpenForReading(const char* path, bool waitForWriter) {
+  return ::open(path, O_RDONLY | O_CLOEXEC | (waitForWriter ? 0 : O_NONBLOCK));
+}
+
+int StandardInputForReading() { return STDIN_FILENO; }
 
 bool ReadAt(int fd, void* into, std::size_t size, int64_t offset) {
   return ::pread(fd, into, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);

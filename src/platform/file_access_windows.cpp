@@ -32,7 +32,15 @@ int ErrnoOfLastError() {
 
 }  // namespace
 
-int OpenForReading(const char* path) { return ::_open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
+int OpenForReading(const char* path, bool /*waitForWriter*/) {
+  return ::_open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+
+int StandardInputForReading() {
+  // The runtime opens standard input in text mode, which would turn CR LF in the samples into LF.
+  ::_setmode(0, _O_BINARY);
+  return 0;
+}
 
 bool ReadAt(int fd, void* into, std::size_t size, int64_t offset) {
   // Like pread, the descriptor's position stays where it was: the next reader (libsndfile)

@@ -86,7 +86,10 @@ class HostileInputTest : public ::testing::Test {
   }
 
   // Runs the receiver with `args`; stdout and stderr are captured in files.
-  RunResult Receive(const std::vector<std::string>& args, bool unprivileged = false) {
+  // `input`, when given, becomes standard input (a FIFO is opened in the child, so it waits for
+  // its writer there).
+  RunResult Receive(const std::vector<std::string>& args, bool unprivileged = false,
+                    const fs::path& input = {}) {
     const fs::path out = directory / "run.out";
     const fs::path err = directory / "run.err";
     const pid_t child = fork();
@@ -96,6 +99,11 @@ class HostileInputTest : public ::testing::Test {
       if (outFd < 0 || errFd < 0) _exit(127);
       dup2(outFd, STDOUT_FILENO);
       dup2(errFd, STDERR_FILENO);
+      if (!input.empty()) {
+        const int inFd = open(input.c_str(), O_RDONLY);
+        if (inFd < 0) _exit(127);
+        dup2(inFd, STDIN_FILENO);
+      }
 #ifndef BRINDLEMOOR_SANITIZED
       const rlimit limit{kAddressSpaceLimit, kAddressSpaceLimit};
       setrlimit(RLIMIT_AS, &limit);
@@ -207,6 +215,81 @@ TEST_F(HostileInputTest, HarmlessHeaderQuirksDecodeAsUsual) {
     EXPECT_EQ(run.out, recording.text);
     EXPECT_EQ(Slurp(output / "receive.txt"), recording.text);
   }
+}
+
+// A recording that holds less than its header declares: what is there is decoded, then one line
+// names the file and what was missing, and the status is 0.
+TEST_F(HostileInputTest, TruncatedRecordingsDecodeWhatTheyHoldThenWarnOnce) {
+  for (const HostileRecording& recording : TruncatedRecordings()) {
+    SCOPED_TRACE(recording.name);
+    std::string problem;
+    ASSERT_TRUE(MakeHostileRecording(recording, directory.string(), problem)) << problem;
+    const fs::path output = FreshOutput("out-" + recording.name);
+    const std::string path = (directory / recording.name).string();
+    const RunResult run = Receive({"--input", path, "--output-dir", output.string()});
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::vector<std::string> lines = Lines(run.err);
+    ASSERT_EQ(lines.size(), 1u) << run.err;
+    const std::string expected = "brindlemoor-receive: " + path + ": warning: " + recording.reason;
+    EXPECT_EQ(lines[0].rfind(expected, 0), 0u) << lines[0];
+    EXPECT_EQ(Slurp(output / "receive.txt"), run.out);
+    if (recording.name == "truncated-data.wav") {
+      // Cut in the middle: the first half of the text, and what the cut symbol decodes to.
+      ASSERT_GT(run.out.size(), recording.text.size() / 4) << run.out;
+      EXPECT_LT(run.out.size(), recording.text.size() * 3 / 4) << run.out;
+      EXPECT_EQ(recording.text.rfind(run.out.substr(0, run.out.size() - 1), 0), 0u) << run.out;
+    } else {
+      EXPECT_EQ(run.out, recording.text);
+    }
+  }
+}
+
+// Standard input and a FIFO are decoded as streams: a pipe cannot seek, so nothing may read the
+// recording twice. A FIFO with no writer yet is waited for, as any reader of one would.
+TEST_F(HostileInputTest, StandardInputAndFifosAreDecodedAsStreams) {
+  const std::string text = "streamed through a pipe, read once\n";
+  const fs::path recording = MessageRecording(text);
+  const std::string content = Slurp(recording);
+  const fs::path fifo = directory / "stream.wav";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  for (const bool fromStandardInput : {true, false}) {
+    SCOPED_TRACE(fromStandardInput ? "--input -" : "--input FIFO");
+    const fs::path output = FreshOutput(fromStandardInput ? "out-stdin" : "out-fifo");
+    std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << content; });
+    const RunResult run =
+        fromStandardInput ? Receive({"--input", "-", "--output-dir", output.string()}, false, fifo)
+                          : Receive({"--input", fifo.string(), "--output-dir", output.string()});
+    writer.join();
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, text);
+    EXPECT_EQ(Slurp(output / "receive.txt"), text);
+  }
+}
+
+// A WAV past 4 GiB cannot state its sizes in 32 bits: one whose data size wrapped to a small
+// number is refused, not decoded as the sliver the header claims (a sparse file: no disk used).
+TEST_F(HostileInputTest, WavWhoseSizesWrappedPast4GiBIsRefused) {
+  const fs::path recording = MessageRecording("the first few seconds of a long day\n");
+  const fs::path big = directory / "wrapped.wav";
+  fs::copy_file(recording, big);
+  constexpr std::uintmax_t kPast4GiB = (std::uintmax_t{1} << 32) + 65536;
+  std::error_code error;
+  fs::resize_file(big, kPast4GiB, error);
+  if (error) GTEST_SKIP() << "no sparse file of 4 GiB here: " << error.message();
+  const fs::path output = FreshOutput("out-wrapped");
+  const RunResult run = Receive({"--input", big.string(), "--output-dir", output.string()});
+  fs::remove(big);
+  ASSERT_FALSE(run.timedOut);
+  EXPECT_EQ(run.status, kExitUsage) << run.err;
+  EXPECT_EQ(run.out, "");
+  const std::vector<std::string> lines = Lines(run.err);
+  ASSERT_EQ(lines.size(), 1u) << run.err;
+  EXPECT_EQ(lines[0].rfind("brindlemoor-receive: " + big.string() + ": cannot be trusted: ", 0), 0u)
+      << lines[0];
+  EXPECT_TRUE(fs::is_empty(output));
 }
 
 // Output that cannot be written: each file is reported once however many ticks write to it, the
