@@ -19,12 +19,9 @@ namespace brindlemoor {
 namespace {
 
 using testing::CallbackLog;
+using testing::CaptureFormat;
 using testing::RecordingCallback;
 using testing::WaitUntil;
-
-WaveFormat CaptureFormat() {
-  return {kWaveFormatPcm, kChannels, kSampleRate, kSampleRate, 1, kBitsPerSample, 0};
-}
 
 // Blocks of the capture size with their headers, owned by the test as the ring owns its own.
 struct Buffers {
