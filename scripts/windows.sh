@@ -14,7 +14,6 @@ cd "$(dirname "$0")/.."
 readonly root=$PWD
 readonly build=${BRINDLEMOOR_WINDOWS_BUILD:-$root/build-windows}
 readonly deps=$build/deps
-readonly triplet=x86_64-w64-mingw32
 readonly jobs=$(nproc)
 
 die() {
@@ -151,8 +150,11 @@ case "${1:-}" in
   test)
     test_windows
     ;;
+  -h | --help)
+    sed -n '2,/^set -euo/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//'
+    ;;
   *)
-    echo "usage: $0 build | test" >&2
+    echo "usage: $0 build | test | --help" >&2
     exit 2
     ;;
 esac
