@@ -61,7 +61,8 @@ CaptureConverter::~CaptureConverter() = default;
 void CaptureConverter::Prime() {
   // The resampler sizes its buffers over its first few blocks: silence of the largest size grows
   // them here rather than on the audio thread. What it still holds of that silence comes out
-  // first, a few milliseconds before the sound.
+  // first, a few milliseconds before the sound; what it has ready is drained here, so that no
+  // backlog stays between the audio thread's calls.
   constexpr int kPrimingBlocks = 8;
   std::fill(state->mono.begin(), state->mono.end(), 0.0f);
   for (int block = 0; block < kPrimingBlocks; ++block) {
@@ -73,6 +74,10 @@ void CaptureConverter::Prime() {
       if (took == 0) break;
       used += took;
     }
+  }
+  std::size_t unused = 0;
+  while (state->resampler->Process(state->mono.data(), 0, unused, state->resampled.data(),
+                                   maxOutputSamples) > 0) {
   }
 }
 

@@ -24,7 +24,7 @@ class CaptureConverter {
 
   // Converts `frames` interleaved frames (at most MaxInputFrames) and writes the samples that
   // are ready to `out`, which must hold MaxOutputSamples; returns their number. The resampler
-  // holds back the filter's delay (a few milliseconds), so output lags input by that much.
+  // filters in blocks, so output lags input by up to about 50 ms (depending on the chunks).
   uint32_t Convert(const float* interleaved, uint32_t frames, uint8_t* out);
   // Forgets the history, as if freshly created. Allocates: not on the audio thread.
   void Reset();

@@ -152,6 +152,9 @@ struct RecordingFile::Impl {
   // Refills `pending` with the next samples at 11025 Hz; sets `finished` when there are none.
   void Refill();
   void PassThroughRefill();
+  // Right after the first Refill: reads the second chunk and resamples it behind the first's
+  // output (`resampled` holds two chunks' worth).
+  void ResampleSecondBlock();
 
   int fd = -1;
   bool ownsFd = true;
@@ -170,7 +173,7 @@ struct RecordingFile::Impl {
   std::vector<int16_t> shorts;     // chunkFrames * channels, when readShorts
   std::vector<float> interleaved;  // chunkFrames * channels, otherwise
   std::vector<float> mono;         // chunkFrames
-  std::vector<float> resampled;    // chunkFrames x ratio + slack
+  std::vector<float> resampled;    // 2 x chunkFrames x ratio + slack
   std::vector<uint8_t> raw;        // kChunkSamples, when passing through
   std::size_t monoPosition = 0;
   std::size_t monoCount = 0;
@@ -209,6 +212,20 @@ void RecordingFile::Impl::PassThroughRefill() {
   if (pendingCount == 0) {
     finished = true;
     if (sf_error(file) != SF_ERR_NO_ERROR) readError = Lowercased(sf_strerror(file));
+  }
+}
+
+void RecordingFile::Impl::ResampleSecondBlock() {
+  if (monoPosition < monoCount || inputEnded) return;
+  ReadMonoChunk();
+  while (monoPosition < monoCount && pendingCount < resampled.size()) {
+    std::size_t used = 0;
+    const std::size_t made =
+        resampler->Process(mono.data() + monoPosition, monoCount - monoPosition, used,
+                           resampled.data() + pendingCount, resampled.size() - pendingCount);
+    monoPosition += used;
+    pendingCount += made;
+    if (used == 0 && made == 0) break;
   }
 }
 
@@ -343,15 +360,16 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
       impl.resampler = Resampler::Create(info.samplerate, kSampleRate, error);
       if (!impl.resampler) return nullptr;
       impl.resampled.resize(
-          static_cast<std::size_t>(
-              std::ceil(static_cast<double>(impl.chunkFrames) * kSampleRate / info.samplerate)) +
+          static_cast<std::size_t>(std::ceil(2.0 * static_cast<double>(impl.chunkFrames) *
+                                             kSampleRate / info.samplerate)) +
           kResampledSlack);
     }
   }
 
-  // The first block: a file with no audio at all is refused here, and the resampler has seen a
-  // whole block before the replay starts.
+  // The first block: a file with no audio at all is refused here. The resampler grows its
+  // buffers over its first two blocks, so it gets both now, before the replay starts.
   impl.Refill();
+  if (impl.resampler) impl.ResampleSecondBlock();
   if (impl.framesRead == 0) {
     if (!impl.readError.empty()) {
       error.description = "read error: " + impl.readError;

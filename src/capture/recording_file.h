@@ -3,7 +3,8 @@
 // byte; anything else is mixed to mono (mean of the channels), resampled to 11025 Hz (skipped when
 // the file is at 11025 Hz) and quantised as clamp(128 + lrint(x * 128), 0, 255), so 8-bit content
 // stored in any encoding comes back as its own bytes. The file is read in blocks of tens of
-// thousands of frames into buffers that Open allocates: memory does not grow with the length.
+// thousands of frames into buffers that Open allocates (and the resampler's grow there, on the
+// first two blocks): memory does not grow with the length, and Read allocates nothing.
 //
 // A regular file, standard input ("-") or a FIFO. A recording that holds less than its header
 // declares (a writer that crashed, a cut stream) is decoded as far as it goes, and Shortfall then
