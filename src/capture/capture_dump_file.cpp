@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "capture/temporary_file.h"
+#include "platform/file_access.h"
 
 namespace brindlemoor {
 
@@ -70,8 +71,8 @@ bool CaptureDumpFile::Close(IoError& error) {
     Discard();
     return false;
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    error.description = std::string("cannot move the file into place: ") + std::strerror(errno);
+  if (const int failure = MoveIntoPlace(temporary.c_str(), path.c_str()); failure != 0) {
+    error.description = std::string("cannot move the file into place: ") + std::strerror(failure);
     Discard();
     return false;
   }

@@ -1,6 +1,5 @@
 #include "capture/recording_file.h"
 
-#include <fcntl.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +16,7 @@
 #include "capture/mix_to_mono.h"
 #include "capture/resampler.h"
 #include "capture/sound_header.h"
+#include "platform/file_access.h"
 
 namespace brindlemoor {
 namespace {
@@ -285,7 +285,7 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
   Impl& impl = *recording->impl;
   struct stat status {};
   if (path == kStandardInput) {
-    impl.fd = STDIN_FILENO;
+    impl.fd = StandardInputForReading();
     impl.ownsFd = false;
   } else {
     if (stat(path.c_str(), &status) != 0) {
@@ -295,8 +295,7 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
     if (!CheckReadable(status, error)) return nullptr;
     // A regular file is opened without blocking, in case the path has become a FIFO since the
     // stat above (the second look below then sees it); a FIFO waits for its writer.
-    const int blocking = S_ISFIFO(status.st_mode) ? 0 : O_NONBLOCK;
-    impl.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | blocking);
+    impl.fd = OpenForReading(path.c_str(), S_ISFIFO(status.st_mode));
     if (impl.fd < 0) {
       error.description = Lowercased(std::strerror(errno));
       return nullptr;

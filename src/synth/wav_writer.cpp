@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "capture/temporary_file.h"
+#include "platform/file_access.h"
 #include "synth/symbol_synth.h"
 
 namespace brindlemoor {
@@ -160,7 +161,9 @@ bool WavFileWriter::Commit(IoError& error) {
     impl->Discard();
     return false;
   }
-  if (std::rename(impl->temporary.c_str(), impl->path.c_str()) != 0) {
+  if (const int failure = MoveIntoPlace(impl->temporary.c_str(), impl->path.c_str());
+      failure != 0) {
+    errno = failure;
     error.description = SystemError("cannot move the file into place");
     impl->Discard();
     return false;

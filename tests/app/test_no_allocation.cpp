@@ -18,6 +18,7 @@
 #include "capture/sample_stream.h"
 #include "receiver/directory_text_output.h"
 #include "testing/signal.h"
+#include "testing/temp_directory.h"
 
 namespace {
 std::atomic<long> allocations{0};
@@ -112,10 +113,7 @@ TEST(NoAllocationTest, TicksAllocateNothingInSteadyState) {
 }
 
 TEST(NoAllocationTest, HeadlessOutputsAllocateNothingInSteadyState) {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "brindlemoor-noalloc-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  const std::filesystem::path directory = pattern;
+  const std::filesystem::path directory = testing::MakeTempDirectory("brindlemoor-noalloc");
   std::FILE* text = std::tmpfile();
   ASSERT_NE(text, nullptr);
   {

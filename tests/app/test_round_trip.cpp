@@ -22,6 +22,7 @@
 #include "synth/symbol_synth.h"
 #include "synth/wav_writer.h"
 #include "testing/fake_window.h"
+#include "testing/temp_directory.h"
 
 namespace brindlemoor {
 namespace {
@@ -157,11 +158,7 @@ struct FileCase {
 
 class RecordingRateTest : public ::testing::TestWithParam<FileCase> {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "round-trip-test-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    directory = pattern;
-  }
+  void SetUp() override { directory = testing::MakeTempDirectory("round-trip-test"); }
   void TearDown() override { fs::remove_all(directory); }
   fs::path directory;
 };

@@ -20,6 +20,7 @@
 
 #include "capture/capture_format.h"
 #include "capture/recording_file.h"
+#include "testing/temp_directory.h"
 
 namespace brindlemoor::testing {
 namespace {
@@ -61,11 +62,7 @@ void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
 
 class RecordingFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "brindlemoor-capture-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    directory = pattern;
-  }
+  void SetUp() override { directory = testing::MakeTempDirectory("brindlemoor-capture"); }
   void TearDown() override { fs::remove_all(directory); }
 
   // Writes a sound file with libsndfile; `write` gets the open handle.

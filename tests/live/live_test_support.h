@@ -1,5 +1,5 @@
-// Helpers for tests that record from the private loopback server: a wave-in callback that logs
-// what came back without allocating or locking, and a bounded wait.
+// Helpers for tests that record from the private loopback server: the capture format, a wave-in
+// callback that logs what came back without allocating or locking, and a bounded wait.
 #pragma once
 
 #include <array>
@@ -8,12 +8,18 @@
 #include <cstdint>
 #include <thread>
 
+#include "capture/capture_format.h"
 #include "capture/wave_in_device.h"
 
 namespace brindlemoor::testing {
 
 // Generous: the first block of a freshly started stream can take a while on a busy machine.
 inline constexpr std::chrono::seconds kLiveTimeout{20};
+
+// The receiver's capture format, as a device is opened with it.
+inline WaveFormat CaptureFormat() {
+  return {kWaveFormatPcm, kChannels, kSampleRate, kSampleRate, 1, kBitsPerSample, 0};
+}
 
 // Polls `condition` until it holds or the time limit passes; returns its last value.
 template <typename Condition>

@@ -16,12 +16,9 @@ namespace brindlemoor {
 namespace {
 
 using testing::CallbackLog;
+using testing::CaptureFormat;
 using testing::RecordingCallback;
 using testing::WaitUntil;
-
-WaveFormat CaptureFormat() {
-  return {kWaveFormatPcm, kChannels, kSampleRate, kSampleRate, 1, kBitsPerSample, 0};
-}
 
 // Buffers of chosen sizes with their headers, owned by the test like the ring owns its blocks.
 struct Buffers {

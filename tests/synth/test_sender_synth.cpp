@@ -25,6 +25,7 @@
 #include "synth/symbol_synth.h"
 #include "synth/wav_writer.h"
 #include "synth/waveform.h"
+#include "testing/temp_directory.h"
 
 namespace brindlemoor {
 namespace {
@@ -135,11 +136,7 @@ TEST(MessageSynthesizerTest, ChunksOfAnySizeGiveTheWholeMessage) {
 
 class WavFileWriterTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "wav-file-writer-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir = pattern;
-  }
+  void SetUp() override { dir = testing::MakeTempDirectory("wav-file-writer"); }
   void TearDown() override { fs::remove_all(dir); }
   static std::string Contents(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

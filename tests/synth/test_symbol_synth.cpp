@@ -24,6 +24,7 @@
 #include "receiver/framing.h"
 #include "synth/symbol_synth.h"
 #include "synth/wav_writer.h"
+#include "testing/temp_directory.h"
 
 namespace brindlemoor {
 namespace {
@@ -189,11 +190,7 @@ TEST(SymbolSynthTest, CalibrationSequenceHasOneHarmonicPerStep) {
 // A fresh directory for the files of one test, removed with everything in it.
 class WavWriterTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "wav-writer-test-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    directory = pattern;
-  }
+  void SetUp() override { directory = testing::MakeTempDirectory("wav-writer-test"); }
   void TearDown() override { fs::remove_all(directory); }
 
   std::vector<std::string> Entries() const {

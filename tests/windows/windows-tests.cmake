@@ -1,0 +1,64 @@
+# The Windows test suite (included from tests/CMakeLists.txt), run under wine as the
+# cross-compiling emulator by scripts/windows.sh test: the core's suites and the file backends,
+# cross-built from the same sources as on Linux, and the wave-in device on wine's sound service.
+add_library(brindlemoor_testing STATIC testing/fake_wave_in_device.cpp testing/fake_window.cpp)
+target_include_directories(brindlemoor_testing PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(brindlemoor_testing PUBLIC brindlemoor_io GTest::gtest)
+
+# The suites whose subject exists on both platforms; the rest need PortAudio, Qt, the channel
+# simulator or POSIX processes and FIFOs.
+set(windows_suites
+  dsp/test_spectrum_analyzer.cpp
+  capture/test_capture_tap.cpp
+  capture/test_header_queue.cpp
+  capture/test_replay_device.cpp
+  capture/test_wave_capture.cpp
+  capture/test_wave_capture_threads.cpp
+  receiver/test_decide_byte.cpp
+  receiver/test_receive_tick.cpp
+  receiver/test_symbol_trace_format.cpp
+  receiver/test_tick_text.cpp
+  receiver/test_text_files.cpp
+  app/test_dialog_units.cpp
+  app/test_no_allocation.cpp
+  app/test_receiver_dialog.cpp
+  app/test_round_trip.cpp
+  synth/test_sender_synth.cpp
+  synth/test_symbol_synth.cpp
+)
+foreach(subsystem dsp capture receiver app synth)
+  set(sources ${windows_suites})
+  list(FILTER sources INCLUDE REGEX "^${subsystem}/")
+  list(TRANSFORM sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+  add_executable(test_${subsystem} ${sources})
+  target_link_libraries(test_${subsystem} PRIVATE brindlemoor_testing GTest::gtest_main
+                        Threads::Threads)
+  target_compile_definitions(test_${subsystem} PRIVATE
+    BRINDLEMOOR_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  gtest_discover_tests(test_${subsystem} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES LABELS ${subsystem})
+endforeach()
+
+# The wave-in device on the system's sound service (winepulse under wine), inside a private
+# loopback PulseAudio; skipped (77) when PulseAudio is not installed.
+add_executable(test_winmm ${CMAKE_CURRENT_SOURCE_DIR}/windows/test_winmm_device.cpp)
+target_link_libraries(test_winmm PRIVATE brindlemoor_winmm brindlemoor_testing GTest::gtest_main)
+add_test(NAME winmm_wave_in_device
+         COMMAND ${PROJECT_SOURCE_DIR}/scripts/pulse-loopback.sh run
+                 ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:test_winmm>)
+set_tests_properties(winmm_wave_in_device PROPERTIES LABELS "winmm;live" SKIP_RETURN_CODE 77
+                     TIMEOUT 120)
+
+# brindlemoor-receive.exe end to end: listening while a message is played into a private
+# loopback PulseAudio, and replaying recordings byte for byte like the Linux receiver, whose
+# programs (BRINDLEMOOR_LINUX_TOOLS) synthesise the messages. Skipped (77) without them.
+set(BRINDLEMOOR_LINUX_TOOLS ${PROJECT_SOURCE_DIR}/build/tools CACHE PATH
+    "The Linux build's tools folder, for the end-to-end tests under wine")
+foreach(scenario live calibrated no-input replay)
+  add_test(NAME wine_receive_${scenario}
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/receive_wine_test.sh
+                   ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:brindlemoor-receive>
+                   ${BRINDLEMOOR_LINUX_TOOLS} ${scenario})
+  set_tests_properties(wine_receive_${scenario} PROPERTIES LABELS "tools;live" SKIP_RETURN_CODE 77
+                       TIMEOUT 120)
+endforeach()
