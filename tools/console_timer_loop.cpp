@@ -62,6 +62,12 @@ void ConsoleTimerLoop::Finished() {
   if (Control().finished != nullptr) SetEvent(Control().finished);
 }
 
+const char* ConsoleTimerLoop::TakePendingControl() {
+  const HANDLE stop = Control().stop;
+  if (stop == nullptr || WaitForSingleObject(stop, 0) != WAIT_OBJECT_0) return nullptr;
+  return EventName(Control().event.load());
+}
+
 const char* ConsoleTimerLoop::Run(TimerHandler handler, void* context) {
   const HANDLE stop = Control().stop;
   for (;;) {

@@ -21,6 +21,9 @@ class ConsoleTimerLoop {
   // Call when the receiver has finished after Run returned: a close of the console waits for
   // this (a few seconds at most) before the system ends the process.
   static void Finished();
+  // Without waiting: the name of the console control event that has arrived (as Run returns
+  // it), or nullptr when none has. For loops of their own, such as a replay.
+  static const char* TakePendingControl();
 
   // Timer `id` fires every `periodMs` from now until killed; setting it again restarts the period.
   void SetTimer(uint32_t id, uint32_t periodMs) { timers.SetTimer(id, periodMs); }

@@ -48,12 +48,13 @@ int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const 
   WinmmWaveInDevice device;
 
   LiveDump liveDump;
-  if (!OpenLiveDump(options.dumpPath, device, program, liveDump)) return kLiveExitNoInput;
+  if (!OpenLiveDump(options.dumpPath, device, program, liveDump)) return kLiveExitDumpFailed;
   CaptureTap* tap = liveDump.tap.get();
   CaptureDumpWriter* dump = liveDump.writer.get();
 
   ConsoleTimerLoop loop;
   LoopServices<ConsoleTimerLoop> services(loop, program);
+  services.ShowControlBytes(options.showControls);
   ReceiverDialog dialog(services, tap ? static_cast<WaveInDevice&>(*tap) : device, files);
   SymbolTracePrinter tracer(stderr, dialog.Calibration());
   if (options.trace) dialog.SetSymbolObserver(&tracer);

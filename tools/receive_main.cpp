@@ -209,14 +209,14 @@ struct Progress {
 struct AfterTick {
   Progress* progress;
   brindlemoor::CaptureDumpWriter* dump;
-  int signal = 0;
+  const char* stoppedBy = nullptr;  // what ended the replay early
 
   static bool Run(void* context, const brindlemoor::ReplayStats& stats) {
     auto* self = static_cast<AfterTick*>(context);
     Progress::Show(self->progress, stats);
     if (self->dump) self->dump->Flush();
-    self->signal = brindlemoor::TakePendingTerminationSignal();
-    return self->signal == 0;
+    self->stoppedBy = brindlemoor::TakePendingTermination();
+    return self->stoppedBy == nullptr;
   }
 };
 
@@ -318,10 +318,10 @@ int main(int argc, char** argv) {
     if (seconds > 0.0) {
       std::fprintf(stderr,
                    "%s: stopped by %s after %.1f s of the %.1f s of %s; the text so far is kept\n",
-                   kProgram, strsignal(afterTick.signal), done, seconds, options.input.c_str());
+                   kProgram, afterTick.stoppedBy, done, seconds, options.input.c_str());
     } else {  // a stream: its length is not known
       std::fprintf(stderr, "%s: stopped by %s after %.1f s of %s; the text so far is kept\n",
-                   kProgram, strsignal(afterTick.signal), done, options.input.c_str());
+                   kProgram, afterTick.stoppedBy, done, options.input.c_str());
     }
   }
   // A recording cut short has been decoded as far as it goes: say what was missing.

@@ -1,10 +1,12 @@
-// For a program that blocked SIGINT and SIGTERM at start: takes one that has arrived since,
-// without waiting, so a loop of its own can end cleanly between two steps.
+// For a program that set up its termination requests at start (SIGINT and SIGTERM blocked on
+// POSIX, the console control handler on Windows): takes one that has arrived since, without
+// waiting, so a loop of its own can end cleanly between two steps.
 #pragma once
 
 namespace brindlemoor {
 
-// The signal's number, or 0 when none is pending.
-int TakePendingTerminationSignal();
+// What asked the program to end ("Interrupt", "Terminated", "Ctrl-C", ...), or nullptr when
+// nothing has.
+const char* TakePendingTermination();
 
 }  // namespace brindlemoor
