@@ -7,11 +7,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/headless_services.h"
 #include "app/receiver_dialog.h"
 #include "app/resources.h"
 #include "capture/capture_format.h"
 #include "capture/portaudio_device.h"
+#include "loop_services.h"
 #include "receive_diagnostics.h"
 #include "signal_timer_loop.h"
 
@@ -24,24 +24,6 @@ constexpr auto kStallReport = std::chrono::seconds(3);
 // tick: one block is 100 ms of sound.
 constexpr auto kLastBlockWait = std::chrono::milliseconds(300);
 constexpr auto kLastBlockPoll = std::chrono::milliseconds(10);
-
-// The headless services, with the timer made real by the loop.
-class LiveServices : public HeadlessServices {
- public:
-  LiveServices(SignalTimerLoop& loop, const char* program)
-      : HeadlessServices(stdout, stderr, program), loop(loop) {}
-  void SetTimer(uint32_t id, uint32_t periodMs) override {
-    HeadlessServices::SetTimer(id, periodMs);
-    loop.SetTimer(id, periodMs);
-  }
-  void KillTimer(uint32_t id) override {
-    HeadlessServices::KillTimer(id);
-    loop.KillTimer(id);
-  }
-
- private:
-  SignalTimerLoop& loop;
-};
 
 struct LiveRun {
   ReceiverDialog& dialog;
@@ -130,7 +112,7 @@ int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const 
   }
 
   SignalTimerLoop loop;
-  LiveServices services(loop, program);
+  LoopServices<SignalTimerLoop> services(loop, program);
   ReceiverDialog dialog(services, tap ? static_cast<WaveInDevice&>(*tap) : device, files);
   SymbolTracePrinter tracer(stderr, dialog.Calibration());
   if (options.trace) dialog.SetSymbolObserver(&tracer);

@@ -4,7 +4,6 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <cassert>
 #include <cerrno>
 #include <ctime>
 
@@ -26,43 +25,10 @@ void SignalTimerLoop::BlockTerminationSignals() {
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
-SignalTimerLoop::Timer* SignalTimerLoop::Find(uint32_t id) {
-  for (Timer& timer : timers) {
-    if (timer.active && timer.id == id) return &timer;
-  }
-  return nullptr;
-}
-
-void SignalTimerLoop::SetTimer(uint32_t id, uint32_t periodMs) {
-  Timer* timer = Find(id);
-  for (Timer& candidate : timers) {
-    if (!timer && !candidate.active) timer = &candidate;
-  }
-  assert(timer && "more timers than the loop holds");
-  timer->active = true;
-  timer->id = id;
-  timer->period = std::chrono::milliseconds(periodMs);
-  timer->due = Clock::now() + timer->period;
-}
-
-void SignalTimerLoop::KillTimer(uint32_t id) {
-  if (Timer* timer = Find(id)) timer->active = false;
-}
-
-bool SignalTimerLoop::TimerRunning(uint32_t id) const {
-  for (const Timer& timer : timers) {
-    if (timer.active && timer.id == id) return true;
-  }
-  return false;
-}
-
 int SignalTimerLoop::Run(TimerHandler handler, void* context) {
   const sigset_t signals = TerminationSignals();
   for (;;) {
-    Timer* next = nullptr;
-    for (Timer& timer : timers) {
-      if (timer.active && (!next || timer.due < next->due)) next = &timer;
-    }
+    TimerTable::Timer* next = timers.Next();
     int signal;
     if (!next) {
       signal = sigwaitinfo(&signals, nullptr);
@@ -76,10 +42,7 @@ int SignalTimerLoop::Run(TimerHandler handler, void* context) {
     if (signal > 0) return signal;
     if (errno != EAGAIN || !next) continue;  // EINTR from another signal: wait again
 
-    const uint32_t id = next->id;
-    // Re-armed before the handler runs, so that the handler's own KillTimer or SetTimer wins.
-    next->due = Clock::now() + next->period;
-    handler(context, id);
+    handler(context, TimerTable::Fire(*next));
   }
 }
 

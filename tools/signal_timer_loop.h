@@ -4,15 +4,15 @@
 // handler, no busy waiting, and no other thread is ever interrupted by them.
 #pragma once
 
-#include <array>
-#include <chrono>
 #include <cstdint>
+
+#include "timer_table.h"
 
 namespace brindlemoor {
 
 class SignalTimerLoop {
  public:
-  using Clock = std::chrono::steady_clock;
+  using Clock = TimerTable::Clock;
   using TimerHandler = void (*)(void* context, uint32_t id);
 
   // Blocks SIGINT and SIGTERM in the calling thread and so in every thread it creates later:
@@ -20,9 +20,9 @@ class SignalTimerLoop {
   static void BlockTerminationSignals();
 
   // Timer `id` fires every `periodMs` from now until killed; setting it again restarts the period.
-  void SetTimer(uint32_t id, uint32_t periodMs);
-  void KillTimer(uint32_t id);
-  bool TimerRunning(uint32_t id) const;
+  void SetTimer(uint32_t id, uint32_t periodMs) { timers.SetTimer(id, periodMs); }
+  void KillTimer(uint32_t id) { timers.KillTimer(id); }
+  bool TimerRunning(uint32_t id) const { return timers.TimerRunning(id); }
 
   // Sleeps until a timer is due and calls `handler` for it, over and over, until SIGINT or
   // SIGTERM arrives; returns that signal's number. A handler that runs late pushes the timer's
@@ -30,16 +30,7 @@ class SignalTimerLoop {
   int Run(TimerHandler handler, void* context);
 
  private:
-  static constexpr std::size_t kMaxTimers = 4;
-  struct Timer {
-    bool active = false;
-    uint32_t id = 0;
-    Clock::duration period{};
-    Clock::time_point due{};
-  };
-  Timer* Find(uint32_t id);
-
-  std::array<Timer, kMaxTimers> timers{};
+  TimerTable timers;
 };
 
 }  // namespace brindlemoor

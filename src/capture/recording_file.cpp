@@ -1,6 +1,5 @@
 #include "capture/recording_file.h"
 
-#include <fcntl.h>
 #include <samplerate.h>
 #include <sndfile.h>
 #include <sys/stat.h>
@@ -15,6 +14,7 @@
 
 #include "capture/capture_format.h"
 #include "capture/sound_header.h"
+#include "platform/file_access.h"
 
 namespace brindlemoor {
 namespace {
@@ -206,7 +206,7 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
   Impl& impl = *recording->impl;
   // O_NONBLOCK and a second look at what was opened: the path may have been replaced by a FIFO
   // since the stat above. It changes nothing for a regular file.
-  impl.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  impl.fd = OpenForReading(path.c_str());
   if (impl.fd < 0) {
     error.description = Lowercased(std::strerror(errno));
     return nullptr;

@@ -1,9 +1,9 @@
 #include "capture/sound_header.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
+
+#include "platform/file_access.h"
 
 namespace brindlemoor {
 namespace {
@@ -26,10 +26,6 @@ uint32_t Word(const unsigned char* bytes, bool bigEndian) {
 uint16_t Half(const unsigned char* bytes, bool bigEndian) {
   return bigEndian ? static_cast<uint16_t>((bytes[0] << 8) | bytes[1])
                    : static_cast<uint16_t>((bytes[1] << 8) | bytes[0]);
-}
-
-bool ReadAt(int fd, void* into, size_t size, off_t offset) {
-  return pread(fd, into, size, offset) == static_cast<ssize_t>(size);
 }
 
 uint64_t HeldFrom(off_t start, off_t fileSize) {

@@ -1,6 +1,8 @@
 // The records exchanged with a wave-in device: the PCM format it is opened with and the
 // header that describes one capture buffer. The owner fills the fields marked as its own;
-// the device owns `flags` bits other than zero, `bytesRecorded` and `next`.
+// the device owns `flags` bits other than zero, `bytesRecorded`, `next` and `reserved`. The
+// header's fields and their order are those of the classic wave-in header, so a platform whose
+// service takes that record can be handed the header itself.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +34,7 @@ struct WaveHeader {
   uint32_t flags = 0;          // device, cleared by the owner before preparing
   uint32_t loops = 0;          // owner, unused for capture
   WaveHeader* next = nullptr;  // device
+  uintptr_t reserved = 0;      // device
 };
 
 }  // namespace brindlemoor

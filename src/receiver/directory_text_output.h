@@ -1,5 +1,6 @@
-// TextOutput backed by "receive.txt" and "flag.dat" in one directory, appended with POSIX
-// open/write/close so that a write allocates nothing. Failures go to an optional reporter.
+// TextOutput backed by "receive.txt" and "flag.dat" in one directory, appended in text mode
+// with the system's file calls so that a write allocates nothing. Failures go to an optional
+// reporter.
 #pragma once
 
 #include <string>

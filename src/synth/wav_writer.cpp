@@ -1,6 +1,5 @@
 #include "synth/wav_writer.h"
 
-#include <fcntl.h>
 #include <sndfile.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/file_access.h"
 #include "synth/symbol_synth.h"
 
 namespace brindlemoor {
@@ -58,7 +58,7 @@ bool WritePcm16(SNDFILE* file, std::span<const double> samples) {
   return true;
 }
 
-// Creates a new, empty file next to `path` (same directory, so rename() stays within one file
+// Creates a new, empty file next to `path` (same directory, so the move stays within one file
 // system and replaces the destination in one step) and returns its descriptor, or -1 with errno
 // set. The name is hidden and unique to this process; the file gets the permissions a new file
 // of the user normally gets, since open() applies the umask.
@@ -69,7 +69,7 @@ int CreateTemporary(const std::string& path, std::string& temporary) {
   for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
     temporary =
         directory + "." + name + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
-    const int descriptor = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int descriptor = CreateNewFile(temporary.c_str());
     if (descriptor >= 0 || errno != EEXIST) return descriptor;
   }
   return -1;
@@ -161,7 +161,8 @@ bool WavFileWriter::Commit(IoError& error) {
     impl->Discard();
     return false;
   }
-  if (std::rename(impl->temporary.c_str(), impl->path.c_str()) != 0) {
+  if (const int failure = ReplaceFile(impl->temporary.c_str(), impl->path.c_str()); failure != 0) {
+    errno = failure;
     error.description = SystemError("cannot move the file into place");
     impl->Discard();
     return false;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <numbers>
 #include <vector>
 
 #include "capture/capture_format.h"
@@ -18,7 +19,7 @@ inline std::vector<int> TonePeriod(uint8_t byte, int peak) {
   for (int h = 1; h <= 9; ++h) {
     if (h > 1 && !(byte & (1 << (h - 2)))) continue;
     for (int i = 0; i < 45; ++i)
-      period[static_cast<size_t>(i)] += std::sin(2 * M_PI * h * i / 45.0 + 0.3 * h);
+      period[static_cast<size_t>(i)] += std::sin(2 * std::numbers::pi * h * i / 45.0 + 0.3 * h);
   }
   double largest = 0;
   for (double v : period) largest = std::fmax(largest, std::fabs(v));

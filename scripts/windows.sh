@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Builds Brindlemoor for 64-bit Windows with mingw-w64 and tests it under wine.
+#
+#   windows.sh build   installs the packages it needs (install-deps.sh --windows), cross-builds
+#                      libsndfile and libsamplerate from Debian's source packages (once, into
+#                      build-windows/deps), then configures and builds into build-windows/
+#   windows.sh test    builds, then runs the Windows test suite under wine in a private prefix,
+#                      with a private PulseAudio server for wave-in; both servers are started
+#                      and stopped by PID
+#
+# BRINDLEMOOR_WINDOWS_BUILD sets the build folder (default build-windows).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+readonly root=$PWD
+readonly build=${BRINDLEMOOR_WINDOWS_BUILD:-$root/build-windows}
+readonly deps=$build/deps
+readonly triplet=x86_64-w64-mingw32
+readonly jobs=$(nproc)
+
+die() {
+  echo "windows.sh: $*" >&2
+  exit 1
+}
+
+# The Debian source packages of the libraries the file backends use, built static for Windows
+# with only what builds without further libraries (no FLAC, Ogg, Opus or MPEG codecs).
+readonly libraries=(libsndfile libsamplerate)
+
+# Downloads and unpacks the sources of $1 into $deps/src/$1 through a private sources list, so
+# the system's apt configuration is not touched.
+fetch_source() {
+  local package=$1 apt_dir=$deps/apt
+  if [ ! -f "$apt_dir/updated" ]; then
+    mkdir -p "$apt_dir/lists/partial"
+    local suite
+    suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+    cat >"$apt_dir/sources.list" <<EOF
+deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian $suite main
+deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian-security $suite-security main
+EOF
+    apt-get -q -o Dir::Etc::SourceList="$apt_dir/sources.list" -o Dir::Etc::SourceParts=/dev/null \
+      -o Dir::State::Lists="$apt_dir/lists" -o APT::Get::List-Cleanup=0 update >"$apt_dir/update.log" 2>&1 ||
+      { cat "$apt_dir/update.log" >&2; die "cannot read the source package lists"; }
+    touch "$apt_dir/updated"
+  fi
+  rm -rf "$deps/src/$package" "$deps/download/$package"
+  mkdir -p "$deps/download/$package" "$deps/src"
+  (cd "$deps/download/$package" &&
+    apt-get -q -o Dir::Etc::SourceList="$apt_dir/sources.list" -o Dir::Etc::SourceParts=/dev/null \
+      -o Dir::State::Lists="$apt_dir/lists" source --download-only "$package" >download.log 2>&1) ||
+    { cat "$deps/download/$package/download.log" >&2; die "cannot download the sources of $package"; }
+  dpkg-source --no-check -x "$deps/download/$package"/*.dsc "$deps/src/$package" >/dev/null
+}
+
+# Cross-builds $1 with CMake and installs it into $deps/prefix.
+build_library() {
+  local package=$1
+  shift
+  local work=$deps/build/$package
+  rm -rf "$work" && mkdir -p "$work"
+  cmake -S "$deps/src/$package" -B "$work" --toolchain "$root/cmake/toolchain-mingw64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps/prefix" -DBUILD_SHARED_LIBS=OFF \
+    -DBUILD_TESTING=OFF "$@" >"$work.log" 2>&1 &&
+    cmake --build "$work" -j"$jobs" >>"$work.log" 2>&1 &&
+    cmake --install "$work" >>"$work.log" 2>&1 ||
+    { tail -40 "$work.log" >&2; die "cross-building $package failed (log: $work.log)"; }
+}
+
+build_dependencies() {
+  local stamp=$deps/prefix/built-from
+  # Built again when the list of libraries, the toolchain or this script changes.
+  local wanted
+  wanted="${libraries[*]} $(cat "$root/cmake/toolchain-mingw64.cmake" "$root/scripts/windows.sh" | sha256sum | cut -c1-16)"
+  if [ -f "$stamp" ] && [ "$(head -1 "$stamp")" = "$wanted" ]; then return 0; fi
+  echo "windows.sh: cross-building ${libraries[*]} from Debian's sources"
+  rm -rf "$deps/prefix"
+  for package in "${libraries[@]}"; do fetch_source "$package"; done
+  build_library libsndfile -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DENABLE_EXTERNAL_LIBS=OFF \
+    -DENABLE_MPEG=OFF -DENABLE_CPACK=OFF -DENABLE_PACKAGE_CONFIG=OFF -DINSTALL_PKGCONFIG_MODULE=OFF \
+    -DINSTALL_MANPAGES=OFF
+  build_library libsamplerate -DLIBSAMPLERATE_EXAMPLES=OFF
+  { echo "$wanted"; (cd "$deps/download" && ls ./*/*.dsc); } >"$stamp"
+}
+
+build_windows() {
+  scripts/install-deps.sh --windows
+  build_dependencies
+  cmake -S . -B "$build" --toolchain "$root/cmake/toolchain-mingw64.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLEMOOR_WINDOWS_PREFIX="$deps/prefix" >/dev/null
+  cmake --build "$build" -j"$jobs"
+}
+
+case "${1:-}" in
+  build)
+    build_windows
+    ;;
+  test)
+    build_windows
+    exec scripts/wine-run.sh ctest --test-dir "$build" --output-on-failure -j"$jobs"
+    ;;
+  *)
+    echo "usage: $0 build | test" >&2
+    exit 2
+    ;;
+esac

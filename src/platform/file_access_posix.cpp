@@ -1,0 +1,42 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/file_access.h"
+
+namespace brindlemoor {
+
+int OpenForReading(const char* path) { return ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK); }
+
+bool ReadAt(int fd, void* into, std::size_t size, int64_t offset) {
+  return ::pread(fd, into, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
+}
+
+int CreateNewFile(const char* path) {
+  // 0666 less the umask: the permissions a new file of the user normally gets.
+  return ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+
+int ReplaceFile(const char* from, const char* to) { return std::rename(from, to) == 0 ? 0 : errno; }
+
+int AppendText(const char* path, const char* data, std::size_t size) {
+  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return errno;
+  int error = 0;
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      break;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
+  return error;
+}
+
+}  // namespace brindlemoor

@@ -1,0 +1,83 @@
+// Windows: the C runtime's descriptors. Reads are binary; an append is in text mode, so the
+// runtime writes each line feed as CR LF.
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/file_access.h"
+
+namespace brindlemoor {
+namespace {
+
+// Maps the last Win32 error of a file call to the nearest errno.
+int ErrnoOfLastError() {
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      return EACCES;
+    case ERROR_DISK_FULL:
+      return ENOSPC;
+    default:
+      return EIO;
+  }
+}
+
+}  // namespace
+
+int OpenForReading(const char* path) { return ::_open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
+
+bool ReadAt(int fd, void* into, std::size_t size, int64_t offset) {
+  // The descriptors here are never shared between threads, so seek-then-read is a positioned read.
+  if (::_lseeki64(fd, offset, SEEK_SET) != offset) return false;
+  auto* bytes = static_cast<char*>(into);
+  while (size > 0) {
+    const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
+    const int got = ::_read(fd, bytes, chunk);
+    if (got <= 0) return false;
+    bytes += got;
+    size -= static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+int CreateNewFile(const char* path) {
+  return ::_open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                 _S_IREAD | _S_IWRITE);
+}
+
+int ReplaceFile(const char* from, const char* to) {
+  // rename() on Windows refuses to replace an existing file.
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+             ? 0
+             : ErrnoOfLastError();
+}
+
+int AppendText(const char* path, const char* data, std::size_t size) {
+  const int fd = ::_open(path, _O_WRONLY | _O_APPEND | _O_CREAT | _O_TEXT | _O_NOINHERIT,
+                         _S_IREAD | _S_IWRITE);
+  if (fd < 0) return errno;
+  int error = 0;
+  while (size > 0) {
+    const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
+    // In text mode the count returned is of the bytes given, not of the CR LF written.
+    const int written = ::_write(fd, data, chunk);
+    if (written < 0) {
+      error = errno;
+      break;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  if (::_close(fd) != 0 && error == 0) error = errno;
+  return error;
+}
+
+}  // namespace brindlemoor
