@@ -34,3 +34,6 @@ foreach(subsystem dsp capture receiver app)
   gtest_discover_tests(test_${subsystem} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES LABELS ${subsystem})
 endforeach()
+
+# The Win32 window: its resources, services and dialog, and end to end under wine.
+include(${CMAKE_CURRENT_SOURCE_DIR}/app/win32/win32-tests.cmake)
