@@ -7,11 +7,11 @@
 
 #include <cstdio>
 #include <string>
-#include <string_view>
 
 #include "channel/audio_file.h"
 #include "channel/channel.h"
 #include "channel/clock_offset.h"
+#include "command_line.h"
 #include "option_values.h"
 #include "synth/wav_writer.h"
 
@@ -54,7 +54,10 @@ void PrintUsage(std::FILE* to) {
       "  --dc D            add a DC offset of D, a fraction of full scale (-1 .. 1)\n"
       "  --quantize8       round every sample to the 256 levels of an 8-bit converter\n"
       "  --bits 8|16       sample size of OUT (default 16)\n"
-      "  --help            show this help\n"
+      "  -h, --help        show this help\n"
+      "  --version         show the version\n"
+      "\n"
+      "An option's value may also be given as --option=VALUE.\n"
       "\n"
       "Exit status: 0 written; 2 bad usage, unreadable input or unwritable output.\n",
       kProgram);
@@ -65,46 +68,37 @@ int Fail(const std::string& message) {
   return kExitFailed;
 }
 
-int UsageError(const std::string& message) {
-  std::fprintf(stderr, "%s: %s (see '%s --help')\n", kProgram, message.c_str(), kProgram);
-  return kExitFailed;
-}
-
 struct Options {
   std::string input;
   std::string output;
   brindlemoor::ChannelSettings channel;
   int32_t bits = 16;
   bool help = false;
+  bool version = false;
+};
+
+constexpr brindlemoor::tools::OptionSpec kOptions[] = {
+    {"--clock", 0, "PERCENT"}, {"--reverb", 0, "ROOM"}, {"--high-cut", 0, "HZ"}, {"--gain", 0, "G"},
+    {"--snr", 0, "DB"},        {"--seed", 0, "N"},      {"--dc", 0, "D"},        {"--quantize8"},
+    {"--bits", 0, "8|16"},     {"--help", 'h'},         {"--version"},
 };
 
 // Empty on success, else the problem.
 std::string ParseOptions(int argc, char** argv, Options& options) {
   using namespace brindlemoor;
-  int positional = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    std::string value;
-    auto takeValue = [&]() {
-      if (i + 1 >= argc) return false;
-      value = argv[++i];
-      return true;
-    };
-    auto invalid = [&](const char* expected) {
-      return "invalid value '" + value + "' for " + arg + ": expected " + expected;
-    };
-    const bool takesValue = arg == "--clock" || arg == "--reverb" || arg == "--gain" ||
-                            arg == "--snr" || arg == "--seed" || arg == "--dc" || arg == "--bits" ||
-                            arg == "--high-cut";
-    if (takesValue && !takeValue()) return arg + " needs a value";
-
-    if (arg == "--help" || arg == "-h") {
-      options.help = true;
-    } else if (arg == "--clock") {
+  tools::CommandLine line;
+  if (std::string problem = tools::ParseCommandLine(kOptions, argc, argv, line); !problem.empty())
+    return problem;
+  options.help = line.Has("--help");
+  options.version = line.Has("--version");
+  options.channel.microphone.quantize8Bit = line.Has("--quantize8");
+  for (const auto& [name, value] : line.values) {
+    auto invalid = [&](const char* expected) { return tools::InvalidValue(name, value, expected); };
+    if (name == "--clock") {
       if (!tools::ParseDouble(value, -kMaxClockOffsetPercent, kMaxClockOffsetPercent,
                               options.channel.path.clockOffsetPercent))
         return invalid("a percentage from -10 to 10");
-    } else if (arg == "--reverb") {
+    } else if (name == "--reverb") {
       if (value == "off") {
         options.channel.path.room = RoomKind::kNone;
       } else if (value == "mild") {
@@ -114,51 +108,38 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
       } else {
         return invalid("off, mild or strong");
       }
-    } else if (arg == "--gain") {
+    } else if (name == "--gain") {
       double gain = 0.0;
       if (!tools::ParseDouble(value, 0.0, kMaxGain, gain) || gain == 0.0)
         return invalid("a number above 0 and at most 1000");
       options.channel.path.gain = gain;
-    } else if (arg == "--high-cut") {
+    } else if (name == "--high-cut") {
       double corner = 0.0;
       if (!tools::ParseDouble(value, kMinHighCutHz, kMaxHighCutHz, corner))
         return invalid("a corner frequency from 100 to 5000 Hz");
       options.channel.path.highCutHz = corner;
-    } else if (arg == "--snr") {
+    } else if (name == "--snr") {
       double snr = 0.0;
       if (!tools::ParseDouble(value, -kMaxSnrDb, kMaxSnrDb, snr))
         return invalid("decibels from -200 to 200");
       options.channel.microphone.snrDb = snr;
-    } else if (arg == "--seed") {
+    } else if (name == "--seed") {
       if (!tools::ParseSeed(value, options.channel.microphone.noiseSeed))
         return invalid("a non-negative integer");
-    } else if (arg == "--dc") {
+    } else if (name == "--dc") {
       if (!tools::ParseDouble(value, -kMaxDcOffset, kMaxDcOffset,
                               options.channel.microphone.dcOffset))
         return invalid("a fraction of full scale from -1 to 1");
-    } else if (arg == "--quantize8") {
-      options.channel.microphone.quantize8Bit = true;
-    } else if (arg == "--bits") {
-      if (value == "8") {
-        options.bits = 8;
-      } else if (value == "16") {
-        options.bits = 16;
-      } else {
-        return invalid("8 or 16");
-      }
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return "unknown option '" + arg + "'";
-    } else if (positional == 0) {
-      options.input = arg;
-      ++positional;
-    } else if (positional == 1) {
-      options.output = arg;
-      ++positional;
-    } else {
-      return "unexpected argument '" + arg + "'";
+    } else if (name == "--bits") {
+      if (value != "8" && value != "16") return invalid("8 or 16");
+      options.bits = value == "8" ? 8 : 16;
     }
   }
-  if (!options.help && positional < 2) return "needs an input and an output file";
+  if (line.positional.size() > 2) return tools::UnexpectedArgument(line.positional[2]);
+  if (options.help || options.version) return {};
+  if (line.positional.size() < 2) return "needs an input and an output file";
+  options.input = line.positional[0];
+  options.output = line.positional[1];
   return {};
 }
 
@@ -168,10 +149,14 @@ int main(int argc, char** argv) {
   using namespace brindlemoor;
   Options options;
   if (const std::string problem = ParseOptions(argc, argv, options); !problem.empty()) {
-    return UsageError(problem);
+    return tools::UsageError(kProgram, problem);
   }
   if (options.help) {
     PrintUsage(stdout);
+    return kExitDone;
+  }
+  if (options.version) {
+    tools::PrintVersion(stdout, kProgram);
     return kExitDone;
   }
 

@@ -1,8 +1,9 @@
 // brindlemoor-receive's live mode on Windows: the receiver on the default wave-in device (the
 // wave mapper), ticking every 500 ms on the main thread until Ctrl-C, Ctrl-Break or the
 // console's close. The same interface as the POSIX live mode (live_receive.h).
-#include <mmsystem.h>
 #include <windows.h>
+// <mmsystem.h> needs the types of <windows.h>.
+#include <mmsystem.h>
 
 #include <chrono>
 #include <cstdio>

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <string_view>
 
 #include "app/headless_services.h"
 #include "app/receiver_dialog.h"
@@ -22,6 +21,7 @@
 #include "capture/capture_tap.h"
 #include "capture/recording_file.h"
 #include "capture/replay_device.h"
+#include "command_line.h"
 #include "live_receive.h"
 #include "receive_diagnostics.h"
 #include "receiver/directory_text_output.h"
@@ -29,14 +29,14 @@
 namespace {
 
 constexpr const char* kProgram = "brindlemoor-receive";
-constexpr int kExitUsage = 2;
+constexpr int kExitUsage = brindlemoor::tools::kExitUsage;
 constexpr int kExitOutputFailed = 3;
 
 void PrintUsage(std::FILE* to) {
   std::fprintf(to,
-               "Usage: %s [--device NAME-OR-INDEX] [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
-               "       %s --input FILE [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
-               "       %s --list-devices\n"
+               "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
+               "       %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
+               "       %s --list-devices | --help | --version\n"
                "\n"
                "Decodes data sent as sound. Without --input it listens on the default sound\n"
                "input (or --device) until interrupted (Ctrl-C, SIGTERM); a line containing\n"
@@ -46,7 +46,7 @@ void PrintUsage(std::FILE* to) {
                "\"receive.txt\" and calibrations to \"flag.dat\" in DIR (default: the current\n"
                "directory), and writes each half-second's text to standard output.\n"
                "\n"
-               "  --input FILE       the recording to decode\n"
+               "  -i, --input FILE   the recording to decode (FILE alone means the same)\n"
                "  --device SEL       the sound input: an index or part of a name from\n"
                "                     --list-devices (default: the system's default input)\n"
                "  --list-devices     list the sound devices and exit\n"
@@ -54,58 +54,64 @@ void PrintUsage(std::FILE* to) {
                "  --dump FILE.wav    also write every captured sample to FILE.wav\n"
                "  --trace            one line per framed symbol on stderr: onset, peak,\n"
                "                     harmonic levels and thresholds, byte or reason rejected\n"
-               "  --help             show this help\n"
+               "  -h, --help         show this help\n"
+               "  --version          show the version\n"
+               "\n"
+               "An option's value may also be given as --option=VALUE.\n"
                "\n"
                "Exit status: 0 done or interrupted; 2 bad usage, unusable input or no sound\n"
                "input; 3 an output file or the dump could not be written.\n",
                kProgram, kProgram, kProgram);
 }
 
-int UsageError(const std::string& message) {
-  std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", kProgram, message.c_str(), kProgram);
-  return kExitUsage;
-}
-
 struct Options {
   std::string input;
-  std::string outputDir = ".";
+  std::string outputDir;
   std::string device;
-  bool deviceGiven = false;
   std::string dumpPath;
   bool trace = false;
   bool listDevices = false;
   bool help = false;
+  bool version = false;
 };
 
-// Returns an empty string on success, else the problem.
+constexpr brindlemoor::tools::OptionSpec kOptions[] = {
+    {"--input", 'i', "FILE"},
+    {"--output-dir", 0, "DIR"},
+    {"--device", 0, "SEL"},
+    {"--dump", 0, "FILE.wav"},
+    {"--trace"},
+    {"--list-devices"},
+    {"--help", 'h'},
+    {"--version"},
+};
+
+// Returns an empty string on success, else the problem. A recording named without --input is
+// taken as --input.
 std::string ParseOptions(int argc, char** argv, Options& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    auto value = [&](std::string& into) -> bool {
-      if (i + 1 >= argc) return false;
-      into = argv[++i];
-      return true;
-    };
-    if (arg == "--help" || arg == "-h") {
-      options.help = true;
-    } else if (arg == "--input" || arg == "-i") {
-      if (!value(options.input)) return "--input needs a file";
-    } else if (arg == "--output-dir") {
-      if (!value(options.outputDir)) return "--output-dir needs a directory";
-    } else if (arg == "--device") {
-      if (!value(options.device)) return "--device needs a name or an index";
-      options.deviceGiven = true;
-    } else if (arg == "--dump") {
-      if (!value(options.dumpPath)) return "--dump needs a file";
-    } else if (arg == "--trace") {
-      options.trace = true;
-    } else if (arg == "--list-devices") {
-      options.listDevices = true;
-    } else {
-      return "unknown option '" + std::string(arg) + "'";
-    }
+  brindlemoor::tools::CommandLine line;
+  if (std::string problem = brindlemoor::tools::ParseCommandLine(kOptions, argc, argv, line);
+      !problem.empty()) {
+    return problem;
   }
-  if (!options.input.empty() && options.deviceGiven)
+  const std::string none;
+  options.input = line.Value("--input", none);
+  options.outputDir = line.Value("--output-dir", ".");
+  options.device = line.Value("--device", none);
+  options.dumpPath = line.Value("--dump", none);
+  options.trace = line.Has("--trace");
+  options.listDevices = line.Has("--list-devices");
+  options.help = line.Has("--help");
+  options.version = line.Has("--version");
+  using brindlemoor::tools::UnexpectedArgument;
+  if (line.positional.size() > 1) return UnexpectedArgument(line.positional[1]);
+  if (line.positional.size() == 1) {
+    if (line.Has("--input")) {
+      return UnexpectedArgument(line.positional[0]) + " (the recording is '" + options.input + "')";
+    }
+    options.input = line.positional[0];
+  }
+  if (!options.input.empty() && line.Has("--device"))
     return "--device is for listening, not --input";
   return {};
 }
@@ -162,10 +168,14 @@ int main(int argc, char** argv) {
   using namespace brindlemoor;
   Options options;
   if (const std::string problem = ParseOptions(argc, argv, options); !problem.empty()) {
-    return UsageError(problem);
+    return tools::UsageError(kProgram, problem);
   }
   if (options.help) {
     PrintUsage(stdout);
+    return 0;
+  }
+  if (options.version) {
+    tools::PrintVersion(stdout, kProgram);
     return 0;
   }
   if (options.listDevices) return ListSoundDevices(kProgram);

@@ -61,6 +61,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -73,6 +74,7 @@
 #include <thread>
 #include <vector>
 
+#include "command_line.h"
 #include "option_values.h"
 #include "send_playback.h"
 #include "synth/message_synth.h"
@@ -135,7 +137,11 @@ void PrintUsage(std::FILE* to) {
       "  --gap MS            silence after each tone in milliseconds (default %.1f)\n"
       "  --amplitude A       largest sample, 0 < A <= 1 (default %.2f)\n"
       "  --lead MS           silence before the first tone in milliseconds (default %.0f)\n"
-      "  --help              show this help\n"
+      "  -h, --help          show this help\n"
+      "  --version           show the version\n"
+      "\n"
+      "An option's value may also be given as --option=VALUE; after \"--\" every argument is\n"
+      "TEXT, even one that starts with a dash.\n"
       "\n"
       "Exit status: 0 sent; 2 bad usage, unreadable input, a zero byte without --raw, an\n"
       "unwritable output file or no sound output; 130 interrupted.\n",
@@ -149,11 +155,6 @@ int Fail(const std::string& message) {
   return kExitFailed;
 }
 
-int UsageError(const std::string& message) {
-  std::fprintf(stderr, "%s: %s (see '%s --help')\n", kProgram, message.c_str(), kProgram);
-  return kExitFailed;
-}
-
 struct Options {
   std::vector<std::string> words;
   std::optional<std::string> file;
@@ -164,87 +165,78 @@ struct Options {
   bool calibrate = false;
   bool raw = false;
   bool help = false;
+  bool version = false;
   SymbolTiming timing = kDefaultTiming;
   // Set by --tone, --gap, --amplitude and --lead; applied over --fast or --safe.
   std::optional<double> toneMs, gapMs, amplitude, leadMs;
-  int presets = 0;  // --fast and --safe given
 };
 
 int32_t MsToSamples(double ms) { return static_cast<int32_t>(std::lround(ms * kSamplesPerMs)); }
 
+constexpr tools::OptionSpec kOptions[] = {
+    {"--output", 'o', "FILE"},
+    {"--file", 0, "FILE"},
+    {"--rate", 0, "HZ"},
+    {"--bits", 0, "8|16"},
+    {"--device", 0, "NAME"},
+    {"--calibrate"},
+    {"--raw"},
+    {"--fast"},
+    {"--safe"},
+    {"--tone", 0, "MS"},
+    {"--gap", 0, "MS"},
+    {"--amplitude", 0, "A"},
+    {"--lead", 0, "MS"},
+    {"--help", 'h'},
+    {"--version"},
+};
+
 // Empty on success, else the problem.
 std::string ParseOptions(int argc, char** argv, Options& options) {
-  bool wordsOnly = false;  // after "--" every argument is text
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (wordsOnly || arg.empty() || arg[0] != '-' || arg == "-") {
-      options.words.push_back(arg);
-      continue;
-    }
-    std::string value;
-    const bool takesValue = arg == "-o" || arg == "--output" || arg == "--file" ||
-                            arg == "--rate" || arg == "--bits" || arg == "--device" ||
-                            arg == "--tone" || arg == "--gap" || arg == "--amplitude" ||
-                            arg == "--lead";
-    if (takesValue) {
-      if (i + 1 >= argc) return arg + " needs a value";
-      value = argv[++i];
-    }
+  tools::CommandLine line;
+  if (std::string problem = tools::ParseCommandLine(kOptions, argc, argv, line); !problem.empty())
+    return problem;
+  options.words = line.positional;
+  options.help = line.Has("--help");
+  options.version = line.Has("--version");
+  options.calibrate = line.Has("--calibrate");
+  options.raw = line.Has("--raw");
+  if (line.Has("--output")) options.output = line.values["--output"];
+  if (line.Has("--file")) options.file = line.values["--file"];
+  options.device = line.Value("--device", "");
+  if (line.Has("--fast") && line.Has("--safe")) return "--fast and --safe exclude each other";
+  if (line.Has("--fast")) options.timing = kFastTiming;
+  if (line.Has("--safe")) options.timing = kSafeTiming;
+
+  for (const auto& [name, value] : line.values) {
     const auto invalid = [&](const char* expected) {
-      return "invalid value '" + value + "' for " + arg + ": expected " + expected;
+      return tools::InvalidValue(name, value, expected);
     };
     double number = 0.0;
-    if (arg == "--") {
-      wordsOnly = true;
-    } else if (arg == "--help" || arg == "-h") {
-      options.help = true;
-    } else if (arg == "-o" || arg == "--output") {
-      if (value.empty()) return invalid("a file name");
-      options.output = value;
-    } else if (arg == "--file") {
-      if (value.empty()) return invalid("a file name");
-      options.file = value;
-    } else if (arg == "--device") {
-      options.device = value;
-    } else if (arg == "--rate") {
-      if (value == "11025" || value == "22050" || value == "44100" || value == "48000") {
-        options.sampleRate = std::stoi(value);
-      } else {
+    if (name == "--rate") {
+      if (value != "11025" && value != "22050" && value != "44100" && value != "48000")
         return invalid("11025, 22050, 44100 or 48000");
-      }
-    } else if (arg == "--bits") {
+      options.sampleRate = std::stoi(value);
+    } else if (name == "--bits") {
       if (value != "8" && value != "16") return invalid("8 or 16");
       options.bits = std::stoi(value);
-    } else if (arg == "--calibrate") {
-      options.calibrate = true;
-    } else if (arg == "--raw") {
-      options.raw = true;
-    } else if (arg == "--fast") {
-      options.timing = kFastTiming;
-      ++options.presets;
-    } else if (arg == "--safe") {
-      options.timing = kSafeTiming;
-      ++options.presets;
-    } else if (arg == "--tone") {
+    } else if (name == "--tone") {
       if (!tools::ParseDouble(value, 0.0, kMaxToneMs, number) || number == 0.0)
         return invalid("milliseconds above 0, at most 1000");
       options.toneMs = number;
-    } else if (arg == "--gap") {
+    } else if (name == "--gap") {
       if (!tools::ParseDouble(value, 0.0, kMaxGapMs, number)) return invalid("0 to 2000 ms");
       options.gapMs = number;
-    } else if (arg == "--amplitude") {
+    } else if (name == "--amplitude") {
       if (!tools::ParseDouble(value, 0.0, 1.0, number) || number == 0.0)
         return invalid("a number above 0, at most 1");
       options.amplitude = number;
-    } else if (arg == "--lead") {
+    } else if (name == "--lead") {
       if (!tools::ParseDouble(value, 0.0, kMaxLeadMs, number)) return invalid("0 to 10000 ms");
       options.leadMs = number;
-    } else {
-      return "unknown option '" + arg + "'";
     }
   }
-  if (options.help) return {};
-  if (options.presets > 1) return "--fast and --safe exclude each other";
+  if (options.help || options.version) return {};
   if (options.file && !options.words.empty()) return "give either TEXT or --file, not both";
   if (options.toneMs) options.timing.toneSamples = MsToSamples(*options.toneMs);
   if (options.gapMs) options.timing.gapSamples = MsToSamples(*options.gapMs);
@@ -323,6 +315,45 @@ class Progress {
   int lastPercent = -1;
 };
 
+constexpr int32_t kRates[] = {48000, 44100, 22050, 11025};
+
+bool Fits(std::size_t messageBytes, const SymbolTiming& timing, int32_t rate, int32_t bits) {
+  return MessageSynthesizer::SamplesFor(messageBytes, timing, rate) <= MaxWavSamples(bits);
+}
+
+// Empty when the WAV file of `messageBytes` symbols (the calibration included) fits the format's
+// 32-bit sizes, else the problem: the size, and what would fit instead.
+std::string CheckWavSize(const Options& options, std::size_t messageBytes, std::size_t textBytes) {
+  const SymbolTiming& timing = options.timing;
+  if (Fits(messageBytes, timing, options.sampleRate, options.bits)) return {};
+  const double gib = static_cast<double>(
+                         MessageSynthesizer::SamplesFor(messageBytes, timing, options.sampleRate)) *
+                     (options.bits / 8) / (1024.0 * 1024.0 * 1024.0);
+  std::string instead;
+  if (options.bits == 16 && Fits(messageBytes, timing, options.sampleRate, 8)) {
+    instead = "--bits 8";
+  } else {
+    for (const int32_t bits : {options.bits, 8}) {
+      for (const int32_t rate : kRates) {
+        if (rate < options.sampleRate && instead.empty() && Fits(messageBytes, timing, rate, bits))
+          instead = "--rate " + std::to_string(rate) + (bits != options.bits ? " --bits 8" : "");
+      }
+    }
+  }
+  const int64_t perSymbol = SymbolSamples(timing, options.sampleRate);
+  const int64_t silence = MessageSynthesizer::SamplesFor(0, timing, options.sampleRate);
+  const int64_t symbolsThatFit = (MaxWavSamples(options.bits) - silence) / perSymbol;
+  const int64_t textThatFits = symbolsThatFit - static_cast<int64_t>(messageBytes - textBytes);
+  char problem[320];
+  std::snprintf(problem, sizeof problem,
+                "%zu bytes make %.1f GiB of sound at %d Hz, %d bits: more than the 4 GiB a WAV "
+                "file can hold; %s%ssplit the text into pieces of at most %lld bytes",
+                textBytes, gib, options.sampleRate, options.bits, instead.c_str(),
+                instead.empty() ? "" : " would fit, or ",
+                static_cast<long long>(std::max<int64_t>(textThatFits, 0)));
+  return *options.output + ": " + problem;
+}
+
 // Set by SIGINT and SIGTERM while a file is being written.
 volatile sig_atomic_t interrupted = 0;
 void OnInterrupt(int) { interrupted = 1; }
@@ -400,10 +431,14 @@ int Play(const Options& options, MessageSynthesizer& synth) {
 int main(int argc, char** argv) {
   Options options;
   if (const std::string problem = ParseOptions(argc, argv, options); !problem.empty()) {
-    return UsageError(problem);
+    return tools::UsageError(kProgram, problem);
   }
   if (options.help) {
     PrintUsage(stdout);
+    return kExitSent;
+  }
+  if (options.version) {
+    tools::PrintVersion(stdout, kProgram);
     return kExitSent;
   }
 
@@ -422,6 +457,11 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> message;
   if (options.calibrate) message = CalibrationSequence();
   message.insert(message.end(), text.begin(), text.end());
+  if (options.output) {
+    if (const std::string problem = CheckWavSize(options, message.size(), text.size());
+        !problem.empty())
+      return Fail(problem);
+  }
   MessageSynthesizer synth(message, options.timing, options.sampleRate);
   return options.output ? WriteFile(options, synth) : Play(options, synth);
 }

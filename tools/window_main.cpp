@@ -8,7 +8,6 @@
 // nothing, and one line on stderr says why.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +23,7 @@
 #include "capture/portaudio_session.h"
 #include "capture/recording_file.h"
 #include "capture/replay_device.h"
+#include "command_line.h"
 #include "receiver/directory_text_output.h"
 
 namespace {
@@ -40,8 +40,10 @@ void PrintUsage(std::FILE* out) {
                "  --device SEL  listen on this input (an index or part of a name) instead of\n"
                "                the default input\n"
                "  --input FILE  replay a recording in real time instead of listening\n"
-               "  --help        show this help\n"
+               "  -h, --help    show this help\n"
+               "  --version     show the version\n"
                "\n"
+               "An option's value may also be given as --option=VALUE.\n"
                "Qt's own options, such as -platform offscreen, are passed on. Exit status: 0 when\n"
                "the window is closed, 2 for a usage error, an unusable recording or no display.\n",
                kProgram);
@@ -49,47 +51,35 @@ void PrintUsage(std::FILE* out) {
 
 struct Options {
   bool help = false;
+  bool version = false;
   std::optional<std::string> input;
-  std::string device;              // empty: the default input
-  std::vector<char*> qtArguments;  // argv[0] and everything that is not ours
+  std::string device;                // empty: the default input
+  std::vector<std::string> qtWords;  // the arguments that are not ours, for Qt
+  std::vector<char*> qtArguments;    // argv[0] and qtWords, as QApplication takes them
 };
 
-// False after printing the reason for a usage error.
-bool ParseArguments(int argc, char** argv, Options& options) {
+constexpr brindlemoor::tools::OptionSpec kOptions[] = {
+    {"--device", 0, "SEL"}, {"--input", 0, "FILE"}, {"--help", 'h'}, {"--version"}};
+
+// Empty on success, else the problem. Single-dash arguments that are not ours, and the words
+// after them, are Qt's (-platform offscreen); Qt takes what it knows and the rest is refused.
+std::string ParseArguments(int argc, char** argv, Options& options) {
+  brindlemoor::tools::CommandLine line;
+  if (std::string problem = brindlemoor::tools::ParseCommandLine(
+          kOptions, argc, argv, line, brindlemoor::tools::UnknownShort::kKeep);
+      !problem.empty()) {
+    return problem;
+  }
+  options.help = line.Has("--help");
+  options.version = line.Has("--version");
+  if (line.Has("--input")) options.input = line.values["--input"];
+  options.device = line.Value("--device", "");
+  if (options.input && line.Has("--device")) return "--device and --input exclude each other";
+  options.qtWords = std::move(line.positional);
   options.qtArguments.push_back(argv[0]);
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view argument = argv[i];
-    if (argument == "--help" || argument == "-h") {
-      options.help = true;
-    } else if (argument == "--input") {
-      if (i + 1 == argc) {
-        std::fprintf(stderr, "%s: --input needs a file name\n", kProgram);
-        return false;
-      }
-      options.input = argv[++i];
-    } else if (argument == "--device") {
-      if (i + 1 == argc) {
-        std::fprintf(stderr, "%s: --device needs an index or a name\n", kProgram);
-        return false;
-      }
-      options.device = argv[++i];
-    } else if (argument.starts_with("--device=")) {
-      options.device = std::string(argument.substr(std::strlen("--device=")));
-    } else if (argument.starts_with("--input=")) {
-      options.input = std::string(argument.substr(std::strlen("--input=")));
-    } else if (argument.starts_with("--")) {
-      std::fprintf(stderr, "%s: unknown option %s (see --help)\n", kProgram, argv[i]);
-      return false;
-    } else {
-      options.qtArguments.push_back(argv[i]);
-    }
-  }
+  for (std::string& word : options.qtWords) options.qtArguments.push_back(word.data());
   options.qtArguments.push_back(nullptr);
-  if (options.input && !options.device.empty()) {
-    std::fprintf(stderr, "%s: --device and --input exclude each other\n", kProgram);
-    return false;
-  }
-  return true;
+  return {};
 }
 
 // Qt cannot open a window without a display; say so plainly instead of aborting.
@@ -121,9 +111,15 @@ int main(int argc, char** argv) {
   // Before Qt or PortAudio start threads, so that the signals reach only the window's loop.
   brindlemoor::TerminationSignals::Block();
   Options options;
-  if (!ParseArguments(argc, argv, options)) return kExitUsage;
+  if (const std::string problem = ParseArguments(argc, argv, options); !problem.empty()) {
+    return brindlemoor::tools::UsageError(kProgram, problem);
+  }
   if (options.help) {
     PrintUsage(stdout);
+    return 0;
+  }
+  if (options.version) {
+    brindlemoor::tools::PrintVersion(stdout, kProgram);
     return 0;
   }
 
@@ -147,9 +143,8 @@ int main(int argc, char** argv) {
   int qtArgc = static_cast<int>(options.qtArguments.size()) - 1;
   brindlemoor::ReceiverApp app(qtArgc, options.qtArguments.data());
   if (qtArgc > 1) {
-    std::fprintf(stderr, "%s: unexpected argument %s (see --help)\n", kProgram,
-                 options.qtArguments[1]);
-    return kExitUsage;
+    return brindlemoor::tools::UsageError(
+        kProgram, brindlemoor::tools::UnexpectedArgument(options.qtArguments[1]));
   }
 
   brindlemoor::DirectoryTextOutput files(".");

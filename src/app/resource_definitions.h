@@ -31,8 +31,8 @@
 #define BRINDLEMOOR_ABOUT_SECOND_LINE_UNITS 40, 25, 119, 8
 #define BRINDLEMOOR_ABOUT_OK_UNITS 178, 7, 50, 14
 
+/* The version block's numbers: the project's version, which --version prints. */
 #define BRINDLEMOOR_VERSION_NUMBERS 1, 0, 0, 1
-#define BRINDLEMOOR_APPLICATION_VERSION "1.0.0.1"
 #define BRINDLEMOOR_FILE_VERSION "1, 0, 0, 1"
 #define BRINDLEMOOR_INTERNAL_NAME "Quillbrook"
 #define BRINDLEMOOR_ORIGINAL_FILENAME "Quillbrook.EXE"

@@ -4,6 +4,7 @@
 
 #include "app/dialog_units.h"
 #include "app/resource_definitions.h"
+#include "brindlemoor_version.h"
 
 namespace brindlemoor {
 
@@ -26,7 +27,7 @@ inline constexpr const char* kAboutSecondLineText = BRINDLEMOOR_ABOUT_SECOND_LIN
 inline constexpr const char* kAboutOkText = BRINDLEMOOR_ABOUT_OK_TEXT;
 
 // Application metadata beside resources.h's version strings.
-inline constexpr const char* kApplicationVersion = BRINDLEMOOR_APPLICATION_VERSION;
+inline constexpr const char* kApplicationVersion = kVersion;
 inline constexpr const char* kInternalName = BRINDLEMOOR_INTERNAL_NAME;
 inline constexpr const char* kOriginalFilename = BRINDLEMOOR_ORIGINAL_FILENAME;
 

@@ -1,9 +1,8 @@
 #include "capture/winmm_device.h"
 
-// clang-format off: <windows.h> must come before <mmsystem.h>.
-#include <mmsystem.h>
 #include <windows.h>
-// clang-format on
+// <mmsystem.h> needs the types of <windows.h>.
+#include <mmsystem.h>
 
 #include <cstddef>
 #include <type_traits>

@@ -35,17 +35,23 @@ int ErrnoOfLastError() {
 int OpenForReading(const char* path) { return ::_open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
 
 bool ReadAt(int fd, void* into, std::size_t size, int64_t offset) {
-  // The descriptors here are never shared between threads, so seek-then-read is a positioned read.
-  if (::_lseeki64(fd, offset, SEEK_SET) != offset) return false;
+  // Like pread, the descriptor's position stays where it was: the next reader (libsndfile)
+  // expects it there. The descriptors here are never shared between threads.
+  const int64_t position = ::_telli64(fd);
+  if (position < 0 || ::_lseeki64(fd, offset, SEEK_SET) != offset) return false;
   auto* bytes = static_cast<char*>(into);
+  bool complete = true;
   while (size > 0) {
     const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
     const int got = ::_read(fd, bytes, chunk);
-    if (got <= 0) return false;
+    if (got <= 0) {
+      complete = false;
+      break;
+    }
     bytes += got;
     size -= static_cast<std::size_t>(got);
   }
-  return true;
+  return ::_lseeki64(fd, position, SEEK_SET) == position && complete;
 }
 
 int CreateNewFile(const char* path) {

@@ -7,10 +7,16 @@ namespace brindlemoor {
 
 MessageSynthesizer::MessageSynthesizer(std::span<const uint8_t> bytes, const SymbolTiming& timing,
                                        int32_t sampleRate)
-    : bytes(bytes.begin(), bytes.end()), timing(timing), sampleRate(sampleRate) {
-  total = ScaledSamples(timing.leadSamples, sampleRate) +
-          SymbolSamples(timing, sampleRate) * static_cast<int64_t>(bytes.size()) +
-          ScaledSamples(timing.tailSamples, sampleRate);
+    : bytes(bytes.begin(), bytes.end()),
+      timing(timing),
+      sampleRate(sampleRate),
+      total(SamplesFor(bytes.size(), timing, sampleRate)) {}
+
+int64_t MessageSynthesizer::SamplesFor(std::size_t byteCount, const SymbolTiming& timing,
+                                       int32_t sampleRate) {
+  return ScaledSamples(timing.leadSamples, sampleRate) +
+         SymbolSamples(timing, sampleRate) * static_cast<int64_t>(byteCount) +
+         ScaledSamples(timing.tailSamples, sampleRate);
 }
 
 bool MessageSynthesizer::Refill() {

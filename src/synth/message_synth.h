@@ -20,6 +20,8 @@ class MessageSynthesizer {
 
   // Samples of the whole message.
   int64_t TotalSamples() const { return total; }
+  // Samples of a message of `byteCount` bytes, without making it.
+  static int64_t SamplesFor(std::size_t byteCount, const SymbolTiming& timing, int32_t sampleRate);
   // Symbols whose samples have all been produced.
   std::size_t SymbolsDone() const { return symbolsDone; }
   std::size_t SymbolCount() const { return bytes.size(); }

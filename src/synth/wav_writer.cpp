@@ -22,6 +22,10 @@ namespace {
 // Samples converted and written per call.
 constexpr std::size_t kChunkSamples = 4096;
 constexpr double kPcm16Scale = 32767.0;
+// Room kept below the 32-bit limit of the RIFF size for the header and any chunk libsndfile
+// adds before the samples (a plain PCM header takes 44 bytes), and a pad byte.
+constexpr int64_t kWavHeaderReserve = 4096;
+constexpr int64_t kWavMaxRiffBytes = 0xFFFFFFFF;
 // Names tried for the temporary file before giving up (left over by crashed runs of this pid).
 constexpr int kTemporaryAttempts = 100;
 
@@ -77,12 +81,18 @@ int CreateTemporary(const std::string& path, std::string& temporary) {
 
 }  // namespace
 
+int64_t MaxWavSamples(int32_t bits) {
+  assert((bits == 8 || bits == 16) && "WAV sample sizes are 8 or 16 bits");
+  return (kWavMaxRiffBytes - kWavHeaderReserve) / (bits / 8);
+}
+
 struct WavFileWriter::Impl {
   std::string path;
   std::string temporary;
   int descriptor = -1;
   SNDFILE* file = nullptr;
   int32_t bits = 0;
+  int64_t samplesWritten = 0;
 
   // Closes whatever is open and removes the temporary file.
   void Discard() {
@@ -136,6 +146,14 @@ std::unique_ptr<WavFileWriter> WavFileWriter::Create(const std::string& path, in
 
 bool WavFileWriter::Append(std::span<const double> samples, IoError& error) {
   assert(impl->file != nullptr && "Append after Commit or a failure");
+  const int64_t room = MaxWavSamples(impl->bits) - impl->samplesWritten;
+  if (static_cast<int64_t>(samples.size()) > room) {
+    error.description = "more than " + std::to_string(MaxWavSamples(impl->bits)) +
+                        " samples, beyond the 4 GiB a WAV file can hold";
+    impl->Discard();
+    return false;
+  }
+  impl->samplesWritten += static_cast<int64_t>(samples.size());
   const bool ok = impl->bits == 8 ? WriteU8(impl->file, samples) : WritePcm16(impl->file, samples);
   if (!ok) {
     error.description = std::string("cannot write the file: ") + sf_strerror(impl->file);

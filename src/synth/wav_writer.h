@@ -11,6 +11,10 @@
 
 namespace brindlemoor {
 
+// The most mono samples of `bits` (8 or 16) one WAV file holds: its RIFF and data chunk sizes
+// are 32-bit, and a longer file's header would wrap, so readers would see a fraction of it.
+int64_t MaxWavSamples(int32_t bits);
+
 // A WAV file written in pieces: samples are appended as they are made, and the file appears
 // under its name only at Commit. Destroying the writer before a successful Commit (after a
 // failure, or when the caller gives up) removes everything it wrote.
@@ -24,8 +28,9 @@ class WavFileWriter {
   WavFileWriter(const WavFileWriter&) = delete;
   WavFileWriter& operator=(const WavFileWriter&) = delete;
 
-  // `samples` in -1..1, clipped beyond. After a failure the writer is finished: only its
-  // destruction may follow.
+  // `samples` in -1..1, clipped beyond. Refused, with nothing written, when the file would hold
+  // more than MaxWavSamples. After a failure the writer is finished: only its destruction may
+  // follow.
   bool Append(std::span<const double> samples, IoError& error);
   // Finishes the header and moves the file into place, replacing any file of that name.
   bool Commit(IoError& error);

@@ -158,6 +158,28 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"NothingToSend", {"-o", "x.wav"}, "nothing to send"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// 1,000,000 bytes at 44100 Hz, 16 bits would be about 5 GiB, past the 32-bit sizes of a WAV
+// header: refused at once, saying what would fit, instead of a file whose header has wrapped.
+TEST_F(SendToolTest, RefusesAWavTooLongForItsHeader) {
+  WriteFile("big.txt", std::string(1000000, 'a'));
+  const std::vector<std::string> before = Entries();
+  const ToolResult result = Send({"--file", "big.txt", "-o", "big.wav"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+  for (const char* says : {"big.wav: 1000000 bytes", "4 GiB", "--bits 8 would fit", "at most"}) {
+    EXPECT_NE(result.err.find(says), std::string::npos) << says << " in " << result.err;
+  }
+  EXPECT_EQ(Entries(), before);
+
+  const ToolResult eightBits = Send({"--file", "big.txt", "-o", "big.wav", "--bits", "8", "--rate",
+                                     "11025", "--safe", "--gap", "2000"});
+  EXPECT_EQ(eightBits.status, 2);
+  EXPECT_NE(eightBits.err.find("split the text into pieces of at most"), std::string::npos)
+      << eightBits.err;
+  EXPECT_EQ(eightBits.err.find("would fit"), std::string::npos) << eightBits.err;
+  EXPECT_EQ(Entries(), before);
+}
+
 TEST_F(SendToolTest, RawSendsZeroBytes) {
   WriteFile("zero.bin", std::string("a\0", 2));
   const ToolResult result = Send({"--raw", "--file", "zero.bin", "-o", "x.wav"});

@@ -35,5 +35,29 @@ foreach(subsystem dsp capture receiver app)
                        PROPERTIES LABELS ${subsystem})
 endforeach()
 
+# The wave-in device on the system's sound service (winepulse under wine), inside a private
+# loopback PulseAudio; skipped (77) when PulseAudio is not installed.
+add_executable(test_winmm ${CMAKE_CURRENT_SOURCE_DIR}/windows/test_winmm_device.cpp)
+target_link_libraries(test_winmm PRIVATE brindlemoor_winmm brindlemoor_testing GTest::gtest_main)
+add_test(NAME winmm_wave_in_device
+         COMMAND ${PROJECT_SOURCE_DIR}/scripts/pulse-loopback.sh run
+                 ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:test_winmm>)
+set_tests_properties(winmm_wave_in_device PROPERTIES LABELS "winmm;live" SKIP_RETURN_CODE 77
+                     TIMEOUT 120)
+
+# brindlemoor-receive.exe end to end: listening while a message is played into a private
+# loopback PulseAudio, and replaying recordings byte for byte like the Linux receiver, whose
+# programs (BRINDLEMOOR_LINUX_TOOLS) synthesise the messages. Skipped (77) without them.
+set(BRINDLEMOOR_LINUX_TOOLS ${PROJECT_SOURCE_DIR}/build/tools CACHE PATH
+    "The Linux build's tools folder, for the end-to-end tests under wine")
+foreach(scenario live calibrated replay)
+  add_test(NAME wine_receive_${scenario}
+           COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/receive_wine_test.sh
+                   ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:brindlemoor-receive>
+                   ${BRINDLEMOOR_LINUX_TOOLS} ${scenario})
+  set_tests_properties(wine_receive_${scenario} PROPERTIES LABELS "tools;live" SKIP_RETURN_CODE 77
+                       TIMEOUT 120)
+endforeach()
+
 # The Win32 window: its resources, services and dialog, and end to end under wine.
 include(${CMAKE_CURRENT_SOURCE_DIR}/app/win32/win32-tests.cmake)

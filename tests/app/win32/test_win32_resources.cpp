@@ -4,6 +4,7 @@
 // very resource object the window program links. No display is needed.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <winver.h>
 
 #include <cstring>
 #include <string>
@@ -137,10 +138,14 @@ TEST(Win32ResourcesTest, VersionBlockIsJapaneseUtf16WithTheProductNames) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-  EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
+  // The numbers are the project's version, which --version prints: 1.0.0.1.
+  const auto dotted = [](DWORD high, DWORD low) {
+    return std::to_string(HIWORD(high)) + "." + std::to_string(LOWORD(high)) + "." +
+           std::to_string(HIWORD(low)) + "." + std::to_string(LOWORD(low));
+  };
+  EXPECT_EQ(dotted(fixed->dwFileVersionMS, fixed->dwFileVersionLS), kApplicationVersion);
+  EXPECT_EQ(dotted(fixed->dwProductVersionMS, fixed->dwProductVersionLS), kApplicationVersion);
+  EXPECT_STREQ(kApplicationVersion, "1.0.0.1");
 
   WORD* translation = nullptr;
   ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",

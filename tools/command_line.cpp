@@ -1,0 +1,109 @@
+#include "command_line.h"
+
+#include "brindlemoor_version.h"
+
+namespace brindlemoor::tools {
+namespace {
+
+const OptionSpec* FindLong(std::span<const OptionSpec> options, std::string_view name) {
+  for (const OptionSpec& option : options) {
+    if (option.name == name) return &option;
+  }
+  return nullptr;
+}
+
+const OptionSpec* FindShort(std::span<const OptionSpec> options, char name) {
+  for (const OptionSpec& option : options) {
+    if (option.shortName != 0 && option.shortName == name) return &option;
+  }
+  return nullptr;
+}
+
+std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+}  // namespace
+
+const std::string& CommandLine::Value(std::string_view name, const std::string& fallback) const {
+  const auto found = values.find(name);
+  return found == values.end() ? fallback : found->second;
+}
+
+std::string ParseCommandLine(std::span<const OptionSpec> options, int argc, const char* const* argv,
+                             CommandLine& line, UnknownShort unknownShort) {
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      line.positional.emplace_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    const OptionSpec* option = nullptr;
+    std::string_view given = arg;  // as typed, without an "=value"
+    bool hasInlineValue = false;
+    std::string_view inlineValue;
+    if (arg.starts_with("--")) {
+      if (const std::size_t equals = arg.find('='); equals != std::string_view::npos) {
+        given = arg.substr(0, equals);
+        inlineValue = arg.substr(equals + 1);
+        hasInlineValue = true;
+      }
+      option = FindLong(options, given);
+      if (option == nullptr) return "unknown option " + Quoted(given);
+    } else {
+      option = arg.size() == 2 ? FindShort(options, arg[1]) : nullptr;
+      if (option == nullptr) {
+        if (unknownShort == UnknownShort::kRefuse) return "unknown option " + Quoted(arg);
+        line.positional.emplace_back(arg);
+        continue;
+      }
+    }
+
+    std::string value;
+    if (option->valueName.empty()) {
+      if (hasInlineValue) return std::string(option->name) + " takes no value";
+    } else if (hasInlineValue) {
+      value = inlineValue;
+    } else if (i + 1 < argc) {
+      value = argv[++i];
+    } else {
+      return std::string(option->name) + " needs a value (" + std::string(option->valueName) + ")";
+    }
+    if (!option->valueName.empty() && value.empty()) {
+      return "empty value for " + std::string(option->name) + ": expected " +
+             std::string(option->valueName);
+    }
+
+    const auto [where, inserted] = line.values.try_emplace(std::string(option->name), value);
+    if (!inserted && !option->valueName.empty()) {
+      return std::string(option->name) + " given twice (" + Quoted(where->second) + " and " +
+             Quoted(value) + ")";
+    }
+  }
+  return {};
+}
+
+std::string UnexpectedArgument(std::string_view argument) {
+  return "unexpected argument " + Quoted(argument);
+}
+
+std::string InvalidValue(std::string_view option, std::string_view value,
+                         std::string_view expected) {
+  return "invalid value " + Quoted(value) + " for " + std::string(option) + ": expected " +
+         std::string(expected);
+}
+
+int UsageError(const char* program, std::string_view problem) {
+  std::fprintf(stderr, "%s: %.*s (see '%s --help')\n", program, static_cast<int>(problem.size()),
+               problem.data(), program);
+  return kExitUsage;
+}
+
+void PrintVersion(std::FILE* to, const char* program) {
+  std::fprintf(to, "%s (Brindlemoor) %s\n", program, kVersion);
+}
+
+}  // namespace brindlemoor::tools
