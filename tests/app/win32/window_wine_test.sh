@@ -106,6 +106,7 @@ pactl suspend-sink loop 1 && pactl suspend-sink loop 0
 # it there is no title bar or system menu) and wine's own fonts (caption buttons); the server
 # is restarted so the desktop starts with the new settings.
 export LANG=$kLocale
+mkdir -p "$WINEPREFIX"
 start_wineserver
 "$kWine" wineboot -i >/dev/null 2>&1 || fail "wineboot could not make the prefix"
 width=${kDesktop%x*} height=${kDesktop#*x}
@@ -151,6 +152,11 @@ if ! start_window; then
   cat "$work/err" >&2
   start_window || fail "the window did not start twice"
 fi
+
+# A click on the title bar activates the window (Xvfb gives no window the focus by itself), so
+# the screenshots show it active and the keys below reach it.
+xdotool mousemove 60 10 click 1
+sleep 0.3
 
 # ｺﾝﾆﾁﾊ: five symbols, about 0.3 s, can fall into one receive tick; whether they do depends on
 # where the 500 ms tick grid lies, so the message is played up to three times, each a third of
