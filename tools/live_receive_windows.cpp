@@ -5,16 +5,15 @@
 // <mmsystem.h> needs the types of <windows.h>.
 #include <mmsystem.h>
 
-#include <chrono>
 #include <cstdio>
 #include <memory>
-#include <thread>
 
 #include "app/receiver_dialog.h"
 #include "app/resources.h"
 #include "capture/capture_format.h"
 #include "capture/winmm_device.h"
 #include "console_timer_loop.h"
+#include "input_watch.h"
 #include "live_receive.h"
 #include "loop_services.h"
 #include "receive_diagnostics.h"
@@ -22,62 +21,17 @@
 namespace brindlemoor {
 namespace {
 
-// No block from the device for this long is reported once.
-constexpr auto kStallReport = std::chrono::seconds(3);
-// After Ctrl-C, how long to wait for the block being captured to complete before the last
-// tick: one block is 100 ms of sound.
-constexpr auto kLastBlockWait = std::chrono::milliseconds(300);
-constexpr auto kLastBlockPoll = std::chrono::milliseconds(10);
-
 struct LiveRun {
   ReceiverDialog& dialog;
   CaptureDumpWriter* dump;
-  const char* program;
-  uint32_t lastFilled = 0;
-  std::chrono::steady_clock::time_point lastBlock = std::chrono::steady_clock::now();
-  bool stallReported = false;
-  bool announced = false;
+  InputWatch watch;
 
   static void OnTimer(void* context, uint32_t id) {
     auto& run = *static_cast<LiveRun*>(context);
     run.dialog.OnTimer(id);
     if (run.dump) run.dump->Flush();
-    run.WatchDevice();
-  }
-
-  // The wave-in service reports nothing when its device goes away: the blocks stop coming.
-  void WatchDevice() {
-    const auto now = std::chrono::steady_clock::now();
-    const uint32_t filled = dialog.Capture().LoadBlocksFilled();
-    // Sound played before the device really records is lost, so scripts wait for this line; it
-    // comes with the first tick after the first block, not when the device opens.
-    if (!announced && filled != 0) {
-      announced = true;
-      std::fprintf(stderr, "%s: capturing\n", program);
-    }
-    if (filled != lastFilled) {
-      lastFilled = filled;
-      lastBlock = now;
-      if (stallReported) std::fprintf(stderr, "%s: sound arrives again\n", program);
-      stallReported = false;
-    } else if (!stallReported && now - lastBlock >= kStallReport) {
-      stallReported = true;
-      std::fprintf(stderr, "%s: no sound has come from the input for %lld s (device gone?)\n",
-                   program,
-                   static_cast<long long>(
-                       std::chrono::duration_cast<std::chrono::seconds>(now - lastBlock).count()));
-    }
-  }
-
-  // Waits, boundedly, until the block being captured when Ctrl-C came is complete, so that the
-  // last tick sees everything heard up to then.
-  void WaitForBlockInProgress() {
-    const uint32_t filled = dialog.Capture().LoadBlocksFilled();
-    const auto deadline = std::chrono::steady_clock::now() + kLastBlockWait;
-    while (dialog.Capture().LoadBlocksFilled() == filled &&
-           std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(kLastBlockPoll);
-    }
+    // The wave-in service reports nothing when its device goes away: the blocks stop coming.
+    run.watch.Observe(run.dialog.Capture().LoadBlocksFilled());
   }
 };
 
@@ -93,20 +47,10 @@ int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const 
   }
   WinmmWaveInDevice device;
 
-  std::unique_ptr<CaptureTap> tap;
-  std::unique_ptr<CaptureDumpWriter> dump;
-  if (!options.dumpPath.empty()) {
-    IoError error;
-    std::unique_ptr<CaptureDumpFile> file =
-        CaptureDumpFile::Create(options.dumpPath, kSampleRate, error);
-    if (!file) {
-      std::fprintf(stderr, "%s: %s: %s\n", program, options.dumpPath.c_str(),
-                   error.description.c_str());
-      return kLiveExitNoInput;
-    }
-    tap = std::make_unique<CaptureTap>(device);
-    dump = std::make_unique<CaptureDumpWriter>(*tap, std::move(file), options.dumpPath, program);
-  }
+  LiveDump liveDump;
+  if (!OpenLiveDump(options.dumpPath, device, program, liveDump)) return kLiveExitNoInput;
+  CaptureTap* tap = liveDump.tap.get();
+  CaptureDumpWriter* dump = liveDump.writer.get();
 
   ConsoleTimerLoop loop;
   LoopServices<ConsoleTimerLoop> services(loop, program);
@@ -126,13 +70,13 @@ int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const 
   std::fprintf(stderr, "%s: listening on \"%s\" at %u Hz; Ctrl-C to stop\n", program,
                name.empty() ? "the wave mapper" : name.c_str(), kSampleRate);
 
-  LiveRun run{dialog, dump.get(), program};
+  LiveRun run{dialog, dump, InputWatch(program)};
   const char* ended = loop.Run(&LiveRun::OnTimer, &run);
 
   // One last tick over everything captured up to Ctrl-C. It runs before Stop, because the
   // buffers that Stop's reset hands back are counted like full blocks but hold partial or no
   // sound, which no tick may read.
-  run.WaitForBlockInProgress();
+  WaitForBlockInProgress(dialog.Capture());
   dialog.OnTimer(kReceiveTimerId);
   dialog.OnDestroy();
   const bool dumped = !dump || dump->Finish();

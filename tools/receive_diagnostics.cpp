@@ -1,5 +1,6 @@
 #include "receive_diagnostics.h"
 
+#include "capture/capture_format.h"
 #include "receiver/symbol_trace_format.h"
 
 namespace brindlemoor {
@@ -45,6 +46,20 @@ bool CaptureDumpWriter::Finish() {
     return false;
   }
   return !failed;
+}
+
+bool OpenLiveDump(const std::string& path, WaveInDevice& device, const char* program,
+                  LiveDump& dump) {
+  if (path.empty()) return true;
+  IoError error;
+  std::unique_ptr<CaptureDumpFile> file = CaptureDumpFile::Create(path, kSampleRate, error);
+  if (!file) {
+    std::fprintf(stderr, "%s: %s: %s\n", program, path.c_str(), error.description.c_str());
+    return false;
+  }
+  dump.tap = std::make_unique<CaptureTap>(device);
+  dump.writer = std::make_unique<CaptureDumpWriter>(*dump.tap, std::move(file), path, program);
+  return true;
 }
 
 }  // namespace brindlemoor

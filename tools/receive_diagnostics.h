@@ -47,4 +47,14 @@ class CaptureDumpWriter {
   bool failed = false;
 };
 
+// A live run's --dump: a tap on the device and the writer behind it.
+struct LiveDump {
+  std::unique_ptr<CaptureTap> tap;
+  std::unique_ptr<CaptureDumpWriter> writer;
+};
+// Opens the dump at `path` on `device`; an empty path gives an empty LiveDump. False, with the
+// problem on stderr in one line naming the file, when the file cannot be created.
+bool OpenLiveDump(const std::string& path, WaveInDevice& device, const char* program,
+                  LiveDump& dump);
+
 }  // namespace brindlemoor
