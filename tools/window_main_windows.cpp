@@ -16,11 +16,13 @@
 #include <string>
 #include <string_view>
 
+#include "app/resources.h"
 #include "app/win32_receiver_window.h"
 #include "app/win32_replay_pump.h"
 #include "capture/recording_file.h"
 #include "capture/replay_device.h"
 #include "capture/winmm_device.h"
+#include "input_watch.h"
 #include "receiver/directory_text_output.h"
 
 namespace {
@@ -131,14 +133,11 @@ int Listen(brindlemoor::TextOutput& files) {
                    name.empty() ? "no name" : name.c_str());
     }
   });
-  // Sound played before the device really records is lost, so scripts wait for this line; it
-  // comes with the first tick after the first block, not when the device opens.
-  bool announced = false;
-  window.SetTimerHook([&announced](brindlemoor::Win32ReceiverWindow& w, uint32_t) {
-    if (!announced && w.Core().Capture().LoadBlocksFilled() != 0) {
-      announced = true;
-      std::fprintf(stderr, "%s: capturing\n", kProgram);
-    }
+  // "capturing" once sound arrives (scripts wait for it), and a device that stops delivering.
+  brindlemoor::InputWatch watch(kProgram);
+  window.SetTimerHook([&watch](brindlemoor::Win32ReceiverWindow& w, uint32_t timerId) {
+    if (timerId == brindlemoor::kReceiveTimerId)
+      watch.Observe(w.Core().Capture().LoadBlocksFilled());
   });
   return RunWindow(window);
 }

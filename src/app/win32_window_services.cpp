@@ -19,12 +19,16 @@ AppIcons LoadAppIcons(HINSTANCE instance) {
           load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON))};
 }
 
-Win32WindowServices::Win32WindowServices(HINSTANCE instance)
-    : instance(instance), icons(LoadAppIcons(instance)) {
+Win32WindowServices::Win32WindowServices(HINSTANCE instance) : instance(instance) {
   text.reserve(kTickTextBytes);
 }
 
-void Win32WindowServices::Attach(HWND window) { dialog = window; }
+void Win32WindowServices::Attach(HWND window) {
+  dialog = window;
+  // Loaded with the first window: icons belong to the display side of the system, which a
+  // program without a window (a test of the resources) need not start.
+  if (dialog != nullptr && icons.big == nullptr) icons = LoadAppIcons(instance);
+}
 
 void Win32WindowServices::SetTimer(uint32_t id, uint32_t periodMs) {
   assert(dialog != nullptr && "services used before the dialog exists");

@@ -29,6 +29,7 @@ class Win32WindowServices : public WindowServices {
   // The dialog window the services act on, from its WM_INITDIALOG on.
   void Attach(HWND dialog);
   HWND Dialog() const { return dialog; }
+  // Loaded when the first dialog attaches.
   const AppIcons& Icons() const { return icons; }
 
   void SetTimer(uint32_t id, uint32_t periodMs) override;

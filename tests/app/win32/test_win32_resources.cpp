@@ -96,23 +96,36 @@ TEST(Win32ResourcesTest, MenuStringComesBackAsTheSharedText) {
 }
 
 TEST(Win32ResourcesTest, IconGroupHoldsThe32And16PixelImages) {
+  // Read as data: the icon functions would start the display side of the system.
   HRSRC found = FindResourceW(Self(), MAKEINTRESOURCEW(kIconId), MAKEINTRESOURCEW(14));
   ASSERT_NE(found, nullptr);
-  // GRPICONDIR: reserved, type 1, count; then 14-byte entries beginning with width, height.
+  // GRPICONDIR: reserved, type 1, count; then 14-byte entries: width, height, colours, reserved,
+  // planes, bits per pixel, bytes, and the id of the RT_ICON resource holding the image.
   const auto* group = static_cast<const uint8_t*>(LockResource(LoadResource(Self(), found)));
   uint16_t header[3];
   std::memcpy(header, group, sizeof header);
   EXPECT_EQ(header[1], 1u);
   ASSERT_EQ(header[2], 2u);
-  std::vector<std::pair<int, int>> sizes;
-  for (int i = 0; i < header[2]; ++i) sizes.emplace_back(group[6 + 14 * i], group[7 + 14 * i]);
-  EXPECT_EQ(sizes, (std::vector<std::pair<int, int>>{{32, 32}, {16, 16}}));
-
-  for (int size : {32, 16}) {
-    HICON icon = static_cast<HICON>(
-        LoadImageW(Self(), MAKEINTRESOURCEW(kIconId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
-    EXPECT_NE(icon, nullptr) << size;
-    if (icon != nullptr) DestroyIcon(icon);
+  const int sizes[] = {32, 16};
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(sizes[i]);
+    const uint8_t* entry = group + 6 + 14 * i;
+    EXPECT_EQ(entry[0], sizes[i]);
+    EXPECT_EQ(entry[1], sizes[i]);
+    uint32_t bytes = 0;
+    uint16_t id = 0;
+    std::memcpy(&bytes, entry + 8, sizeof bytes);
+    std::memcpy(&id, entry + 12, sizeof id);
+    HRSRC image = FindResourceW(Self(), MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(3));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(SizeofResource(Self(), image), bytes);
+    // A classic image: a BITMAPINFOHEADER of the colour image and its mask (twice the height).
+    BITMAPINFOHEADER info;
+    std::memcpy(&info, LockResource(LoadResource(Self(), image)), sizeof info);
+    EXPECT_EQ(info.biSize, sizeof info);
+    EXPECT_EQ(info.biWidth, sizes[i]);
+    EXPECT_EQ(info.biHeight, 2 * sizes[i]);
+    EXPECT_EQ(info.biBitCount, 32);
   }
 }
 
