@@ -10,11 +10,9 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "app/resources.h"
 #include "app/win32_receiver_window.h"
@@ -22,13 +20,13 @@
 #include "capture/recording_file.h"
 #include "capture/replay_device.h"
 #include "capture/winmm_device.h"
+#include "command_line.h"
 #include "input_watch.h"
 #include "receiver/directory_text_output.h"
 
 namespace {
 
 constexpr int kExitNoWindow = 1;
-constexpr int kExitUsage = 2;
 constexpr const char* kProgram = "brindlemoor";
 
 void PrintUsage(std::FILE* out) {
@@ -39,39 +37,17 @@ void PrintUsage(std::FILE* out) {
                "\n"
                "  --input FILE  replay a recording in real time instead of listening on the\n"
                "                default wave-in device\n"
-               "  --help        show this help\n"
+               "  -h, --help    show this help\n"
+               "  --version     show the version\n"
                "\n"
+               "An option's value may also be given as --option=VALUE.\n"
                "Exit status: 0 when the window is closed, 1 when it cannot be created, 2 for a\n"
                "usage error or an unusable recording.\n",
                kProgram);
 }
 
-struct Options {
-  bool help = false;
-  std::optional<std::string> input;
-};
-
-// False after printing the reason for a usage error.
-bool ParseArguments(int argc, char** argv, Options& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view argument = argv[i];
-    if (argument == "--help" || argument == "-h") {
-      options.help = true;
-    } else if (argument == "--input") {
-      if (i + 1 == argc) {
-        std::fprintf(stderr, "%s: --input needs a file name\n", kProgram);
-        return false;
-      }
-      options.input = argv[++i];
-    } else if (argument.starts_with("--input=")) {
-      options.input = std::string(argument.substr(std::strlen("--input=")));
-    } else {
-      std::fprintf(stderr, "%s: unexpected argument %s (see --help)\n", kProgram, argv[i]);
-      return false;
-    }
-  }
-  return true;
-}
+constexpr brindlemoor::tools::OptionSpec kOptions[] = {
+    {"--input", 0, "FILE"}, {"--help", 'h'}, {"--version"}};
 
 // A window program started from a console has no standard streams of its own: borrow the
 // console's, so --help and the messages below can be read there.
@@ -148,24 +124,33 @@ int main(int argc, char** argv) {
   AttachParentConsole();
   // Messages go out line by line even when stderr is a pipe (a script waits for them).
   std::setvbuf(stderr, nullptr, _IONBF, 0);
-  Options options;
-  if (!ParseArguments(argc, argv, options)) return kExitUsage;
-  if (options.help) {
+  brindlemoor::tools::CommandLine line;
+  std::string problem = brindlemoor::tools::ParseCommandLine(kOptions, argc, argv, line);
+  if (problem.empty() && !line.positional.empty()) {
+    problem = brindlemoor::tools::UnexpectedArgument(line.positional.front());
+  }
+  if (!problem.empty()) return brindlemoor::tools::UsageError(kProgram, problem);
+  if (line.Has("--help")) {
     PrintUsage(stdout);
     return 0;
   }
+  if (line.Has("--version")) {
+    brindlemoor::tools::PrintVersion(stdout, kProgram);
+    return 0;
+  }
+  std::optional<std::string> input;
+  if (line.Has("--input")) input = line.values["--input"];
 
   brindlemoor::DirectoryTextOutput files(".");
-  if (options.input) {
+  if (input) {
     brindlemoor::IoError error;
     std::unique_ptr<brindlemoor::RecordingFile> recording =
-        brindlemoor::RecordingFile::Open(*options.input, error);
+        brindlemoor::RecordingFile::Open(*input, error);
     if (!recording) {
-      std::fprintf(stderr, "%s: %s: %s\n", kProgram, options.input->c_str(),
-                   error.description.c_str());
-      return kExitUsage;
+      std::fprintf(stderr, "%s: %s: %s\n", kProgram, input->c_str(), error.description.c_str());
+      return brindlemoor::tools::kExitUsage;
     }
-    return Replay(*options.input, *recording, files);
+    return Replay(*input, *recording, files);
   }
   return Listen(files);
 }

@@ -9,8 +9,7 @@
 #
 # MESSAGE.wav holds ｺﾝﾆﾁﾊ once (katakana.wav beside this script, written by
 #   brindlemoor-send --rate 11025 --bits 8 -o katakana.wav $'\xba\xdd\xc6\xc1\xca').
-# The window shows one receive tick's text at a time, so a screenshot is taken right after each
-# tick that appends to "receive.txt"; window.png is the one of the tick with the most bytes.
+# window.png is the screenshot of the tick that received the most bytes (receive_greeting.sh).
 #
 # Everything runs in mktemp folders: a wine prefix of its own (virtual desktop, wine's fonts,
 # Japanese locale for the code page 932), Xvfb, wineserver and PulseAudio, each started and
@@ -83,9 +82,6 @@ fail() {
   exit 1
 }
 
-shot() {  # NAME: the whole virtual desktop
-  import -window root "$work/$1.png"
-}
 
 # The display: Xvfb picks a free display number and writes it to fd 3.
 Xvfb -displayfd 3 -screen 0 "${kDesktop}x24" -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
@@ -95,7 +91,8 @@ for ((tick = 0; tick < kWaitTicks; tick++)); do
   sleep 0.05
 done
 [ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display")
+display=$(cat "$work/display")
+export DISPLAY=:$display
 
 eval "$("$root/scripts/pulse-loopback.sh" start)"
 pulse_dir=$PULSE_LOOPBACK_DIR
@@ -158,54 +155,18 @@ fi
 xdotool mousemove 60 10 click 1
 sleep 0.3
 
-# ｺﾝﾆﾁﾊ: five symbols, about 0.3 s, can fall into one receive tick; whether they do depends on
-# where the 500 ms tick grid lies, so the message is played up to three times, each a third of
-# a tick later than the one before, until one tick has shown it whole.
-readonly kDelays=(0 0.17 0.34)
-readonly kText=$'\xba\xdd\xc6\xc1\xca'
-text_size=$(printf '%s' "$kText" | wc -c)
-received=0
-best=0
-shots=0
-receive_until() {  # BYTES: screenshots after every tick that appends, until receive.txt has BYTES
-  local want=$1 tick size
-  for ((tick = 0; tick < kWaitTicks * 5 && received < want; tick++)); do
-    kill -0 "$window_pid" 2>/dev/null || fail "the window died while receiving"
-    size=$([ -f receive.txt ] && stat -c %s receive.txt || echo 0)
-    if ((size > received)); then
-      sleep "$kPaintDelay"
-      shots=$((shots + 1))
-      shot "tick-$shots"
-      echo "tick with $((size - received)) bytes:$(tail -c +$((received + 1)) receive.txt | od -An -tx1)"
-      if ((size - received > best)); then
-        best=$((size - received))
-        cp "$work/tick-$shots.png" "$artifacts/window.png"
-      fi
-      received=$size
-    fi
-    sleep 0.01
-  done
-  ((received >= want)) || fail "timed out waiting for the text ($received of $want bytes)"
-}
-
-: >"$work/expected"
-for delay in "${kDelays[@]}"; do
-  printf '%s' "$kText" >>"$work/expected"
-  (sleep "$delay" && exec paplay "$wav") &
-  play_pid=$!
-  receive_until "$(stat -c %s "$work/expected")"
-  wait "$play_pid" || fail "paplay failed"
-  ((best < text_size)) || break
-done
+take_screenshot() { import -window root "$1"; }
+# shellcheck source=tests/app/receive_greeting.sh
+. "$root/tests/app/receive_greeting.sh"
+receive_greeting "$artifacts/window.png" paplay "$wav"
 
 # The system menu with the About item (Alt+Space), then the About box (its last item).
 xdotool key alt+space
 sleep 0.7
-shot system-menu
+take_screenshot "$artifacts/system-menu.png"
 xdotool key Up Return
 sleep 1
-shot about
-cp "$work/system-menu.png" "$work/about.png" "$artifacts/"
+take_screenshot "$artifacts/about.png"
 xdotool key Return  # the About box's default OK
 sleep 0.5
 kill -0 "$window_pid" 2>/dev/null || fail "closing the About box ended the window"
