@@ -1,7 +1,8 @@
 // The Win32 receiver window on a real (virtual) display: the system menu item, the commands
 // that open the About box, how the dialog ends, the line's code-page text path, the start-up
-// message box and the icon. Each test runs the window modally over a fake device; the steps run
-// from thread timers, which the window's own modal loops dispatch.
+// message box, the icon and a recording replayed in real time. Each test runs the window modally
+// over a fake device; the steps run from thread timers, which the window's own modal loops
+// dispatch.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -11,9 +12,15 @@
 #include <map>
 #include <string>
 
+#include "app/real_time_blocks.h"
 #include "app/resources.h"
 #include "app/win32_receiver_window.h"
+#include "app/win32_replay_pump.h"
 #include "app/win32_text.h"
+#include "capture/capture_format.h"
+#include "capture/replay_device.h"
+#include "capture/sample_stream.h"
+#include "synth/symbol_synth.h"
 #include "testing/fake_wave_in_device.h"
 #include "testing/fake_window.h"
 
@@ -289,6 +296,36 @@ TEST_F(Win32WindowTest, DragIconAndWindowIconsAreTheApplicationIcon) {
   EXPECT_EQ(dragIcon, reinterpret_cast<LRESULT>(icons.big));
   EXPECT_EQ(bigIcon, reinterpret_cast<LRESULT>(icons.big));
   EXPECT_EQ(smallIcon, reinterpret_cast<LRESULT>(icons.little));
+}
+
+TEST_F(Win32WindowTest, ARecordingGoesThroughTheWindowNoFasterThanRealTime) {
+  const std::vector<uint8_t> message = {0xCA, 0xDB, 0xB0, '!'};  // ﾊﾛｰ!
+  MemorySampleStream stream(
+      QuantizeToU8(SynthesizeMessage(message, kDefaultTiming, static_cast<int32_t>(kSampleRate))));
+  ReplayDevice replay(stream);
+  Win32ReplayPump pump(replay);
+  Win32ReceiverWindow window(GetModuleHandleW(nullptr), replay, files);
+  const auto start = std::chrono::steady_clock::now();
+  std::chrono::milliseconds finishedAfter{-1};
+  window.SetStartedHook([&](Win32ReceiverWindow& w) {
+    pump.Start(w.Window(), [&] {
+      finishedAfter = std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::chrono::steady_clock::now() - start);
+    });
+  });
+  window.SetTimerHook([&](Win32ReceiverWindow& w, uint32_t id) {
+    pump.OnTimer(id);
+    if (id == kReceiveTimerId && replay.Finished() &&
+        w.Core().Capture().blocksConsumed == replay.TotalBlocks()) {
+      PostMessageW(w.Window(), WM_CLOSE, 0, 0);
+    }
+  });
+  EXPECT_EQ(window.Run(), IDCANCEL);
+  ASSERT_GE(finishedAfter.count(), 0) << "the replay did not finish";
+  // The last of the B blocks cannot come back before a sound card would have recorded it.
+  EXPECT_GE(finishedAfter.count(),
+            static_cast<int64_t>(BlockCompletionMs(replay.TotalBlocks() - 1)));
+  EXPECT_EQ(files.receiveText, std::string(message.begin(), message.end()));
 }
 
 TEST(MinimisedIconTest, CentredWithTruncationTowardZero) {
