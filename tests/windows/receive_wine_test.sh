@@ -23,7 +23,7 @@ set -euo pipefail
 
 wine=$1
 receiver=$(realpath "$2")
-linux=$(realpath "$3")
+linux=$(realpath -m "$3")
 scenario=$4
 root=$(cd "$(dirname "$0")/../.." && pwd)
 readonly kWaitTicks=400  # x 0.05 s = 20 s for anything the test waits for
