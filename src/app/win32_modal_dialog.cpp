@@ -42,7 +42,7 @@ INT_PTR Win32ModalDialog::Run() {
     EnableWindow(owner, TRUE);
     SetActiveWindow(owner);
   }
-  DestroyWindow(created);
+  if (IsWindow(created)) DestroyWindow(created);
   window = nullptr;
   running = false;
   return result;
@@ -67,7 +67,11 @@ INT_PTR CALLBACK Win32ModalDialog::Procedure(HWND window, UINT message, WPARAM w
   // Messages before WM_INITDIALOG (WM_SETFONT, ...) get the default handling.
   if (self == nullptr) return FALSE;
   const INT_PTR handled = self->Handle(window, message, wParam, lParam);
-  if (message == WM_NCDESTROY) SetWindowLongPtrW(window, DWLP_USER, 0);
+  if (message == WM_NCDESTROY) {
+    // Destroyed while running (by anyone but Run): the loop must not wait for it any longer.
+    SetWindowLongPtrW(window, DWLP_USER, 0);
+    self->running = false;
+  }
   return handled;
 }
 
