@@ -2,7 +2,7 @@
 # Builds Brindlemoor for 64-bit Windows with mingw-w64 and tests it under wine.
 #
 #   windows.sh build   installs the packages it needs (install-deps.sh --windows), cross-builds
-#                      libsndfile and libsamplerate from Debian's source packages (once, into
+#                      libsndfile and the resamplers from Debian's source packages (once, into
 #                      build-windows/deps), then configures and builds into build-windows/
 #   windows.sh test    builds, then runs the Windows test suite under wine in a private prefix,
 #                      with a private PulseAudio server for wave-in; both servers are started
@@ -25,7 +25,7 @@ die() {
 # --- the libraries' recipe (a change between here and its end builds them again) ---
 # The Debian source packages of the libraries the file backends use, built static for Windows
 # with only what builds without further libraries (no FLAC, Ogg, Opus or MPEG codecs).
-readonly libraries=(libsndfile libsamplerate)
+readonly libraries=(libsndfile libsamplerate libsoxr)
 
 # Downloads and unpacks the sources of $1 into $deps/src/$1 through a private sources list, so
 # the system's apt configuration is not touched.
@@ -83,6 +83,8 @@ build_dependencies() {
     -DENABLE_MPEG=OFF -DENABLE_CPACK=OFF -DENABLE_PACKAGE_CONFIG=OFF -DINSTALL_PKGCONFIG_MODULE=OFF \
     -DINSTALL_MANPAGES=OFF
   build_library libsamplerate -DLIBSAMPLERATE_EXAMPLES=OFF
+  build_library libsoxr -DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DWITH_OPENMP=OFF \
+    -DWITH_LSR_BINDINGS=OFF
   { echo "$wanted"; (cd "$deps/download" && ls ./*/*.dsc); } >"$stamp"
 }
 
