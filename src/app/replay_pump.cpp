@@ -1,8 +1,6 @@
 #include "app/replay_pump.h"
 
-#include <algorithm>
-
-#include "app/real_time_blocks.h"
+#include "app/real_time_replay.h"
 
 namespace brindlemoor {
 
@@ -19,17 +17,13 @@ void ReplayPump::Start(std::function<void()> onFinished) {
 }
 
 void ReplayPump::Advance() {
-  const uint64_t now = static_cast<uint64_t>(clock.elapsed());
-  device.CompleteBlocks(BlocksCompletedByMs(now));
-  if (device.Finished()) {
+  const std::optional<uint32_t> wait =
+      AdvanceRealTimeReplay(device, static_cast<uint64_t>(clock.elapsed()));
+  if (!wait) {
     if (finished) finished();
     return;
   }
-  // Wake when the next block is due. If it did not come back (no buffer queued, which the
-  // receive tick prevents at real time), the next wake retries it.
-  const uint64_t due =
-      BlockCompletionMs(std::max(device.BlocksDelivered(), BlocksCompletedByMs(now)));
-  timer.start(static_cast<int>(due > now ? due - now : 1));
+  timer.start(static_cast<int>(*wait));
 }
 
 }  // namespace brindlemoor

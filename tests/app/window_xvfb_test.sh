@@ -6,9 +6,8 @@
 #
 #   window_xvfb_test.sh BRINDLEMOOR LIVE_SYNTH SHOT.png
 #
-# The window shows one receive tick's text at a time, and the next empty tick clears it, so a
-# screenshot is taken right after each tick that appends to "receive.txt"; SHOT.png is the one
-# of the tick that received the most bytes. Exit status 77 (skipped) when PulseAudio, Xvfb or
+# SHOT.png is the screenshot of the tick that received the most bytes (receive_greeting.sh).
+# Exit status 77 (skipped) when PulseAudio, Xvfb or
 # ImageMagick is missing. Everything runs in mktemp directories and every process is stopped by
 # its PID.
 set -euo pipefail
@@ -73,51 +72,12 @@ cd "$work"
 window_pid=$!
 wait_for "capture to run" grep -qs capturing "$work/err"
 
-# ｺﾝﾆﾁﾊ in CP932: half-width katakana, one byte each. Five symbols last about 0.3 s, so the
-# greeting can fall into one receive tick; whether it does depends on where the 500 ms tick
-# grid lies, so it is sent up to three times, each a third of a tick later than the one before,
-# until one tick has shown it whole.
-text=$'\xba\xdd\xc6\xc1\xca'
-readonly kDelays=(0 0.17 0.34)  # s before each sending
-text_size=$(printf '%s' "$text" | wc -c)
-
-received=0
-best=0
-shots=0
-# Takes a screenshot after every tick that appends to receive.txt until it holds $1 bytes.
-receive_until() {
-  local want=$1 tick size chunk
-  for ((tick = 0; tick < kWaitTicks * 5 && received < want; tick++)); do
-    kill -0 "$window_pid" 2>/dev/null || fail "the window died while receiving"
-    size=$([ -f receive.txt ] && wc -c <receive.txt || echo 0)
-    if ((size > received)); then
-      chunk=$(tail -c +$((received + 1)) receive.txt | head -c $((size - received)) | od -An -tx1)
-      sleep "$kPaintDelay"
-      shots=$((shots + 1))
-      echo "tick with $((size - received)) bytes:$chunk"
-      import -frame -window Brindlemoor "$work/shot-$shots.png" 2>/dev/null ||
-        import -window root "$work/shot-$shots.png"
-      if ((size - received > best)); then
-        best=$((size - received))
-        cp "$work/shot-$shots.png" "$shot"
-      fi
-      received=$size
-    fi
-    sleep 0.01
-  done
-  ((received >= want)) || fail "timed out waiting for the text ($received of $want bytes)"
+take_screenshot() {
+  import -frame -window Brindlemoor "$1" 2>/dev/null || import -window root "$1"
 }
-
-: >"$work/expected"
-for delay in "${kDelays[@]}"; do
-  printf '%s' "$text" >>"$work/expected"
-  # Played in the background: the first ticks arrive while it still plays.
-  (sleep "$delay" && exec "$synth" --play "$text") &
-  synth_pid=$!
-  receive_until "$(wc -c <"$work/expected")"
-  wait "$synth_pid" || fail "playing the message failed"
-  ((best < text_size)) || break
-done
+# shellcheck source=tests/app/receive_greeting.sh
+. "$root/tests/app/receive_greeting.sh"
+receive_greeting "$shot" "$synth" --play "$kGreeting"
 expected_size=$(wc -c <"$work/expected")
 
 kill -TERM "$window_pid"

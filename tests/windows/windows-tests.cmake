@@ -62,3 +62,6 @@ foreach(scenario live calibrated no-input replay)
   set_tests_properties(wine_receive_${scenario} PROPERTIES LABELS "tools;live" SKIP_RETURN_CODE 77
                        TIMEOUT 120)
 endforeach()
+
+# The Win32 window: its resources, services and dialog, and end to end under wine.
+include(${CMAKE_CURRENT_SOURCE_DIR}/app/win32/win32-tests.cmake)
