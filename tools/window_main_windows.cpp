@@ -46,7 +46,7 @@ void PrintUsage(std::FILE* out) {
                kProgram);
 }
 
-constexpr brindlemoor::tools::OptionSpec kOptions[] = {
+constexpr brindlemoor::tools::KnownOption kOptions[] = {
     {"--input", 0, "FILE"}, {"--help", 'h'}, {"--version"}};
 
 // A window program started from a console has no standard streams of its own: borrow the
@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   std::optional<std::string> input;
-  if (line.Has("--input")) input = line.values["--input"];
+  if (line.Has("--input")) input = line.Value("--input");
 
   brindlemoor::DirectoryTextOutput files(".");
   if (input) {
