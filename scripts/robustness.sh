@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures the sender's robustness: builds the bench, runs the full grid with 2 noise seeds per
 # cell for the four timings in the simulator's rooms (none, mild, strong) and, on a smaller grid,
-# in rooms made by SoX's reverb at reverberance 40, 60, 80 and 100 (about 25 minutes on 2 cores),
+# in rooms made by SoX's reverb at reverberance 40, 60, 80 and 100 (about 10 minutes on 2 cores),
 # and writes docs/robustness/robustness.md, robustness.dat and robustness.png. Extra arguments go
 # to the bench (see brindlemoor-robustness --help).
 set -euo pipefail

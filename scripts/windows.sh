@@ -141,7 +141,11 @@ test_windows() {
     echo "windows.sh: no Linux build in build/: the end-to-end tests will be skipped" >&2
   cmake "$build" -DBRINDLEMOOR_LINUX_TOOLS="$linux_tools" >/dev/null
   # The window's end-to-end test runs wine in Japanese (ANSI code page 932).
-  locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8' || localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 ||
+  # Generating it needs root: through sudo when not run as root, as install-deps.sh does.
+  local as_root=()
+  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+  locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8' ||
+    "${as_root[@]}" localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 ||
     echo "windows.sh: cannot generate the ja_JP.UTF-8 locale: the window's test will fail" >&2
   ctest --test-dir "$build" --output-on-failure -j"$jobs"
 }
