@@ -26,22 +26,22 @@ constexpr double kAliasFrom = 5525.0;
 
 struct Recipe {
   const char* name;
-  soxr_quality_spec_t spec;
+  soxr_quality_spec_t quality;
 };
 
 soxr_quality_spec_t Custom(double precision, double passbandEnd, double stopbandBegin) {
-  soxr_quality_spec_t spec = soxr_quality_spec(SOXR_16_BITQ, 0);  // rolloff <= 0.01 dB
-  spec.precision = precision;
-  spec.passband_end = passbandEnd;
-  spec.stopband_begin = stopbandBegin;
-  return spec;
+  soxr_quality_spec_t quality = soxr_quality_spec(SOXR_16_BITQ, 0);  // rolloff <= 0.01 dB
+  quality.precision = precision;
+  quality.passband_end = passbandEnd;
+  quality.stopband_begin = stopbandBegin;
+  return quality;
 }
 
 std::vector<float> Resample(const std::vector<float>& in, double rate, const Recipe& recipe) {
   std::vector<float> out(static_cast<std::size_t>(in.size() * kOutputRate / rate) + 64);
   std::size_t done = 0;
   soxr_error_t error = soxr_oneshot(rate, kOutputRate, 1, in.data(), in.size(), nullptr, out.data(),
-                                    out.size(), &done, nullptr, &recipe.spec, nullptr);
+                                    out.size(), &done, nullptr, &recipe.quality, nullptr);
   if (error) {
     std::fprintf(stderr, "resampler-recipes: %s\n", error);
     std::exit(1);
@@ -85,7 +85,7 @@ double HourSeconds(double rate, const Recipe& recipe) {
   }
   std::vector<float> out(kChunk);
   soxr_error_t error = nullptr;
-  soxr_t resampler = soxr_create(rate, kOutputRate, 1, &error, nullptr, &recipe.spec, nullptr);
+  soxr_t resampler = soxr_create(rate, kOutputRate, 1, &error, nullptr, &recipe.quality, nullptr);
   if (!resampler) return -1;
   const auto total = static_cast<std::size_t>(60 * rate);
   const std::clock_t start = std::clock();
