@@ -6,37 +6,14 @@
 #include <mmsystem.h>
 
 #include <cstdio>
-#include <memory>
 
-#include "app/receiver_dialog.h"
-#include "app/resources.h"
 #include "capture/capture_format.h"
 #include "capture/winmm_device.h"
 #include "console_timer_loop.h"
-#include "input_watch.h"
 #include "live_receive.h"
-#include "loop_services.h"
-#include "receive_diagnostics.h"
+#include "live_session.h"
 
 namespace brindlemoor {
-namespace {
-
-struct LiveRun {
-  ReceiverDialog& dialog;
-  CaptureDumpWriter* dump;
-  InputWatch watch;
-
-  static void OnTimer(void* context, uint32_t id) {
-    auto& run = *static_cast<LiveRun*>(context);
-    run.dialog.OnTimer(id);
-    if (run.dump) run.dump->Flush();
-    // The wave-in service reports nothing when its device goes away: the blocks stop coming.
-    run.watch.Observe(run.dialog.Capture().LoadBlocksFilled());
-  }
-};
-
-}  // namespace
-
 void PrepareLiveSignals() { ConsoleTimerLoop::CatchConsoleControl(); }
 
 int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const char* program) {
@@ -47,44 +24,26 @@ int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const 
   }
   WinmmWaveInDevice device;
 
-  LiveDump liveDump;
-  if (!OpenLiveDump(options.dumpPath, device, program, liveDump)) return kLiveExitDumpFailed;
-  CaptureTap* tap = liveDump.tap.get();
-  CaptureDumpWriter* dump = liveDump.writer.get();
+  struct Platform {
+    const char* program;
 
+    std::string InputLabel() const { return "the default input"; }
+    void Announce() const {
+      const std::string name = WinmmWaveInDevice::DefaultInputName();
+      std::fprintf(stderr, "%s: listening on \"%s\" at %u Hz; Ctrl-C to stop\n", program,
+                   name.empty() ? "the wave mapper" : name.c_str(), kSampleRate);
+    }
+    // The wave-in service reports nothing when its device goes away: the blocks stop coming.
+    uint64_t Delivered(const ReceiverDialog& dialog) const {
+      return dialog.Capture().LoadBlocksFilled();
+    }
+    const char* StopName(const char* event) const { return event; }
+  };
+  Platform platform{program};
   ConsoleTimerLoop loop;
-  LoopServices<ConsoleTimerLoop> services(loop, program);
-  services.ShowControlBytes(options.showControls);
-  ReceiverDialog dialog(services, tap ? static_cast<WaveInDevice&>(*tap) : device, files);
-  SymbolTracePrinter tracer(stderr, dialog.Calibration());
-  if (options.trace) dialog.SetSymbolObserver(&tracer);
-
-  dialog.OnInitDialog();
-  if (!services.TimerRunning()) {
-    std::fprintf(stderr, "%s: cannot capture from the default input: %s\n", program,
-                 device.ErrorText().c_str());
-    dialog.OnDestroy();
-    if (dump) dump->Finish();
-    return kLiveExitNoInput;
-  }
-  const std::string name = WinmmWaveInDevice::DefaultInputName();
-  std::fprintf(stderr, "%s: listening on \"%s\" at %u Hz; Ctrl-C to stop\n", program,
-               name.empty() ? "the wave mapper" : name.c_str(), kSampleRate);
-
-  LiveRun run{dialog, dump, InputWatch(program)};
-  const char* ended = loop.Run(&LiveRun::OnTimer, &run);
-
-  // One last tick over everything captured up to Ctrl-C. It runs before Stop, because the
-  // buffers that Stop's reset hands back are counted like full blocks but hold partial or no
-  // sound, which no tick may read.
-  WaitForBlockInProgress(dialog.Capture());
-  dialog.OnTimer(kReceiveTimerId);
-  dialog.OnDestroy();
-  const bool dumped = !dump || dump->Finish();
-  std::fprintf(stderr, "%s: stopped by %s\n", program, ended);
-  std::fflush(stdout);
+  const int status = RunLiveSession(loop, device, platform, options, files, program);
   ConsoleTimerLoop::Finished();
-  return dumped ? kLiveExitDone : kLiveExitDumpFailed;
+  return status;
 }
 
 int ListSoundDevices(const char* /*program*/) {
