@@ -13,6 +13,8 @@
 #include "channel/clock_offset.h"
 #include "command_line.h"
 #include "option_values.h"
+#include "platform/console_text.h"
+#include "platform/program_arguments.h"
 #include "same_file.h"
 #include "synth/wav_writer.h"
 
@@ -68,7 +70,7 @@ void PrintUsage(std::FILE* to) {
 }
 
 int Fail(const std::string& message) {
-  std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+  brindlemoor::PrintText(stderr, "%s: %s\n", kProgram, message.c_str());
   return kExitFailed;
 }
 
@@ -151,8 +153,10 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
 
 int main(int argc, char** argv) {
   using namespace brindlemoor;
+  ProgramArguments arguments(argc, argv);
   Options options;
-  if (const std::string problem = ParseOptions(argc, argv, options); !problem.empty()) {
+  if (const std::string problem = ParseOptions(arguments.Count(), arguments.Values(), options);
+      !problem.empty()) {
     return tools::UsageError(kProgram, problem);
   }
   if (options.help) {

@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "brindlemoor_version.h"
+#include "platform/console_text.h"
 
 namespace brindlemoor::tools {
 namespace {
@@ -98,8 +99,8 @@ std::string InvalidValue(std::string_view option, std::string_view value,
 }
 
 int UsageError(const char* program, std::string_view problem) {
-  std::fprintf(stderr, "%s: %.*s (see '%s --help')\n", program, static_cast<int>(problem.size()),
-               problem.data(), program);
+  brindlemoor::PrintText(stderr, "%s: %.*s (see '%s --help')\n", program,
+                         static_cast<int>(problem.size()), problem.data(), program);
   return kExitUsage;
 }
 

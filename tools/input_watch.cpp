@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "platform/console_text.h"
+
 namespace brindlemoor {
 namespace {
 
@@ -19,21 +21,21 @@ void InputWatch::Observe(uint64_t delivered) {
   // with the first tick after the first samples, not when the device opens.
   if (!announced && delivered != 0) {
     announced = true;
-    std::fprintf(stderr, "%s: capturing\n", program);
+    brindlemoor::PrintText(stderr, "%s: capturing\n", program);
   }
   // A device that was unplugged or whose server went away stops calling back; the receiver keeps
   // its timer and simply has nothing to decode, but says so once.
   if (delivered != lastDelivered) {
     lastDelivered = delivered;
     lastSound = now;
-    if (stallReported) std::fprintf(stderr, "%s: sound arrives again\n", program);
+    if (stallReported) brindlemoor::PrintText(stderr, "%s: sound arrives again\n", program);
     stallReported = false;
   } else if (!stallReported && now - lastSound >= kStallReport) {
     stallReported = true;
-    std::fprintf(stderr, "%s: no sound has come from the input for %lld s (device gone?)\n",
-                 program,
-                 static_cast<long long>(
-                     std::chrono::duration_cast<std::chrono::seconds>(now - lastSound).count()));
+    brindlemoor::PrintText(
+        stderr, "%s: no sound has come from the input for %lld s (device gone?)\n", program,
+        static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::seconds>(now - lastSound).count()));
   }
 }
 

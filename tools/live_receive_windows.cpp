@@ -12,14 +12,15 @@
 #include "console_timer_loop.h"
 #include "live_receive.h"
 #include "live_session.h"
+#include "platform/console_text.h"
 
 namespace brindlemoor {
 void PrepareLiveSignals() { ConsoleTimerLoop::CatchConsoleControl(); }
 
 int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const char* program) {
   if (!options.device.empty()) {
-    std::fprintf(stderr, "%s: --device: on Windows the receiver records from the default input\n",
-                 program);
+    brindlemoor::PrintText(
+        stderr, "%s: --device: on Windows the receiver records from the default input\n", program);
     return kLiveExitNoInput;
   }
   WinmmWaveInDevice device;
@@ -30,8 +31,8 @@ int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const 
     std::string InputLabel() const { return "the default input"; }
     void Announce() const {
       const std::string name = WinmmWaveInDevice::DefaultInputName();
-      std::fprintf(stderr, "%s: listening on \"%s\" at %u Hz; Ctrl-C to stop\n", program,
-                   name.empty() ? "the wave mapper" : name.c_str(), kSampleRate);
+      brindlemoor::PrintText(stderr, "%s: listening on \"%s\" at %u Hz; Ctrl-C to stop\n", program,
+                             name.empty() ? "the wave mapper" : name.c_str(), kSampleRate);
     }
     // The wave-in service reports nothing when its device goes away: the blocks stop coming.
     uint64_t Delivered(const ReceiverDialog& dialog) const {
@@ -54,7 +55,7 @@ int ListSoundDevices(const char* /*program*/) {
     std::printf("%u: %s, %u channels%s\n", id, caps.szPname, caps.wChannels,
                 id == 0 ? " (the default input, through the wave mapper)" : "");
   }
-  if (count == 0) std::fprintf(stderr, "no wave-in devices found\n");
+  if (count == 0) brindlemoor::PrintText(stderr, "no wave-in devices found\n");
   return 0;
 }
 

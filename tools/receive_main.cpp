@@ -26,6 +26,9 @@
 #include "command_line.h"
 #include "list_devices.h"
 #include "live_receive.h"
+#include "platform/console_text.h"
+#include "platform/file_access.h"
+#include "platform/program_arguments.h"
 #include "receive_diagnostics.h"
 #include "receiver/directory_text_output.h"
 #include "same_file.h"
@@ -183,8 +186,8 @@ struct OutputFailures {
     bool& reported = isReceive ? self->receiveReported : self->flagReported;
     if (reported) return;
     reported = true;
-    std::fprintf(stderr, "%s: cannot write %s: %s (decoding goes on)\n", kProgram, path,
-                 std::strerror(error));
+    brindlemoor::PrintText(stderr, "%s: cannot write %s: %s (decoding goes on)\n", kProgram, path,
+                           std::strerror(error));
   }
 };
 
@@ -199,7 +202,7 @@ struct Progress {
     if (percent > 100) percent = 100;
     if (percent == self->lastPercent) return;
     self->lastPercent = percent;
-    std::fprintf(stderr, "\r%s: %3d%%", kProgram, percent);
+    brindlemoor::PrintText(stderr, "\r%s: %3d%%", kProgram, percent);
     std::fflush(stderr);
   }
 };
@@ -227,8 +230,10 @@ int main(int argc, char** argv) {
   // First of all, before any library can start a thread: SIGINT and SIGTERM then wait for the
   // live loop or the replay to take them, however early they come.
   PrepareLiveSignals();
+  ProgramArguments arguments(argc, argv);
   Options options;
-  if (const std::string problem = ParseOptions(argc, argv, options); !problem.empty()) {
+  if (const std::string problem = ParseOptions(arguments.Count(), arguments.Values(), options);
+      !problem.empty()) {
     return tools::UsageError(kProgram, problem);
   }
   if (options.help) {
@@ -244,12 +249,14 @@ int main(int argc, char** argv) {
   const bool showControls = !options.rawStdout && ::isatty(STDOUT_FILENO);
 
   struct stat dirInfo {};
-  if (::stat(options.outputDir.c_str(), &dirInfo) != 0) {
-    std::fprintf(stderr, "%s: %s: %s\n", kProgram, options.outputDir.c_str(), std::strerror(errno));
+  if (StatPath(options.outputDir.c_str(), &dirInfo) != 0) {
+    brindlemoor::PrintText(stderr, "%s: %s: %s\n", kProgram, options.outputDir.c_str(),
+                           std::strerror(errno));
     return kExitUsage;
   }
   if (!S_ISDIR(dirInfo.st_mode)) {
-    std::fprintf(stderr, "%s: %s: not a directory\n", kProgram, options.outputDir.c_str());
+    brindlemoor::PrintText(stderr, "%s: %s: not a directory\n", kProgram,
+                           options.outputDir.c_str());
     return kExitUsage;
   }
 
@@ -257,7 +264,7 @@ int main(int argc, char** argv) {
   DirectoryTextOutput output(options.outputDir);
   output.SetFailureReporter(&OutputFailures::Report, &failures);
   if (const std::string problem = OutputOverInput(options, output); !problem.empty()) {
-    std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+    brindlemoor::PrintText(stderr, "%s: %s\n", kProgram, problem.c_str());
     return kExitUsage;
   }
 
@@ -270,8 +277,8 @@ int main(int argc, char** argv) {
   IoError error;
   std::unique_ptr<RecordingFile> recording = RecordingFile::Open(options.input, error);
   if (!recording) {
-    std::fprintf(stderr, "%s: %s: %s\n", kProgram, options.input.c_str(),
-                 error.description.c_str());
+    brindlemoor::PrintText(stderr, "%s: %s: %s\n", kProgram, options.input.c_str(),
+                           error.description.c_str());
     return kExitUsage;
   }
 
@@ -282,8 +289,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<CaptureDumpFile> file =
         CaptureDumpFile::Create(options.dumpPath, kSampleRate, error);
     if (!file) {
-      std::fprintf(stderr, "%s: %s: %s\n", kProgram, options.dumpPath.c_str(),
-                   error.description.c_str());
+      brindlemoor::PrintText(stderr, "%s: %s: %s\n", kProgram, options.dumpPath.c_str(),
+                             error.description.c_str());
       return kExitOutputFailed;
     }
     dump = std::make_unique<CaptureDumpWriter>(tap, std::move(file), options.dumpPath, kProgram);
@@ -295,8 +302,8 @@ int main(int argc, char** argv) {
   if (options.trace) dialog.SetSymbolObserver(&tracer);
   dialog.OnInitDialog();
   if (!services.TimerRunning()) {
-    std::fprintf(stderr, "%s: %s: cannot start the replay: %s\n", kProgram, options.input.c_str(),
-                 device.ErrorText().c_str());
+    brindlemoor::PrintText(stderr, "%s: %s: cannot start the replay: %s\n", kProgram,
+                           options.input.c_str(), device.ErrorText().c_str());
     dialog.OnDestroy();
     return kExitUsage;
   }
@@ -311,23 +318,24 @@ int main(int argc, char** argv) {
   }
   AfterTick afterTick{&progress, dump.get()};
   const ReplayStats stats = RunReplay(dialog, device, &AfterTick::Run, &afterTick);
-  if (progress.expectedBlocks) std::fprintf(stderr, "\n");
+  if (progress.expectedBlocks) brindlemoor::PrintText(stderr, "\n");
   dialog.OnDestroy();
   if (stats.stopped) {
     const double done = static_cast<double>(stats.blocks) * kBlockSamples / kSampleRate;
     if (seconds > 0.0) {
-      std::fprintf(stderr,
-                   "%s: stopped by %s after %.1f s of the %.1f s of %s; the text so far is kept\n",
-                   kProgram, afterTick.stoppedBy, done, seconds, options.input.c_str());
+      brindlemoor::PrintText(
+          stderr, "%s: stopped by %s after %.1f s of the %.1f s of %s; the text so far is kept\n",
+          kProgram, afterTick.stoppedBy, done, seconds, options.input.c_str());
     } else {  // a stream: its length is not known
-      std::fprintf(stderr, "%s: stopped by %s after %.1f s of %s; the text so far is kept\n",
-                   kProgram, afterTick.stoppedBy, done, options.input.c_str());
+      brindlemoor::PrintText(stderr,
+                             "%s: stopped by %s after %.1f s of %s; the text so far is kept\n",
+                             kProgram, afterTick.stoppedBy, done, options.input.c_str());
     }
   }
   // A recording cut short has been decoded as far as it goes: say what was missing.
   if (const std::string shortfall = recording->Shortfall(); !shortfall.empty()) {
-    std::fprintf(stderr, "%s: %s: warning: %s\n", kProgram, options.input.c_str(),
-                 shortfall.c_str());
+    brindlemoor::PrintText(stderr, "%s: %s: warning: %s\n", kProgram, options.input.c_str(),
+                           shortfall.c_str());
   }
   const bool dumped = !dump || dump->Finish();
   return failures.any || !dumped ? kExitOutputFailed : 0;

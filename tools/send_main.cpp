@@ -91,7 +91,6 @@
 // output file that cannot be written (nothing is left behind) or no sound output; 130 stopped by
 // an interrupt while writing (the unfinished file is removed).
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -108,7 +107,11 @@
 #include <vector>
 
 #include "command_line.h"
+#include "interrupt_flag.h"
 #include "option_values.h"
+#include "platform/console_text.h"
+#include "platform/file_access.h"
+#include "platform/program_arguments.h"
 #include "same_file.h"
 #include "send_playback.h"
 #include "synth/message_synth.h"
@@ -159,8 +162,7 @@ void PrintUsage(std::FILE* to) {
       "                      a WAV file (4 GiB) is refused before anything is written\n"
       "  --rate HZ           sample rate of the sound: 11025, 22050, 44100 (default) or 48000\n"
       "  --bits 8|16         sample size of the WAV file (default 16)\n"
-      "  --device NAME       play on this output (index or part of its name) instead of the\n"
-      "                      default one\n"
+      "%s"
       "  --calibrate         send the calibration sequence (0, 1, 2, 4, ..., 128) first, so the\n"
       "                      receiver equalises the harmonics for this room and loudspeaker;\n"
       "                      recommended whenever the sound travels through the air\n"
@@ -192,13 +194,17 @@ void PrintUsage(std::FILE* to) {
       "  2    bad usage, unreadable input, a zero byte without --raw, an unwritable\n"
       "       output file or no sound output\n"
       "  130  interrupted while writing (the unfinished file is removed)\n",
-      kProgram, kProgram, kProgram, kDefaultTiming.toneSamples / kSamplesPerMs,
-      kDefaultTiming.gapSamples / kSamplesPerMs, kDefaultTiming.amplitude,
-      kDefaultTiming.leadSamples / kSamplesPerMs);
+      kProgram, kProgram, kProgram,
+      tools::SoundOutput::kChoosesDevice
+          ? "  --device NAME       play on this output (index or part of its name) instead of the\n"
+            "                      default one\n"
+          : "",
+      kDefaultTiming.toneSamples / kSamplesPerMs, kDefaultTiming.gapSamples / kSamplesPerMs,
+      kDefaultTiming.amplitude, kDefaultTiming.leadSamples / kSamplesPerMs);
 }
 
 int Fail(const std::string& message) {
-  std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+  brindlemoor::PrintText(stderr, "%s: %s\n", kProgram, message.c_str());
   return kExitFailed;
 }
 
@@ -252,6 +258,8 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
   if (line.Has("--output")) options.output = line.Value("--output");
   if (line.Has("--file")) options.file = line.Value("--file");
   options.device = line.Value("--device");
+  if (line.Has("--device") && !tools::SoundOutput::kChoosesDevice)
+    return "--device: on this system the sound goes to the default output";
   if (line.Has("--fast") + line.Has("--safe") + line.Has("--room") > 1)
     return "--fast, --safe and --room exclude each other";
   if (line.Has("--fast")) options.timing = kFastTiming;
@@ -337,7 +345,7 @@ std::string ReadText(const Options& options, std::vector<uint8_t>& text) {
     return {};
   }
   if (!options.file) return ReadAll(stdin, limit, text);
-  std::FILE* file = std::fopen(options.file->c_str(), "rb");
+  std::FILE* file = OpenStream(options.file->c_str(), "rb");
   if (file == nullptr) return *options.file + ": " + std::strerror(errno);
   const std::string problem = ReadAll(file, limit, text);
   std::fclose(file);
@@ -354,8 +362,8 @@ class Progress {
     const int percent = static_cast<int>(std::lround(100.0 * std::fmin(fraction, 1.0)));
     if (percent == lastPercent) return;
     lastPercent = percent;
-    std::fprintf(stderr, "\r%s: %3d%% (%zu of %zu symbols)", kProgram, percent,
-                 static_cast<std::size_t>(std::lround(fraction * symbols)), symbols);
+    brindlemoor::PrintText(stderr, "\r%s: %3d%% (%zu of %zu symbols)", kProgram, percent,
+                           static_cast<std::size_t>(std::lround(fraction * symbols)), symbols);
     std::fflush(stderr);
   }
   void Finish() {
@@ -407,16 +415,8 @@ std::string CheckWavSize(const Options& options, std::size_t messageBytes, std::
   return *options.output + ": " + problem;
 }
 
-// Set by SIGINT and SIGTERM while a file is being written.
-volatile sig_atomic_t interrupted = 0;
-void OnInterrupt(int) { interrupted = 1; }
-
 int WriteFile(const Options& options, MessageSynthesizer& synth) {
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  tools::CatchInterrupts();
 
   IoError error;
   std::unique_ptr<WavFileWriter> writer =
@@ -435,11 +435,11 @@ int WriteFile(const Options& options, MessageSynthesizer& synth) {
     }
     written += static_cast<int64_t>(count);
     progress.Show(static_cast<double>(written) / static_cast<double>(synth.TotalSamples()));
-    if (interrupted) {
+    if (tools::Interrupted()) {
       progress.Finish();
       writer.reset();  // removes the unfinished file
-      std::fprintf(stderr, "%s: interrupted; %s was not written\n", kProgram,
-                   options.output->c_str());
+      brindlemoor::PrintText(stderr, "%s: interrupted; %s was not written\n", kProgram,
+                             options.output->c_str());
       return kExitInterrupted;
     }
   }
@@ -482,8 +482,10 @@ int Play(const Options& options, MessageSynthesizer& synth) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ProgramArguments arguments(argc, argv);
   Options options;
-  if (const std::string problem = ParseOptions(argc, argv, options); !problem.empty()) {
+  if (const std::string problem = ParseOptions(arguments.Count(), arguments.Values(), options);
+      !problem.empty()) {
     return tools::UsageError(kProgram, problem);
   }
   if (options.help) {

@@ -5,6 +5,8 @@
 
 namespace brindlemoor::tools {
 
+const bool SoundOutput::kChoosesDevice = true;
+
 struct SoundOutput::Impl {
   PortAudioSession session{PortAudioSession::Probe::kQuiet};
 };

@@ -1,5 +1,5 @@
-// How brindlemoor-send plays a finished sound: through PortAudio, on the default sound output or
-// a named one.
+// How brindlemoor-send plays a finished sound: through PortAudio on the default sound output or
+// a named one, or on Windows through wave-out on the default output.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,9 @@ namespace brindlemoor::tools {
 
 class SoundOutput {
  public:
+  // Whether Play can choose an output by name (not on Windows: the wave mapper only).
+  static const bool kChoosesDevice;
+
   // Starts the sound library, quietly (its probe's chatter on stderr is hidden, so call this
   // before any other thread writes there). Null with `error` set when it cannot start.
   static std::unique_ptr<SoundOutput> Open(IoError& error);

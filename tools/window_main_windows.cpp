@@ -22,6 +22,7 @@
 #include "capture/winmm_device.h"
 #include "command_line.h"
 #include "input_watch.h"
+#include "platform/console_text.h"
 #include "receiver/directory_text_output.h"
 
 namespace {
@@ -66,8 +67,8 @@ bool OpenFailed(brindlemoor::ReceiverDialog& core) {
 
 int RunWindow(brindlemoor::Win32ReceiverWindow& window) {
   if (window.Run() == -1) {
-    std::fprintf(stderr, "%s: cannot create the window (error %lu)\n", kProgram,
-                 window.CreateError());
+    brindlemoor::PrintText(stderr, "%s: cannot create the window (error %lu)\n", kProgram,
+                           window.CreateError());
     return kExitNoWindow;
   }
   return 0;
@@ -80,14 +81,15 @@ int Replay(const std::string& name, brindlemoor::RecordingFile& recording,
   brindlemoor::Win32ReceiverWindow window(GetModuleHandleW(nullptr), device, files);
   window.SetStartedHook([&](brindlemoor::Win32ReceiverWindow& w) {
     if (OpenFailed(w.Core())) {
-      std::fprintf(stderr, "%s: cannot replay %s: %s\n", kProgram, name.c_str(),
-                   device.ErrorText().c_str());
+      brindlemoor::PrintText(stderr, "%s: cannot replay %s: %s\n", kProgram, name.c_str(),
+                             device.ErrorText().c_str());
       return;
     }
     if (!w.Core().Capture().recording) return;  // a message box has said why
-    std::fprintf(stderr, "%s: replaying %s\n", kProgram, name.c_str());
-    pump.Start(w.Window(),
-               [&name] { std::fprintf(stderr, "%s: end of %s\n", kProgram, name.c_str()); });
+    brindlemoor::PrintText(stderr, "%s: replaying %s\n", kProgram, name.c_str());
+    pump.Start(w.Window(), [&name] {
+      brindlemoor::PrintText(stderr, "%s: end of %s\n", kProgram, name.c_str());
+    });
   });
   window.SetTimerHook(
       [&pump](brindlemoor::Win32ReceiverWindow&, uint32_t timerId) { pump.OnTimer(timerId); });
@@ -99,14 +101,15 @@ int Listen(brindlemoor::TextOutput& files) {
   brindlemoor::Win32ReceiverWindow window(GetModuleHandleW(nullptr), device, files);
   window.SetStartedHook([&device](brindlemoor::Win32ReceiverWindow& w) {
     if (OpenFailed(w.Core())) {
-      std::fprintf(stderr,
-                   "%s: cannot capture from the default wave-in device: %s; nothing will be "
-                   "received\n",
-                   kProgram, device.ErrorText().c_str());
+      brindlemoor::PrintText(
+          stderr,
+          "%s: cannot capture from the default wave-in device: %s; nothing will be "
+          "received\n",
+          kProgram, device.ErrorText().c_str());
     } else if (w.Core().Capture().recording) {
       const std::string name = brindlemoor::WinmmWaveInDevice::DefaultInputName();
-      std::fprintf(stderr, "%s: listening on the default wave-in device (%s)\n", kProgram,
-                   name.empty() ? "no name" : name.c_str());
+      brindlemoor::PrintText(stderr, "%s: listening on the default wave-in device (%s)\n", kProgram,
+                             name.empty() ? "no name" : name.c_str());
     }
   });
   // "capturing" once sound arrives (scripts wait for it), and a device that stops delivering.
@@ -147,7 +150,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<brindlemoor::RecordingFile> recording =
         brindlemoor::RecordingFile::Open(*input, error);
     if (!recording) {
-      std::fprintf(stderr, "%s: %s: %s\n", kProgram, input->c_str(), error.description.c_str());
+      brindlemoor::PrintText(stderr, "%s: %s: %s\n", kProgram, input->c_str(),
+                             error.description.c_str());
       return brindlemoor::tools::kExitUsage;
     }
     return Replay(*input, *recording, files);

@@ -6,10 +6,9 @@
 #include <string>
 #include <string_view>
 
-namespace brindlemoor {
+#include "platform/utf16.h"  // Utf8ToWide, WideToUtf8
 
-std::wstring Utf8ToWide(std::string_view text);
-std::string WideToUtf8(std::wstring_view text);
+namespace brindlemoor {
 
 // `text` in the ANSI code page, or nothing when a character has no place in it (a Japanese
 // text on a Western system): callers then use the wide function instead, so a message never

@@ -44,7 +44,7 @@ void CaptureDumpFile::Discard() {
   file = nullptr;
   if (descriptor >= 0) close(descriptor);
   descriptor = -1;
-  if (!temporary.empty()) std::remove(temporary.c_str());
+  if (!temporary.empty()) RemoveFile(temporary.c_str());
   temporary.clear();
 }
 

@@ -288,7 +288,7 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
     impl.fd = StandardInputForReading();
     impl.ownsFd = false;
   } else {
-    if (stat(path.c_str(), &status) != 0) {
+    if (StatPath(path.c_str(), &status) != 0) {
       error.description = Lowercased(std::strerror(errno));
       return nullptr;
     }

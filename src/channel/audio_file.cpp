@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/file_access.h"
+
 namespace brindlemoor {
 
 namespace {
@@ -29,7 +31,7 @@ int32_t BitsOf(int format) {
 bool ReadAudioFile(const std::string& path, AudioClip& clip, IoError& error) {
   // A directory or a FIFO is refused before libsndfile could block on it.
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
+  if (StatPath(path.c_str(), &info) != 0) {
     error.description = std::strerror(errno);
     return false;
   }
@@ -38,8 +40,15 @@ bool ReadAudioFile(const std::string& path, AudioClip& clip, IoError& error) {
     return false;
   }
 
+  // Opened here, not by libsndfile, so that the name goes through the wide calls on Windows.
+  const int descriptor = OpenForReading(path.c_str(), false);
+  if (descriptor < 0) {
+    error.description = std::strerror(errno);
+    return false;
+  }
   SF_INFO format{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &format);
+  // libsndfile closes the descriptor, on failure too.
+  SNDFILE* file = sf_open_fd(descriptor, SFM_READ, &format, SF_TRUE);
   if (file == nullptr) {
     error.description = std::string("not a readable recording: ") + sf_strerror(nullptr);
     return false;

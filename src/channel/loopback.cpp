@@ -8,6 +8,7 @@
 #include "app/window_services.h"
 #include "capture/recording_file.h"
 #include "capture/replay_device.h"
+#include "platform/file_access.h"
 #include "receiver/text_output.h"
 #include "synth/wav_writer.h"
 
@@ -61,7 +62,7 @@ bool ReceiveSound(std::span<const double> samples, int32_t sampleRate, int32_t b
                   const std::string& scratchPath, Received& received, IoError& error) {
   if (!WriteWav(scratchPath, samples, sampleRate, bits, error)) return false;
   const bool ok = ReceiveRecording(scratchPath, received, error);
-  std::remove(scratchPath.c_str());
+  RemoveFile(scratchPath.c_str());
   return ok;
 }
 

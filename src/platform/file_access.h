@@ -1,10 +1,15 @@
-// The few file calls the file backends make, over POSIX or Windows: descriptors that read raw
-// bytes, reads at an offset, creating a new file, replacing one file by another, and appending
-// text. On Windows a text append writes a line feed as CR LF, as the C library's text mode does.
+// The few file calls the programs make, over POSIX or Windows: descriptors that read raw bytes,
+// reads at an offset, creating a new file, replacing one file by another, appending text, a
+// file's status, removing a file and a C stream. Paths are UTF-8; on Windows every call is the
+// wide one, so any name works whatever the code page, and a text append writes a line feed as
+// CR LF, as the C library's text mode does.
 #pragma once
+
+#include <sys/stat.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace brindlemoor {
@@ -26,5 +31,11 @@ std::size_t FileNameStart(const std::string& path);
 // Appends all of `data` to the text file `path`, creating it if needed; 0 or the errno of the
 // first failure. Allocates nothing.
 int AppendText(const char* path, const char* data, std::size_t size);
+// stat(2) of `path`: 0, or -1 with errno set.
+int StatPath(const char* path, struct stat* status);
+// Removes the file `path`; 0 or the errno of the failure.
+int RemoveFile(const char* path);
+// fopen(3) of `path` with `mode` ("rb", "wb", ...); null with errno set on failure.
+std::FILE* OpenStream(const char* path, const char* mode);
 
 }  // namespace brindlemoor

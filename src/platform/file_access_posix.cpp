@@ -50,4 +50,10 @@ int AppendText(const char* path, const char* data, std::size_t size) {
   return error;
 }
 
+int StatPath(const char* path, struct stat* status) { return ::stat(path, status); }
+
+int RemoveFile(const char* path) { return std::remove(path) == 0 ? 0 : errno; }
+
+std::FILE* OpenStream(const char* path, const char* mode) { return std::fopen(path, mode); }
+
 }  // namespace brindlemoor

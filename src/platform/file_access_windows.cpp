@@ -1,5 +1,5 @@
-// Windows: the C runtime's descriptors. Reads are binary; an append is in text mode, so the
-// runtime writes each line feed as CR LF.
+// Windows: the C runtime's descriptors, opened with the wide calls from UTF-8 paths. Reads are
+// binary; an append is in text mode, so the runtime writes each line feed as CR LF.
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "platform/file_access.h"
+#include "platform/utf16.h"
 
 namespace brindlemoor {
 namespace {
@@ -30,10 +31,18 @@ int ErrnoOfLastError() {
   }
 }
 
+// A path too long for the system.
+int RefuseLongPath() {
+  errno = ENAMETOOLONG;
+  return -1;
+}
+
 }  // namespace
 
 int OpenForReading(const char* path, bool /*waitForWriter*/) {
-  return ::_open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+  const WidePath wide(path);
+  if (!wide.Ok()) return RefuseLongPath();
+  return ::_wopen(wide.Get(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
 }
 
 int StandardInputForReading() {
@@ -63,13 +72,19 @@ bool ReadAt(int fd, void* into, std::size_t size, int64_t offset) {
 }
 
 int CreateNewFile(const char* path) {
-  return ::_open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                 _S_IREAD | _S_IWRITE);
+  const WidePath wide(path);
+  if (!wide.Ok()) return RefuseLongPath();
+  return ::_wopen(wide.Get(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                  _S_IREAD | _S_IWRITE);
 }
 
 int MoveIntoPlace(const char* from, const char* to) {
   // rename() on Windows refuses to replace an existing file.
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+  const WidePath wideFrom(from);
+  const WidePath wideTo(to);
+  if (!wideFrom.Ok() || !wideTo.Ok()) return ENAMETOOLONG;
+  return MoveFileExW(wideFrom.Get(), wideTo.Get(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
              ? 0
              : ErrnoOfLastError();
 }
@@ -80,8 +95,10 @@ std::size_t FileNameStart(const std::string& path) {
 }
 
 int AppendText(const char* path, const char* data, std::size_t size) {
-  const int fd = ::_open(path, _O_WRONLY | _O_APPEND | _O_CREAT | _O_TEXT | _O_NOINHERIT,
-                         _S_IREAD | _S_IWRITE);
+  const WidePath wide(path);
+  if (!wide.Ok()) return ENAMETOOLONG;
+  const int fd = ::_wopen(wide.Get(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_TEXT | _O_NOINHERIT,
+                          _S_IREAD | _S_IWRITE);
   if (fd < 0) return errno;
   int error = 0;
   while (size > 0) {
@@ -97,6 +114,39 @@ int AppendText(const char* path, const char* data, std::size_t size) {
   }
   if (::_close(fd) != 0 && error == 0) error = errno;
   return error;
+}
+
+int StatPath(const char* path, struct stat* status) {
+  const WidePath wide(path);
+  if (!wide.Ok()) return RefuseLongPath();
+  struct _stat64 info {};
+  if (::_wstat64(wide.Get(), &info) != 0) return -1;
+  *status = {};
+  status->st_dev = info.st_dev;
+  status->st_ino = info.st_ino;
+  status->st_mode = info.st_mode;
+  status->st_nlink = info.st_nlink;
+  status->st_rdev = info.st_rdev;
+  status->st_size = static_cast<decltype(status->st_size)>(info.st_size);
+  status->st_atime = static_cast<decltype(status->st_atime)>(info.st_atime);
+  status->st_mtime = static_cast<decltype(status->st_mtime)>(info.st_mtime);
+  status->st_ctime = static_cast<decltype(status->st_ctime)>(info.st_ctime);
+  return 0;
+}
+
+int RemoveFile(const char* path) {
+  const WidePath wide(path);
+  if (!wide.Ok()) return ENAMETOOLONG;
+  return ::_wremove(wide.Get()) == 0 ? 0 : errno;
+}
+
+std::FILE* OpenStream(const char* path, const char* mode) {
+  const WidePath wide(path);
+  if (!wide.Ok()) {
+    errno = ENAMETOOLONG;
+    return nullptr;
+  }
+  return ::_wfopen(wide.Get(), Utf8ToWide(mode).c_str());
 }
 
 }  // namespace brindlemoor

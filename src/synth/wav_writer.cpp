@@ -82,7 +82,7 @@ struct WavFileWriter::Impl {
     file = nullptr;
     if (descriptor >= 0) close(descriptor);
     descriptor = -1;
-    if (!temporary.empty()) std::remove(temporary.c_str());
+    if (!temporary.empty()) RemoveFile(temporary.c_str());
     temporary.clear();
   }
 };

@@ -1,0 +1,34 @@
+#include <windows.h>
+
+#include <climits>
+
+#include "platform/utf16.h"
+
+namespace brindlemoor {
+
+std::wstring Utf8ToWide(std::string_view utf8) {
+  if (utf8.empty() || utf8.size() > INT_MAX) return {};
+  const int size = static_cast<int>(utf8.size());
+  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), length);
+  return wide;
+}
+
+std::string WideToUtf8(std::wstring_view wide) {
+  if (wide.empty() || wide.size() > INT_MAX) return {};
+  const int size = static_cast<int>(wide.size());
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
+  return utf8;
+}
+
+WidePath::WidePath(const char* utf8) {
+  // -1: the terminating zero is converted too; 0 means the path did not fit (or was refused).
+  ok = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text, static_cast<int>(kCapacity)) > 0;
+  if (!ok) text[0] = L'\0';
+}
+
+}  // namespace brindlemoor
