@@ -29,6 +29,7 @@
 #include "platform/console_text.h"
 #include "platform/file_access.h"
 #include "platform/program_arguments.h"
+#include "platform_help.h"
 #include "receive_diagnostics.h"
 #include "receiver/directory_text_output.h"
 #include "same_file.h"
@@ -41,27 +42,27 @@ constexpr int kExitUsage = brindlemoor::tools::kExitUsage;
 constexpr int kExitOutputFailed = 3;
 
 void PrintUsage(std::FILE* to) {
+  const brindlemoor::tools::PlatformHelp& platform = brindlemoor::tools::kPlatformHelp;
+  const bool devices = platform.choosesDevices;
   std::fprintf(
       to,
-      "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
+      "Usage: %s %s[--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
       "  or:  %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
       "  or:  %s --list-devices | --help | --version\n"
       "\n"
       "Decodes data sent as sound. Without --input it listens on the default sound\n"
-      "input (or --device) until interrupted (Ctrl-C, SIGTERM); a line containing\n"
+      "input%s until interrupted (%s); a line containing\n"
       "\"capturing\" on stderr says when it listens. With --input it replays the\n"
       "recording FILE (WAV, FLAC, ... at any rate; converted to 11025 Hz, 8-bit mono)\n"
       "through the receiver in virtual time. Either way it appends the received text to\n"
       "\"receive.txt\" and calibrations to \"flag.dat\" in DIR (default: the current\n"
-      "directory), and writes each half-second's text to standard output. SIGINT or\n"
-      "SIGTERM ends a replay after the half-second in progress, keeping what was decoded.\n"
+      "directory), and writes each half-second's text to standard output. %s"
       "\n"
       "Options:\n"
       "  -i, --input FILE   the recording to decode (FILE alone means the same; - for\n"
-      "                     standard input; a FIFO or pipe is read as a stream)\n"
-      "  --device SEL       the sound input: an index or part of a name from\n"
-      "                     --list-devices (default: the system's default input)\n"
-      "  --list-devices     list the sound devices and exit\n"
+      "                     standard input; %s)\n"
+      "%s"
+      "%s"
       "  --output-dir DIR   where \"receive.txt\" and \"flag.dat\" are appended\n"
       "  --dump FILE.wav    also write every captured sample to FILE.wav\n"
       "  --trace            one line per framed symbol on stderr: onset, peak,\n"
@@ -82,7 +83,13 @@ void PrintUsage(std::FILE* to) {
       "  0  done, or interrupted\n"
       "  2  bad usage, an unusable input or no sound input (nothing is written)\n"
       "  3  an output file or the dump could not be written\n",
-      kProgram, kProgram, kProgram);
+      kProgram, devices ? "[--device SEL] " : "", kProgram, kProgram,
+      devices ? " (or --device)" : "", platform.stopRequests, platform.stopSentence,
+      platform.streams,
+      devices ? "  --device SEL       the sound input: an index or part of a name from\n"
+                "                     --list-devices (default: the system's default input)\n"
+              : "",
+      platform.listDevices);
 }
 
 struct Options {
