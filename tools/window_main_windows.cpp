@@ -1,12 +1,14 @@
 // brindlemoor.exe: the receiver window on Windows. Without arguments it listens on the default
-// wave-in device (the wave mapper); with --input FILE it replays a recording in real time
-// through the same window. What it decodes is shown in the window and appended to
-// "receive.txt" (calibrations to "flag.dat") in the current directory, in text mode. Enter, Esc
-// and the window's close command end it.
+// wave-in device (the wave mapper); with --input FILE, or a file alone (one dropped on the
+// program), it replays a recording in real time through the same window. What it decodes is
+// shown in the window and appended to "receive.txt" (calibrations to "flag.dat") in the current
+// directory, in text mode. Enter, Esc and the window's close command end it.
 //
-// Exit status: 0 when the window was closed, 1 when the window could not be created, 2 for a
-// usage error or an unusable recording. An input that cannot be opened is not an error: the
-// window shows and receives nothing, and one line on stderr says why.
+// The program has no console of its own, so a usage error or a recording that cannot be opened
+// is shown in a message box (and on the console it was started from, if any). Exit status: 0
+// when the window was closed, 1 when the window could not be created, 2 for a usage error or an
+// unusable recording. A wave-in device that cannot be opened is not an error: the window shows
+// the reason in its empty line and receives nothing, and one line on stderr says it too.
 #include <windows.h>
 
 #include <cstdio>
@@ -17,12 +19,14 @@
 #include "app/resources.h"
 #include "app/win32_receiver_window.h"
 #include "app/win32_replay_pump.h"
+#include "app/win32_text.h"
 #include "capture/recording_file.h"
 #include "capture/replay_device.h"
 #include "capture/winmm_device.h"
 #include "command_line.h"
 #include "input_watch.h"
 #include "platform/console_text.h"
+#include "platform/program_arguments.h"
 #include "receiver/directory_text_output.h"
 
 namespace {
@@ -30,21 +34,29 @@ namespace {
 constexpr int kExitNoWindow = 1;
 constexpr const char* kProgram = "brindlemoor";
 
-void PrintUsage(std::FILE* out) {
-  std::fprintf(out,
-               "Usage: %s [--input FILE]\n"
-               "Shows a window with the text received as sound and appends it to receive.txt\n"
-               "(calibrations to flag.dat) in the current directory.\n"
-               "\n"
-               "  --input FILE  replay a recording in real time instead of listening on the\n"
-               "                default wave-in device\n"
-               "  -h, --help    show this help\n"
-               "  --version     show the version\n"
-               "\n"
-               "An option's value may also be given as --option=VALUE.\n"
-               "Exit status: 0 when the window is closed, 1 when it cannot be created, 2 for a\n"
-               "usage error or an unusable recording.\n",
-               kProgram);
+constexpr const char* kUsage =
+    "Usage: brindlemoor [[--input] FILE]\n"
+    "Shows a window with the text received as sound and appends it to receive.txt\n"
+    "(calibrations to flag.dat) in the current directory.\n"
+    "\n"
+    "  --input FILE  replay a recording in real time instead of listening on the\n"
+    "                default wave-in device (FILE alone, or a file dropped on the\n"
+    "                program, means the same)\n"
+    "  -h, --help    show this help\n"
+    "  --version     show the version\n"
+    "\n"
+    "An option's value may also be given as --option=VALUE. A usage error or a\n"
+    "recording that cannot be opened is shown in a message box.\n"
+    "Exit status: 0 when the window is closed, 1 when it cannot be created, 2 for a\n"
+    "usage error or an unusable recording.\n";
+
+// Tells a person who started the program from the desktop, where no console shows stderr, and
+// the console it was started from, if any. Returns `status`.
+int ShowProblem(const std::string& text, int status) {
+  brindlemoor::PrintText(stderr, "%s: %s\n", kProgram, text.c_str());
+  MessageBoxW(nullptr, brindlemoor::Utf8ToWide(text).c_str(),
+              brindlemoor::Utf8ToWide(kProgram).c_str(), MB_ICONERROR | MB_OK | MB_SETFOREGROUND);
+  return status;
 }
 
 constexpr brindlemoor::tools::KnownOption kOptions[] = {
@@ -83,6 +95,7 @@ int Replay(const std::string& name, brindlemoor::RecordingFile& recording,
     if (OpenFailed(w.Core())) {
       brindlemoor::PrintText(stderr, "%s: cannot replay %s: %s\n", kProgram, name.c_str(),
                              device.ErrorText().c_str());
+      w.ShowInputProblem("Cannot replay " + name + ": " + device.ErrorText());
       return;
     }
     if (!w.Core().Capture().recording) return;  // a message box has said why
@@ -106,6 +119,7 @@ int Listen(brindlemoor::TextOutput& files) {
           "%s: cannot capture from the default wave-in device: %s; nothing will be "
           "received\n",
           kProgram, device.ErrorText().c_str());
+      w.ShowInputProblem("No sound input (the default wave-in device): " + device.ErrorText());
     } else if (w.Core().Capture().recording) {
       const std::string name = brindlemoor::WinmmWaveInDevice::DefaultInputName();
       brindlemoor::PrintText(stderr, "%s: listening on the default wave-in device (%s)\n", kProgram,
@@ -123,18 +137,29 @@ int Listen(brindlemoor::TextOutput& files) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// wWinMain: a window program's entry (linked with -municode); the command line is read wide.
+int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
+                    int /*show*/) {
   AttachParentConsole();
   // Messages go out line by line even when stderr is a pipe (a script waits for them).
   std::setvbuf(stderr, nullptr, _IONBF, 0);
+  brindlemoor::ProgramArguments arguments(0, nullptr);
   brindlemoor::tools::CommandLine line;
-  std::string problem = brindlemoor::tools::ParseCommandLine(kOptions, argc, argv, line);
+  std::string problem =
+      brindlemoor::tools::ParseCommandLine(kOptions, arguments.Count(), arguments.Values(), line);
+  // A file alone, as when one is dropped on the program, is the recording to replay.
   if (problem.empty() && !line.positional.empty()) {
-    problem = brindlemoor::tools::UnexpectedArgument(line.positional.front());
+    if (line.Has("--input") || line.positional.size() > 1) {
+      problem = brindlemoor::tools::UnexpectedArgument(line.positional.back());
+    } else {
+      line.values["--input"] = line.positional.front();
+    }
   }
-  if (!problem.empty()) return brindlemoor::tools::UsageError(kProgram, problem);
+  if (!problem.empty()) {
+    return ShowProblem(problem + "\n\n" + kUsage, brindlemoor::tools::kExitUsage);
+  }
   if (line.Has("--help")) {
-    PrintUsage(stdout);
+    std::fputs(kUsage, stdout);
     return 0;
   }
   if (line.Has("--version")) {
@@ -150,9 +175,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<brindlemoor::RecordingFile> recording =
         brindlemoor::RecordingFile::Open(*input, error);
     if (!recording) {
-      brindlemoor::PrintText(stderr, "%s: %s: %s\n", kProgram, input->c_str(),
-                             error.description.c_str());
-      return brindlemoor::tools::kExitUsage;
+      return ShowProblem(*input + ": " + error.description, brindlemoor::tools::kExitUsage);
     }
     return Replay(*input, *recording, files);
   }

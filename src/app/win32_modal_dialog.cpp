@@ -1,6 +1,29 @@
 #include "app/win32_modal_dialog.h"
 
+#include "app/window_placement.h"
+
 namespace brindlemoor {
+namespace {
+
+ScreenRect FromRect(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
+
+// Centres `dialog` on `owner`, or on the work area of the screen it is on when it has none.
+void Centre(HWND dialog, HWND owner) {
+  RECT own{};
+  GetWindowRect(dialog, &own);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  const HWND reference = owner != nullptr && IsWindowVisible(owner) ? owner : dialog;
+  if (!GetMonitorInfoW(MonitorFromWindow(reference, MONITOR_DEFAULTTOPRIMARY), &monitor)) return;
+  RECT over = monitor.rcWork;
+  if (reference == owner) GetWindowRect(owner, &over);
+  const WindowOrigin origin = CentredOrigin(FromRect(over), FromRect(monitor.rcWork),
+                                            own.right - own.left, own.bottom - own.top);
+  SetWindowPos(dialog, nullptr, origin.x, origin.y, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
 
 Win32ModalDialog::Win32ModalDialog(HINSTANCE instance, uint32_t templateId, HWND owner,
                                    Handler handler)
@@ -61,6 +84,8 @@ INT_PTR CALLBACK Win32ModalDialog::Procedure(HWND window, UINT message, WPARAM w
     auto* self = reinterpret_cast<Win32ModalDialog*>(lParam);
     SetWindowLongPtrW(window, DWLP_USER, lParam);
     self->window = window;
+    // Before the dialog shows (a WS_VISIBLE one shows when this message has been handled).
+    Centre(window, self->owner);
     return self->Handle(window, message, wParam, lParam);
   }
   auto* self = reinterpret_cast<Win32ModalDialog*>(GetWindowLongPtrW(window, DWLP_USER));

@@ -4,7 +4,8 @@
 // one at a time until the dialog is ended; then the owner is enabled again and the dialog is
 // destroyed, which delivers its WM_DESTROY. Enter, Esc and the close command end it as the
 // framework's default OK and Cancel handling do. Messages for other windows (the receiver's
-// timer while the About box is up) are dispatched meanwhile.
+// timer while the About box is up) are dispatched meanwhile. It opens centred on its owner, or on
+// the screen when it has none.
 #pragma once
 
 #include <windows.h>

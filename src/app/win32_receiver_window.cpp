@@ -1,6 +1,7 @@
 #include "app/win32_receiver_window.h"
 
 #include "app/resources.h"
+#include "app/win32_text.h"
 
 namespace brindlemoor {
 
@@ -61,6 +62,17 @@ void Win32ReceiverWindow::PaintMinimised(HWND window) {
                           GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
   DrawIcon(context, at.x, at.y, services.Icons().big);
   EndPaint(window, &paint);
+}
+
+void Win32ReceiverWindow::ShowInputProblem(std::string_view problem) {
+  const HWND line = GetDlgItem(Window(), static_cast<int>(kTextLineId));
+  if (line == nullptr) return;
+  const std::wstring text = Utf8ToWide(problem);
+  // EM_SETCUEBANNER: only the version 6 controls (a manifest asks for them) draw a cue.
+  constexpr UINT kSetCueBanner = 0x1501;
+  if (!SendMessageW(line, kSetCueBanner, TRUE, reinterpret_cast<LPARAM>(text.c_str()))) {
+    SetWindowTextW(line, text.c_str());
+  }
 }
 
 }  // namespace brindlemoor

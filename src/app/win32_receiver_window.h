@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <optional>
+#include <string_view>
 
 #include "app/receiver_dialog.h"
 #include "app/win32_modal_dialog.h"
@@ -50,6 +51,11 @@ class Win32ReceiverWindow {
   // the window could not be created (CreateError says why).
   INT_PTR Run();
   DWORD CreateError() const { return modal.CreateError(); }
+
+  // Shows why nothing will be received (an input device that failed) in the empty text line:
+  // greyed as the line's cue banner where the system's controls draw one, else as its text.
+  // The first tick with text replaces it.
+  void ShowInputProblem(std::string_view problem);
 
   // The dialog window while it runs, null otherwise.
   HWND Window() const { return modal.Window(); }

@@ -35,6 +35,8 @@ WAVEHDR* Platform(WaveHeader& header) { return reinterpret_cast<WAVEHDR*>(&heade
 
 }  // namespace
 
+WinmmWaveInDevice::WinmmWaveInDevice() : mutexHandle(CreateMutexA(nullptr, FALSE, "MM_Mutex")) {}
+
 WinmmWaveInDevice::~WinmmWaveInDevice() {
   if (handle != nullptr) {
     waveInReset(handle);

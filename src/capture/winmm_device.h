@@ -19,7 +19,10 @@ namespace brindlemoor {
 
 class WinmmWaveInDevice : public WaveInDevice {
  public:
-  WinmmWaveInDevice() = default;
+  // Creates the named mutex "MM_Mutex" that the wave-in capture announces itself with (other
+  // programs may look for it); nothing waits on, releases or closes it, and a failure to create
+  // it changes nothing.
+  WinmmWaveInDevice();
   // Resets and closes the device if the owner left it open.
   ~WinmmWaveInDevice() override;
   WinmmWaveInDevice(const WinmmWaveInDevice&) = delete;
@@ -50,6 +53,7 @@ class WinmmWaveInDevice : public WaveInDevice {
   // Remembers a failed call for ErrorText; returns `result`.
   WaveResult Check(const char* call, unsigned result);
 
+  void* mutexHandle = nullptr;  // "MM_Mutex", kept for the life of the process
   HWAVEIN__* handle = nullptr;
   WaveInCallback ownerCallback = nullptr;
   void* ownerInstance = nullptr;
