@@ -17,6 +17,11 @@
 #   replay       recordings (the example, a calibrated 44100 Hz message, the same through a
 #                noisy room, 8-bit at 22050 Hz) decoded with --input by both receivers: the
 #                same "receive.txt", "flag.dat" and standard output, apart from CR LF
+#   names        recordings and output folders named in Japanese and with accents, each under
+#                the other language's code page: the same bytes as the Linux receiver's, and a
+#                missing file's name shown in UTF-8 on a pipe
+#   sender       brindlemoor-send.exe (beside RECEIVE_EXE) writes a WAV, from a text file, both
+#                with non-ASCII names, that the Linux receiver decodes to the text exactly
 #
 # Runs inside the wine prefix that scripts/windows.sh test sets up (WINEPREFIX); exit status 77
 # (skipped) when PulseAudio or the Linux programs are missing. Everything lives in a mktemp
@@ -104,6 +109,46 @@ replay() {
   [ "$(wc -l <"$work/calibrated-44100-windows/flag.dat")" -eq 1 ] ||
     fail "the calibrated recording should give one line in flag.dat"
   echo "ok ($scenario: ${#recordings[@]} recordings)"
+}
+
+names() {
+  # Each row: locale for wine (its ANSI code page), recording, output folder.
+  local rows=("C.UTF-8|日本語の録音.wav|受信フォルダ" "ja_JP.UTF-8|Ünïcødé café.wav|Dossier été")
+  local row locale recording folder
+  for row in "${rows[@]}"; do
+    IFS='|' read -r locale recording folder <<<"$row"
+    locale -a 2>/dev/null | grep -qix "${locale/UTF-8/utf-\?8}" || locale=C.UTF-8
+    cp "$root/examples/hello.wav" "$work/$recording"
+    mkdir "$work/$folder" "$work/$folder-linux"
+    "$linux/brindlemoor-receive" --input "$work/$recording" --output-dir "$work/$folder-linux" \
+      >/dev/null 2>"$work/err" || fail "the Linux receiver failed on $recording"
+    LANG=$locale "$wine" "$receiver" "$recording" --output-dir "$folder" >/dev/null \
+      2>"$work/err" || fail "the Windows receiver failed on $recording in $folder ($locale)"
+    same_bytes "$work/$folder-linux/receive.txt" "$work/$folder/receive.txt" "$recording"
+    local status=0
+    LANG=$locale "$wine" "$receiver" --input "$work/なし-$recording" >/dev/null 2>"$work/err" ||
+      status=$?
+    [ "$status" -eq 2 ] || fail "a missing $recording gave status $status, not 2"
+    grep -qF "なし-$recording: no such file" "$work/err" || fail "the missing file's name is garbled"
+  done
+  echo "ok ($scenario: ${#rows[@]} names)"
+}
+
+sender() {
+  local send_exe
+  send_exe=$(dirname "$receiver")/brindlemoor-send.exe
+  local text=$'Sent from Windows: caf\xc3\xa9\n'
+  printf '%s' "$text" >"$work/本文 é.txt"
+  "$wine" "$send_exe" --calibrate --rate 22050 --bits 8 --file "本文 é.txt" -o "送信 é.wav" \
+    2>"$work/err" || fail "brindlemoor-send.exe failed"
+  mkdir "$work/out"
+  "$linux/brindlemoor-receive" --input "$work/送信 é.wav" --output-dir "$work/out" >/dev/null \
+    2>"$work/err" || fail "the Linux receiver cannot read the WAV written on Windows"
+  cmp -s <(printf '%s' "$text") "$work/out/receive.txt" || {
+    od -c "$work/out/receive.txt" >&2
+    fail "the Linux receiver did not decode the text sent"
+  }
+  echo "ok ($scenario)"
 }
 
 # Waits until the command succeeds; fails after kWaitTicks or when the receiver has died.
@@ -197,5 +242,7 @@ case "$scenario" in
   live | calibrated) live ;;
   no-input) no_input ;;
   replay) replay ;;
+  names) names ;;
+  sender) sender ;;
   *) fail "unknown scenario" ;;
 esac

@@ -49,12 +49,26 @@ add_test(NAME winmm_wave_in_device
 set_tests_properties(winmm_wave_in_device PROPERTIES LABELS "winmm;live" SKIP_RETURN_CODE 77
                      TIMEOUT 120)
 
+# The programs as installed files (icon, manifest, version block) and the wave-in mutex.
+add_executable(test_windows_programs ${CMAKE_CURRENT_SOURCE_DIR}/windows/test_windows_programs.cpp)
+target_link_libraries(test_windows_programs PRIVATE brindlemoor_winmm brindlemoor_platform
+                      GTest::gtest_main)
+target_compile_definitions(test_windows_programs PRIVATE
+  BRINDLEMOOR_WINDOW_PROGRAM="$<TARGET_FILE:brindlemoor>"
+  BRINDLEMOOR_RECEIVE_PROGRAM="$<TARGET_FILE:brindlemoor-receive>"
+  BRINDLEMOOR_SEND_PROGRAM="$<TARGET_FILE:brindlemoor-send>"
+  BRINDLEMOOR_CHANNEL_PROGRAM="$<TARGET_FILE:brindlemoor-channel>")
+add_dependencies(test_windows_programs brindlemoor brindlemoor-receive brindlemoor-send
+                 brindlemoor-channel)
+gtest_discover_tests(test_windows_programs DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                     PROPERTIES LABELS tools)
+
 # brindlemoor-receive.exe end to end: listening while a message is played into a private
 # loopback PulseAudio, and replaying recordings byte for byte like the Linux receiver, whose
 # programs (BRINDLEMOOR_LINUX_TOOLS) synthesise the messages. Skipped (77) without them.
 set(BRINDLEMOOR_LINUX_TOOLS ${PROJECT_SOURCE_DIR}/build/tools CACHE PATH
     "The Linux build's tools folder, for the end-to-end tests under wine")
-foreach(scenario live calibrated no-input replay)
+foreach(scenario live calibrated no-input replay names sender)
   add_test(NAME wine_receive_${scenario}
            COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/receive_wine_test.sh
                    ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:brindlemoor-receive>

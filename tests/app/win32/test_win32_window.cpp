@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -17,6 +18,7 @@
 #include "app/win32_receiver_window.h"
 #include "app/win32_replay_pump.h"
 #include "app/win32_text.h"
+#include "app/window_placement.h"
 #include "capture/capture_format.h"
 #include "capture/replay_device.h"
 #include "capture/sample_stream.h"
@@ -326,6 +328,118 @@ TEST_F(Win32WindowTest, ARecordingGoesThroughTheWindowNoFasterThanRealTime) {
   EXPECT_GE(finishedAfter.count(),
             static_cast<int64_t>(BlockCompletionMs(replay.TotalBlocks() - 1)));
   EXPECT_EQ(files.receiveText, std::string(message.begin(), message.end()));
+}
+
+TEST_F(Win32WindowTest, MainWindowOpensCentredOnTheScreenAndTheAboutBoxOnIt) {
+  Win32ReceiverWindow window(GetModuleHandleW(nullptr), device, files);
+  RECT main{}, about{}, work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  window.SetStartedHook([&](Win32ReceiverWindow& w) {
+    Later(100, [&] {
+      HWND box = FindThreadWindow(Utf8ToWide(kAboutCaption));
+      if (box != nullptr) GetWindowRect(box, &about);
+      if (box != nullptr) PostMessageW(box, WM_COMMAND, IDOK, 0);
+      PostMessageW(w.Window(), WM_CLOSE, 0, 0);
+    });
+    Later(10, [&] {
+      GetWindowRect(w.Window(), &main);
+      PostMessageW(w.Window(), WM_SYSCOMMAND, kAboutCommandId, 0);
+    });
+  });
+  window.Run();
+  const auto centre = [](LONG a, LONG b) { return (a + b) / 2; };
+  ASSERT_GT(main.right, main.left) << "the main window was not measured";
+  ASSERT_GT(about.right, about.left) << "the About box did not open";
+  // Centred to the pixel, give or take the rounding of odd sizes.
+  EXPECT_NEAR(centre(main.left, main.right), centre(work.left, work.right), 1);
+  EXPECT_NEAR(centre(main.top, main.bottom), centre(work.top, work.bottom), 1);
+  EXPECT_NEAR(centre(about.left, about.right), centre(main.left, main.right), 1);
+  EXPECT_NEAR(centre(about.top, about.bottom), centre(main.top, main.bottom), 1);
+}
+
+// The program itself, started as a person would start it: an input it cannot open, or a usage
+// error, shows a message box (it has no console) and ends with status 2 once that is closed.
+TEST_F(Win32WindowTest, ProgramShowsAMessageBoxForABadInputAndEndsWithStatus2) {
+  struct Case {
+    std::wstring arguments;
+    std::wstring textStart;
+  };
+  const Case cases[] = {
+      {L"--input \"Z:\\nowhere\\日本語 café.wav\"", L"Z:\\nowhere\\日本語 café.wav: "},
+      {L"--loud", L"unknown option"},
+  };
+  // The program runs in wine's Z: drive, which maps to the Linux root.
+  std::wstring program = L"Z:" + Utf8ToWide(BRINDLEMOOR_WINDOW_PROGRAM);
+  std::replace(program.begin(), program.end(), L'/', L'\\');
+  for (const Case& c : cases) {
+    SCOPED_TRACE(WideToUtf8(c.arguments));
+    std::wstring line = L"\"" + program + L"\" " + c.arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process));
+    struct Search {
+      DWORD processId;
+      HWND box;
+    } search{process.dwProcessId, nullptr};
+    for (int tick = 0; tick < 200 && search.box == nullptr; ++tick) {
+      EnumWindows(
+          [](HWND window, LPARAM context) -> BOOL {
+            auto* found = reinterpret_cast<Search*>(context);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            wchar_t className[16] = {};
+            GetClassNameW(window, className, 16);
+            if (owner != found->processId || std::wstring(className) != L"#32770") return TRUE;
+            found->box = window;
+            return FALSE;
+          },
+          reinterpret_cast<LPARAM>(&search));
+      if (search.box == nullptr) Sleep(50);
+    }
+    std::wstring text;
+    // The box may be found before its text is in place.
+    for (int tick = 0; tick < 100 && search.box != nullptr && text.empty(); ++tick) {
+      wchar_t buffer[2048] = {};
+      GetDlgItemTextW(search.box, 0xFFFF, buffer, 2048);
+      text = buffer;
+      if (text.empty()) Sleep(50);
+    }
+    if (search.box != nullptr) PostMessageW(search.box, WM_COMMAND, IDOK, 0);
+    const bool ended = WaitForSingleObject(process.hProcess, 10000) == WAIT_OBJECT_0;
+    DWORD status = 0;
+    GetExitCodeProcess(process.hProcess, &status);
+    if (!ended) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ASSERT_NE(search.box, nullptr) << "no message box";
+    EXPECT_EQ(text.substr(0, c.textStart.size()), c.textStart) << WideToUtf8(text);
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(status, 2u);
+  }
+}
+
+TEST(WindowPlacementTest, CentredOnItsOwnerOrTheScreenAndKeptInsideTheWorkArea) {
+  struct Case {
+    ScreenRect over, work;
+    int32_t width, height;
+    WindowOrigin origin;
+  };
+  const ScreenRect screen{0, 0, 1920, 1040};
+  for (const Case& c : {
+           Case{screen, screen, 250, 80, {835, 480}},                  // on the screen
+           Case{{800, 400, 1050, 480}, screen, 470, 140, {690, 370}},  // the About box on its owner
+           Case{{-10, -20, 240, 60}, screen, 470, 140, {0, 0}},        // owner off the top-left
+           Case{
+               {1800, 990, 2050, 1070}, screen, 470, 140, {1450, 900}},  // and off the bottom-right
+           Case{screen, {1920, 0, 3200, 1024}, 250, 80, {1920, 480}},    // a second monitor's area
+           Case{{0, 0, 101, 101}, {0, 0, 101, 101}, 50, 50, {25, 25}},   // odd sizes round down
+           Case{screen, screen, 2000, 1100, {0, 0}},                     // larger than the screen
+       }) {
+    EXPECT_EQ(CentredOrigin(c.over, c.work, c.width, c.height), c.origin)
+        << c.width << "x" << c.height << " over " << c.over.left << "," << c.over.top;
+  }
 }
 
 TEST(MinimisedIconTest, CentredWithTruncationTowardZero) {

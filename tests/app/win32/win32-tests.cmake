@@ -15,6 +15,10 @@ gtest_discover_tests(test_app_win32 DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
 add_executable(test_app_win32_window app/win32/test_win32_window.cpp)
 target_link_libraries(test_app_win32_window PRIVATE brindlemoor_win32_window
                       brindlemoor_win32_resources brindlemoor_testing GTest::gtest_main)
+# The program itself too, for its message boxes.
+target_compile_definitions(test_app_win32_window PRIVATE
+                           BRINDLEMOOR_WINDOW_PROGRAM="$<TARGET_FILE:brindlemoor>")
+add_dependencies(test_app_win32_window brindlemoor)
 add_test(NAME app_win32_window
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/app/win32/on_virtual_desktop.sh
                  ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:test_app_win32_window>)
