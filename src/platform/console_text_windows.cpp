@@ -25,7 +25,9 @@ HANDLE ConsoleOf(std::FILE* stream) {
 void WriteText(std::FILE* to, std::string_view text) {
   const HANDLE console = ConsoleOf(to);
   if (console == nullptr) {
+    // The runtime buffers even stderr when it is a file or a pipe; a script waits for the lines.
     std::fwrite(text.data(), 1, text.size(), to);
+    std::fflush(to);
     return;
   }
   std::fflush(to);  // whatever the runtime still holds comes first
