@@ -150,9 +150,9 @@ if ! start_window; then
   start_window || fail "the window did not start twice"
 fi
 
-# A click on the title bar activates the window (Xvfb gives no window the focus by itself), so
-# the screenshots show it active and the keys below reach it.
-xdotool mousemove 60 10 click 1
+# A click on the window, which opens centred on the desktop, activates it (Xvfb gives no window
+# the focus by itself), so the screenshots show it active and the keys below reach it.
+xdotool mousemove $((width / 2)) $((height / 2)) click 1
 sleep 0.3
 
 take_screenshot() { import -window root "$1"; }
