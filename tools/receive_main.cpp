@@ -26,6 +26,7 @@
 #include "command_line.h"
 #include "list_devices.h"
 #include "live_receive.h"
+#include "platform/stream_termination.h"
 #include "receive_diagnostics.h"
 #include "receiver/directory_text_output.h"
 #include "same_file.h"
@@ -176,15 +177,16 @@ struct OutputFailures {
   bool flagReported = false;
   bool any = false;
 
-  static void Report(void* context, const char* path, int error) {
+  static void Report(void* context, brindlemoor::OutputFile file, const char* path, int error) {
     auto* self = static_cast<OutputFailures*>(context);
     self->any = true;
-    const bool isReceive = std::strstr(path, "receive.txt") != nullptr;
+    const bool isReceive = file == brindlemoor::OutputFile::kReceiveText;
     bool& reported = isReceive ? self->receiveReported : self->flagReported;
     if (reported) return;
     reported = true;
-    std::fprintf(stderr, "%s: cannot write %s: %s (decoding goes on)\n", kProgram, path,
-                 std::strerror(error));
+    // A FIFO without a reader is skipped rather than waited for: decoding never stalls on it.
+    const char* reason = error == ENXIO ? "a FIFO with no reader" : std::strerror(error);
+    std::fprintf(stderr, "%s: cannot write %s: %s (decoding goes on)\n", kProgram, path, reason);
   }
 };
 
@@ -270,6 +272,11 @@ int main(int argc, char** argv) {
   IoError error;
   std::unique_ptr<RecordingFile> recording = RecordingFile::Open(options.input, error);
   if (!recording) {
+    if (const char* signal = StreamTerminationSignal()) {  // nothing had come yet
+      std::fprintf(stderr, "%s: stopped by %s before any sound came from %s\n", kProgram, signal,
+                   options.input.c_str());
+      return 0;
+    }
     std::fprintf(stderr, "%s: %s: %s\n", kProgram, options.input.c_str(),
                  error.description.c_str());
     return kExitUsage;
@@ -313,7 +320,9 @@ int main(int argc, char** argv) {
   const ReplayStats stats = RunReplay(dialog, device, &AfterTick::Run, &afterTick);
   if (progress.expectedBlocks) std::fprintf(stderr, "\n");
   dialog.OnDestroy();
-  if (stats.stopped) {
+  // A stream ended by a signal has been decoded up to where the signal ended it.
+  if (!afterTick.stoppedBy) afterTick.stoppedBy = StreamTerminationSignal();
+  if (afterTick.stoppedBy) {
     const double done = static_cast<double>(stats.blocks) * kBlockSamples / kSampleRate;
     if (seconds > 0.0) {
       std::fprintf(stderr,
@@ -324,11 +333,13 @@ int main(int argc, char** argv) {
                    kProgram, afterTick.stoppedBy, done, options.input.c_str());
     }
   }
-  // A recording cut short has been decoded as far as it goes: say what was missing.
-  if (const std::string shortfall = recording->Shortfall(); !shortfall.empty()) {
+  // A recording cut short has been decoded as far as it goes: say what was missing (not when a
+  // signal cut it).
+  if (const std::string shortfall = recording->Shortfall();
+      !afterTick.stoppedBy && !shortfall.empty()) {
     std::fprintf(stderr, "%s: %s: warning: %s\n", kProgram, options.input.c_str(),
                  shortfall.c_str());
   }
   const bool dumped = !dump || dump->Finish();
-  return failures.any || !dumped ? kExitOutputFailed : 0;
+  return failures.any || !dumped || !services.TextWritten() ? kExitOutputFailed : 0;
 }
