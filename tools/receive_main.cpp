@@ -2,10 +2,10 @@
 // interrupted, or replays a recording through the receiver on a virtual clock, writing
 // "receive.txt" and "flag.dat" as the window would and each tick's text to standard output.
 //
-// Exit status: 0 done (or interrupted by SIGINT or SIGTERM, in either mode; a recording cut
+// Exit status: 0 done (or ended by SIGINT, SIGTERM or SIGHUP, in either mode; a recording cut
 // short is decoded as far as it goes, with a warning); 2 bad usage, an input that cannot be
-// used or no sound input (nothing is written); 3 an output file (or the dump) could not be
-// written.
+// used or no sound input (nothing is written); 3 an output file, the dump or standard output
+// could not be written (decoding goes on into the files).
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,13 +46,15 @@ void PrintUsage(std::FILE* to) {
       "  or:  %s --list-devices | --help | --version\n"
       "\n"
       "Decodes data sent as sound. Without --input it listens on the default sound\n"
-      "input (or --device) until interrupted (Ctrl-C, SIGTERM); a line containing\n"
-      "\"capturing\" on stderr says when it listens. With --input it replays the\n"
-      "recording FILE (WAV, FLAC, ... at any rate; converted to 11025 Hz, 8-bit mono)\n"
-      "through the receiver in virtual time. Either way it appends the received text to\n"
-      "\"receive.txt\" and calibrations to \"flag.dat\" in DIR (default: the current\n"
-      "directory), and writes each half-second's text to standard output. SIGINT or\n"
-      "SIGTERM ends a replay after the half-second in progress, keeping what was decoded.\n"
+      "input (or --device) until interrupted (Ctrl-C, SIGTERM, SIGHUP); a line\n"
+      "containing \"capturing\" on stderr says when it listens. With --input it replays\n"
+      "the recording FILE (WAV, FLAC, ... at any rate; converted to 11025 Hz, 8-bit\n"
+      "mono) through the receiver in virtual time. Either way it appends the received\n"
+      "text to \"receive.txt\" and calibrations to \"flag.dat\" in DIR (default: the\n"
+      "current directory), and writes each half-second's text to standard output.\n"
+      "SIGINT, SIGTERM or SIGHUP ends a replay after the half-second in progress,\n"
+      "keeping what was decoded; a stream (standard input, a FIFO) is decoded up to\n"
+      "what had arrived, and a FIFO still waiting for its writer ends at once.\n"
       "\n"
       "Options:\n"
       "  -i, --input FILE   the recording to decode (FILE alone means the same; - for\n"
@@ -61,7 +63,8 @@ void PrintUsage(std::FILE* to) {
       "                     --list-devices (default: the system's default input)\n"
       "  --list-devices     list the sound devices and exit\n"
       "  --output-dir DIR   where \"receive.txt\" and \"flag.dat\" are appended\n"
-      "  --dump FILE.wav    also write every captured sample to FILE.wav\n"
+      "  --dump FILE.wav    also write every captured sample to FILE.wav (a device or\n"
+      "                     FIFO is written through; a FIFO must have its reader)\n"
       "  --trace            one line per framed symbol on stderr: onset, peak,\n"
       "                     harmonic levels and thresholds, byte or reason rejected\n"
       "  --raw-stdout       write the text to standard output as raw bytes even on a\n"
@@ -73,13 +76,16 @@ void PrintUsage(std::FILE* to) {
       "in caret notation (ESC as ^[, DEL as ^?), so that received bytes cannot act on\n"
       "the terminal; to a pipe or a file, and always in \"receive.txt\", they are\n"
       "written raw. A long replay shows its progress on standard error when that is a\n"
-      "terminal and the text goes elsewhere. An option's value may also be given as\n"
-      "--option=VALUE.\n"
+      "terminal and the text goes elsewhere. \"receive.txt\" or \"flag.dat\" may be a\n"
+      "FIFO: it is written while it has a reader, and a write that would wait for one\n"
+      "is skipped and reported, so decoding never stalls. An option's value may also be\n"
+      "given as --option=VALUE.\n"
       "\n"
       "Exit status:\n"
-      "  0  done, or interrupted\n"
+      "  0  done, or ended by SIGINT, SIGTERM or SIGHUP\n"
       "  2  bad usage, an unusable input or no sound input (nothing is written)\n"
-      "  3  an output file or the dump could not be written\n",
+      "  3  an output file, the dump or standard output could not be written (said\n"
+      "     once; decoding goes on into the files)\n",
       kProgram, kProgram, kProgram);
 }
 

@@ -254,7 +254,8 @@ TEST_P(OutputNodeTest, WrittenThroughFollowedOrRefusedNeverReplaced) {
   if (kind == "fifo-read") reader = std::thread([&] { read = ReadWhole(node); });
   // `timeout` guards against a wait for a reader that never comes.
   std::vector<std::string> args{
-      "60", std::string(row.tool) == "send" ? BRINDLEMOOR_SEND_TOOL : BRINDLEMOOR_RECEIVE_TOOL};
+      "-s", "KILL", "60",
+      std::string(row.tool) == "send" ? BRINDLEMOOR_SEND_TOOL : BRINDLEMOOR_RECEIVE_TOOL};
   args.insert(args.end(), row.args.begin(), row.args.end());
   const ToolResult result = RunTool("/usr/bin/timeout", args, dir);
   if (reader.joinable()) reader.join();
