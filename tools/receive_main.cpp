@@ -29,6 +29,7 @@
 #include "receive_diagnostics.h"
 #include "receiver/directory_text_output.h"
 #include "same_file.h"
+#include "shown_name.h"
 #include "termination_poll.h"
 
 namespace {
@@ -142,21 +143,22 @@ std::string OutputOverInput(const Options& options,
                             const brindlemoor::DirectoryTextOutput& output) {
   using brindlemoor::OutputFile;
   using brindlemoor::tools::SameFile;
+  using brindlemoor::tools::ShownName;
   const std::string& receivePath = output.PathOf(OutputFile::kReceiveText);
   const std::string& flagPath = output.PathOf(OutputFile::kFlagData);
   if (!options.input.empty()) {
     if (!options.dumpPath.empty() && SameFile(options.input, options.dumpPath))
-      return options.dumpPath + ": --dump would overwrite the recording being decoded";
+      return ShownName(options.dumpPath) + ": --dump would overwrite the recording being decoded";
     for (const std::string* path : {&receivePath, &flagPath}) {
       if (SameFile(options.input, *path))
-        return options.input + ": the recording is the output file " + *path +
+        return ShownName(options.input) + ": the recording is the output file " + ShownName(*path) +
                "; decode a copy, or choose another --output-dir";
     }
   }
   if (!options.dumpPath.empty()) {
     for (const std::string* path : {&receivePath, &flagPath}) {
       if (SameFile(options.dumpPath, *path))
-        return options.dumpPath + ": --dump would overwrite " + *path;
+        return ShownName(options.dumpPath) + ": --dump would overwrite " + ShownName(*path);
     }
   }
   return {};
@@ -183,8 +185,8 @@ struct OutputFailures {
     bool& reported = isReceive ? self->receiveReported : self->flagReported;
     if (reported) return;
     reported = true;
-    std::fprintf(stderr, "%s: cannot write %s: %s (decoding goes on)\n", kProgram, path,
-                 std::strerror(error));
+    std::fprintf(stderr, "%s: cannot write %s: %s (decoding goes on)\n", kProgram,
+                 brindlemoor::tools::ShownName(path).c_str(), std::strerror(error));
   }
 };
 
@@ -242,14 +244,16 @@ int main(int argc, char** argv) {
   if (options.listDevices) return ListSoundDevices(kProgram);
   const bool live = options.input.empty();
   const bool showControls = !options.rawStdout && ::isatty(STDOUT_FILENO);
+  const std::string inputName = tools::ShownName(options.input);
+  const std::string outputDirName = tools::ShownName(options.outputDir);
 
   struct stat dirInfo {};
   if (::stat(options.outputDir.c_str(), &dirInfo) != 0) {
-    std::fprintf(stderr, "%s: %s: %s\n", kProgram, options.outputDir.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "%s: %s: %s\n", kProgram, outputDirName.c_str(), std::strerror(errno));
     return kExitUsage;
   }
   if (!S_ISDIR(dirInfo.st_mode)) {
-    std::fprintf(stderr, "%s: %s: not a directory\n", kProgram, options.outputDir.c_str());
+    std::fprintf(stderr, "%s: %s: not a directory\n", kProgram, outputDirName.c_str());
     return kExitUsage;
   }
 
@@ -270,8 +274,7 @@ int main(int argc, char** argv) {
   IoError error;
   std::unique_ptr<RecordingFile> recording = RecordingFile::Open(options.input, error);
   if (!recording) {
-    std::fprintf(stderr, "%s: %s: %s\n", kProgram, options.input.c_str(),
-                 error.description.c_str());
+    std::fprintf(stderr, "%s: %s: %s\n", kProgram, inputName.c_str(), error.description.c_str());
     return kExitUsage;
   }
 
@@ -282,7 +285,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<CaptureDumpFile> file =
         CaptureDumpFile::Create(options.dumpPath, kSampleRate, error);
     if (!file) {
-      std::fprintf(stderr, "%s: %s: %s\n", kProgram, options.dumpPath.c_str(),
+      std::fprintf(stderr, "%s: %s: %s\n", kProgram, tools::ShownName(options.dumpPath).c_str(),
                    error.description.c_str());
       return kExitOutputFailed;
     }
@@ -295,7 +298,7 @@ int main(int argc, char** argv) {
   if (options.trace) dialog.SetSymbolObserver(&tracer);
   dialog.OnInitDialog();
   if (!services.TimerRunning()) {
-    std::fprintf(stderr, "%s: %s: cannot start the replay: %s\n", kProgram, options.input.c_str(),
+    std::fprintf(stderr, "%s: %s: cannot start the replay: %s\n", kProgram, inputName.c_str(),
                  device.ErrorText().c_str());
     dialog.OnDestroy();
     return kExitUsage;
@@ -318,16 +321,15 @@ int main(int argc, char** argv) {
     if (seconds > 0.0) {
       std::fprintf(stderr,
                    "%s: stopped by %s after %.1f s of the %.1f s of %s; the text so far is kept\n",
-                   kProgram, afterTick.stoppedBy, done, seconds, options.input.c_str());
+                   kProgram, afterTick.stoppedBy, done, seconds, inputName.c_str());
     } else {  // a stream: its length is not known
       std::fprintf(stderr, "%s: stopped by %s after %.1f s of %s; the text so far is kept\n",
-                   kProgram, afterTick.stoppedBy, done, options.input.c_str());
+                   kProgram, afterTick.stoppedBy, done, inputName.c_str());
     }
   }
   // A recording cut short has been decoded as far as it goes: say what was missing.
   if (const std::string shortfall = recording->Shortfall(); !shortfall.empty()) {
-    std::fprintf(stderr, "%s: %s: warning: %s\n", kProgram, options.input.c_str(),
-                 shortfall.c_str());
+    std::fprintf(stderr, "%s: %s: warning: %s\n", kProgram, inputName.c_str(), shortfall.c_str());
   }
   const bool dumped = !dump || dump->Finish();
   return failures.any || !dumped ? kExitOutputFailed : 0;

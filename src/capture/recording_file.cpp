@@ -15,6 +15,7 @@
 #include "capture/capture_format.h"
 #include "capture/mix_to_mono.h"
 #include "capture/resampler.h"
+#include "capture/sound_file_view.h"
 #include "capture/sound_header.h"
 #include "platform/file_access.h"
 
@@ -109,15 +110,21 @@ bool RateSupported(long long rate) { return rate >= kMinSourceRate && rate <= kM
 
 // The frames the header declares: from its sizes where the encoding has a fixed size (libsndfile
 // quietly shortens those to what the file holds), else what libsndfile was told (a FLAC stream's
-// total, a WAV read from a pipe).
-std::optional<long long> DeclaredFrames(const SoundHeader& header, const SF_INFO& info) {
+// total, a WAV read from a pipe). A stream's 32-bit size of all ones, which libsndfile takes at
+// its word, is a streaming writer's "unknown".
+std::optional<long long> DeclaredFrames(const SoundHeader& header, const SF_INFO& info,
+                                        bool stream) {
   const auto frameBytes =
       static_cast<uint64_t>(SampleBytes(info.format)) * static_cast<uint64_t>(info.channels);
   if (header.declaredBytes && frameBytes > 0) {
     return static_cast<long long>(*header.declaredBytes / frameBytes);
   }
-  if (info.frames > 0 && info.frames != SF_COUNT_MAX) return info.frames;
-  return std::nullopt;
+  if (info.frames <= 0 || info.frames == SF_COUNT_MAX) return std::nullopt;
+  if (stream && frameBytes > 0 &&
+      static_cast<uint64_t>(info.frames) == SoundHeader::kLargestDeclarable / frameBytes) {
+    return std::nullopt;
+  }
+  return info.frames;
 }
 
 uint8_t Quantise(float sample) {
@@ -144,11 +151,17 @@ std::string Seconds(long long frames, int rate) {
 struct RecordingFile::Impl {
   ~Impl() {
     if (file) sf_close(file);
+    view.reset();
     if (fd >= 0 && ownsFd) close(fd);
   }
 
-  // Reads the next chunk of frames and mixes it to mono; counts the frames.
+  // Reads the next chunk of frames and mixes it to mono; counts the frames. Silence stands for
+  // frames passed over after damage.
   void ReadMonoChunk();
+  // After a read error in a regular file: opens it anew and looks for the first place past
+  // `framesRead` where decoding goes on. True when there is one; `silentFrames` then holds the
+  // frames passed over.
+  bool Resynchronise();
   // Refills `pending` with the next samples at 11025 Hz; sets `finished` when there are none.
   void Refill();
   void PassThroughRefill();
@@ -158,12 +171,18 @@ struct RecordingFile::Impl {
 
   int fd = -1;
   bool ownsFd = true;
+  std::unique_ptr<SoundFileView> view;  // a regular file's, null for a stream
   SNDFILE* file = nullptr;
   SF_INFO info{};
   std::optional<long long> declaredFrames;
   long long knownFrames = 0;  // SourceFrames
   long long framesRead = 0;
   std::string readError;
+  // Damage decoded past: where the first was, how many places, how many frames passed over.
+  long long damagedAt = 0;
+  long long damagedPlaces = 0;
+  long long skippedFrames = 0;
+  long long silentFrames = 0;  // still to be given for the last damage
   // The file is already in the capture format: its data bytes are the samples.
   bool passThrough = false;
   bool readShorts = false;
@@ -187,14 +206,36 @@ struct RecordingFile::Impl {
 };
 
 void RecordingFile::Impl::ReadMonoChunk() {
+  monoPosition = 0;
+  monoCount = 0;
+  if (!readError.empty()) {
+    // The last read met damage (libsndfile reports it with the frames before it, then stops).
+    if (!Resynchronise()) {
+      // Nothing decodes past it: a file cut there, when its header says more was to come.
+      if (declaredFrames && framesRead < *declaredFrames) readError.clear();
+      inputEnded = true;
+      return;
+    }
+    readError.clear();
+  }
+  if (silentFrames > 0) {
+    monoCount = static_cast<std::size_t>(std::min<long long>(silentFrames, chunkFrames));
+    std::fill_n(mono.begin(), monoCount, 0.0f);
+    silentFrames -= static_cast<long long>(monoCount);
+    framesRead += static_cast<long long>(monoCount);
+    return;
+  }
   const sf_count_t frames = readShorts ? sf_readf_short(file, shorts.data(), chunkFrames)
                                        : sf_readf_float(file, interleaved.data(), chunkFrames);
-  monoPosition = 0;
   monoCount = frames > 0 ? static_cast<std::size_t>(frames) : 0;
   framesRead += static_cast<long long>(monoCount);
+  if (sf_error(file) != SF_ERR_NO_ERROR) readError = Lowercased(sf_strerror(file));
   if (monoCount == 0) {
-    inputEnded = true;
-    if (sf_error(file) != SF_ERR_NO_ERROR) readError = Lowercased(sf_strerror(file));
+    if (readError.empty()) {
+      inputEnded = true;
+    } else {
+      ReadMonoChunk();
+    }
     return;
   }
   if (readShorts) {
@@ -202,6 +243,29 @@ void RecordingFile::Impl::ReadMonoChunk() {
   } else {
     MixToMono(interleaved.data(), monoCount, info.channels, mono.data());
   }
+}
+
+bool RecordingFile::Impl::Resynchronise() {
+  if (!view || framesRead >= knownFrames) return false;
+  // Tries every fiftieth of a second past the damage, then, after every 50 tries, twice as far
+  // apart: a long damaged stretch costs a few hundred tries, not one per frame.
+  constexpr int kTriesPerStep = 50;
+  sf_count_t step = std::max(1, info.samplerate / 50);
+  int tries = 0;
+  for (sf_count_t at = framesRead + step; at < knownFrames; at += step) {
+    sf_close(file);
+    SF_INFO again{};
+    file = view->Open(again);
+    if (!file) return false;
+    if (sf_seek(file, at, SEEK_SET) == at) {
+      if (damagedPlaces++ == 0) damagedAt = framesRead;
+      silentFrames = at - framesRead;
+      skippedFrames += silentFrames;
+      return true;
+    }
+    if (++tries % kTriesPerStep == 0) step *= 2;
+  }
+  return false;
 }
 
 void RecordingFile::Impl::PassThroughRefill() {
@@ -268,16 +332,31 @@ int RecordingFile::SourceRate() const { return impl->info.samplerate; }
 std::string RecordingFile::Shortfall() const {
   const Impl& file = *impl;
   const int rate = file.info.samplerate;
-  if (!file.readError.empty()) {
-    return "read error after " + std::to_string(file.framesRead) + " frames (" +
-           Seconds(file.framesRead, rate) + "): " + file.readError;
+  std::string damage;
+  if (file.damagedPlaces > 0) {
+    damage = "damaged at " + Seconds(file.damagedAt, rate) + ": " +
+             Seconds(file.skippedFrames, rate) + " of sound skipped";
+    if (file.damagedPlaces > 1) {
+      damage.insert(damage.find(':'),
+                    " and " + std::to_string(file.damagedPlaces - 1) +
+                        (file.damagedPlaces == 2 ? " more place" : " more places"));
+    }
   }
-  if (!file.declaredFrames || file.framesRead >= *file.declaredFrames) return {};
-  const long long missing = *file.declaredFrames - file.framesRead;
-  return "truncated: header declares " + std::to_string(*file.declaredFrames) +
-         " frames, file holds " + std::to_string(file.framesRead) + "; decoded those, " +
-         std::to_string(missing) + " frames (" + Seconds(missing, rate) + " of " +
-         Seconds(*file.declaredFrames, rate) + ") are missing";
+  std::string missing;
+  // Reading stopped before the end (a replay ended by a signal) says nothing of the rest.
+  const bool ended = file.inputEnded || file.finished;
+  if (ended && !file.readError.empty()) {
+    missing = "read error after " + std::to_string(file.framesRead) + " frames (" +
+              Seconds(file.framesRead, rate) + "): " + file.readError;
+  } else if (ended && file.declaredFrames && file.framesRead < *file.declaredFrames) {
+    const long long lost = *file.declaredFrames - file.framesRead;
+    missing = "truncated: header declares " + std::to_string(*file.declaredFrames) +
+              " frames, file holds " + std::to_string(file.framesRead) + "; decoded those, " +
+              std::to_string(lost) + " frames (" + Seconds(lost, rate) + " of " +
+              Seconds(*file.declaredFrames, rate) + ") are missing";
+  }
+  if (damage.empty()) return missing;
+  return missing.empty() ? damage : damage + "; " + missing;
 }
 
 std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoError& error) {
@@ -309,6 +388,10 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
 
   // A stream's header cannot be read twice: libsndfile alone reads it.
   const SoundHeader header = stream ? SoundHeader{} : ReadSoundHeader(impl.fd, status.st_size);
+  if (!stream) {
+    impl.view = std::make_unique<SoundFileView>(impl.fd, static_cast<int64_t>(status.st_size),
+                                                header.sizeOverride);
+  }
   if (header.SizesWrapped()) {
     error.description = "cannot be trusted: its header declares " +
                         std::to_string(*header.declaredBytes) + " bytes of audio, but " +
@@ -317,7 +400,8 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
                         "GiB); convert it to FLAC, W64 or RF64, or split it";
     return nullptr;
   }
-  impl.file = sf_open_fd(impl.fd, SFM_READ, &impl.info, SF_FALSE);
+  impl.file =
+      stream ? sf_open_fd(impl.fd, SFM_READ, &impl.info, SF_FALSE) : impl.view->Open(impl.info);
   if (!impl.file) {
     if (header.sampleRate && !RateSupported(*header.sampleRate)) {
       // libsndfile refuses a rate of 0 or above 2^31 as an "incomplete" format.
@@ -338,7 +422,7 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
     error.description = RateProblem(info.samplerate);
     return nullptr;
   }
-  impl.declaredFrames = DeclaredFrames(header, info);
+  impl.declaredFrames = DeclaredFrames(header, info, stream);
   if (!stream && info.frames != SF_COUNT_MAX) impl.knownFrames = info.frames;
 
   impl.passThrough = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV &&
