@@ -17,13 +17,12 @@ namespace {
 constexpr uint32_t kRate = 11025;
 constexpr size_t kSomeFrames = 4000;
 constexpr uint32_t kHuge = 0xFFFFFFF0u;
-// libsndfile's words for three kinds of broken header, after "not a usable audio file: ".
+// The words for three kinds of broken header, after "not a usable audio file: ".
 constexpr const char* kNoData =
-    "not a usable audio file: error in WAV file. No 'data' chunk marker";
-constexpr const char* kShortFormat =
-    "not a usable audio file: error in WAV/W64/RF64 file. Short 'fmt ' chunk";
+    "not a usable audio file: no audio data found after its header (damaged or cut short)";
+constexpr const char* kShortFormat = "not a usable audio file: its format description is damaged";
 constexpr const char* kUnimplemented =
-    "not a usable audio file: file contains data in an unimplemented format";
+    "not a usable audio file: its audio is in an encoding that cannot be decoded";
 constexpr const char* kUsableText = "odd headers, same message\n";
 
 class Bytes {
@@ -171,8 +170,8 @@ std::vector<uint8_t> MessageAudio(const std::string& text) {
   return QuantizeToU8(SynthesizeMessage(symbols, kDefaultTiming, static_cast<int32_t>(kRate)));
 }
 
-// `audio` encoded as 16-bit FLAC by libsndfile, into memory.
-std::vector<uint8_t> Flac(const std::vector<uint8_t>& audio) {
+// `audio` encoded by libsndfile in `format` (FLAC, MP3), into memory; empty when it cannot.
+std::vector<uint8_t> Encoded(const std::vector<uint8_t>& audio, int format) {
   struct Memory {
     std::vector<uint8_t> bytes;
     sf_count_t position = 0;
@@ -202,7 +201,7 @@ std::vector<uint8_t> Flac(const std::vector<uint8_t>& audio) {
   SF_INFO info{};
   info.samplerate = static_cast<int>(kRate);
   info.channels = 1;
-  info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+  info.format = format;
   SNDFILE* file = sf_open_virtual(&io, SFM_WRITE, &info, &memory);
   if (!file) return {};
   std::vector<short> samples;
@@ -264,9 +263,9 @@ std::vector<HostileRecording> HostileRecordings() {
 
   // Formats that make no sense.
   add(File("zero-channels.wav", Wav().Channels(0).Build(),
-           "not a usable audio file: channel count is zero"));
+           "not a usable audio file: it declares no audio channels"));
   add(File("many-channels.wav", Wav().Channels(65535).Build(),
-           "not a usable audio file: too many channels specified"));
+           "not a usable audio file: it declares more channels than can be decoded"));
   add(File("rate-zero.wav", Wav().Rate(0).Build(), "unsupported sample rate of 0 Hz"));
   add(File("rate-one.wav", Wav().Rate(1).Build(), "unsupported sample rate of 1 Hz"));
   add(File("rate-5mhz.wav", Wav().Rate(5'000'000).Build(),
@@ -275,8 +274,7 @@ std::vector<HostileRecording> HostileRecordings() {
            "unsupported sample rate of 4294967295 Hz"));
   add(File("bits-zero.wav", Wav().Bits(0).Build(), kUnimplemented));
   add(File("bits-huge.wav", Wav().Bits(65535).Build(), kUnimplemented));
-  add(File("format-unknown.wav", Wav().FormatTag(0x1234).Build(),
-           "not a usable audio file: error in WAV/W64/RF64 file. Malformed 'fmt ' chunk"));
+  add(File("format-unknown.wav", Wav().FormatTag(0x1234).Build(), kShortFormat));
 
   {
     // Sun audio with a data size far beyond the file: libsndfile takes the size as negative and
@@ -393,12 +391,23 @@ std::vector<HostileRecording> DamagedRecordings() {
   };
   {
     // 200 bytes of junk in the middle of a FLAC stream: a frame or two are lost, no more.
-    std::vector<uint8_t> flac = Flac(audio);
+    std::vector<uint8_t> flac = Encoded(audio, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
     const std::vector<uint8_t> junk = Noise(200);
     std::copy(junk.begin(), junk.end(),
               flac.begin() + static_cast<std::ptrdiff_t>(flac.size() / 2));
     add("damaged-middle.flac", std::move(flac), "damaged at ");
     list.back().text = "the rest decodes\n";
+  }
+  if (std::vector<uint8_t> mp3 = Encoded(audio, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III);
+      !mp3.empty()) {
+    // An MP3 whose frames after the first third are junk but for their headers' positions: its
+    // decoder's own complaints about each must not reach the user.
+    const std::vector<uint8_t> junk = Noise(mp3.size());
+    for (std::size_t i = mp3.size() / 3; i < mp3.size(); ++i) {
+      if (i % 7 != 0) mp3[i] = junk[i];
+    }
+    add("junk-frames.mp3", std::move(mp3), "damaged at ");
+    list.back().text.clear();
   }
   {
     // RF64: the data chunk's own size is all ones, the real one in "ds64", here past the end.

@@ -15,6 +15,7 @@
 #include "capture/capture_format.h"
 #include "capture/mix_to_mono.h"
 #include "capture/resampler.h"
+#include "capture/sound_file_problem.h"
 #include "capture/sound_file_view.h"
 #include "capture/sound_header.h"
 #include "platform/file_access.h"
@@ -146,6 +147,21 @@ std::string Seconds(long long frames, int rate) {
   return text;
 }
 
+// Standard error sent to the null device while it lives, when `quiet`: the MPEG decoder under
+// libsndfile prints a line of its own for every damaged frame it meets.
+class QuietDecoder {
+ public:
+  explicit QuietDecoder(bool quiet) : saved(quiet ? SilenceStandardError() : -1) {}
+  ~QuietDecoder() { RestoreStandardError(saved); }
+  QuietDecoder(const QuietDecoder&) = delete;
+  QuietDecoder& operator=(const QuietDecoder&) = delete;
+
+ private:
+  int saved;
+};
+
+bool IsMpeg(const SF_INFO& info) { return (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG; }
+
 }  // namespace
 
 struct RecordingFile::Impl {
@@ -225,11 +241,15 @@ void RecordingFile::Impl::ReadMonoChunk() {
     framesRead += static_cast<long long>(monoCount);
     return;
   }
-  const sf_count_t frames = readShorts ? sf_readf_short(file, shorts.data(), chunkFrames)
-                                       : sf_readf_float(file, interleaved.data(), chunkFrames);
+  sf_count_t frames = 0;
+  {
+    const QuietDecoder quiet(IsMpeg(info));
+    frames = readShorts ? sf_readf_short(file, shorts.data(), chunkFrames)
+                        : sf_readf_float(file, interleaved.data(), chunkFrames);
+  }
   monoCount = frames > 0 ? static_cast<std::size_t>(frames) : 0;
   framesRead += static_cast<long long>(monoCount);
-  if (sf_error(file) != SF_ERR_NO_ERROR) readError = Lowercased(sf_strerror(file));
+  if (sf_error(file) != SF_ERR_NO_ERROR) readError = SoundFileProblem(sf_strerror(file));
   if (monoCount == 0) {
     if (readError.empty()) {
       inputEnded = true;
@@ -250,6 +270,7 @@ bool RecordingFile::Impl::Resynchronise() {
   // Tries every fiftieth of a second past the damage, then, after every 50 tries, twice as far
   // apart: a long damaged stretch costs a few hundred tries, not one per frame.
   constexpr int kTriesPerStep = 50;
+  const QuietDecoder quiet(IsMpeg(info));
   sf_count_t step = std::max(1, info.samplerate / 50);
   int tries = 0;
   for (sf_count_t at = framesRead + step; at < knownFrames; at += step) {
@@ -275,7 +296,7 @@ void RecordingFile::Impl::PassThroughRefill() {
   framesRead += static_cast<long long>(pendingCount);
   if (pendingCount == 0) {
     finished = true;
-    if (sf_error(file) != SF_ERR_NO_ERROR) readError = Lowercased(sf_strerror(file));
+    if (sf_error(file) != SF_ERR_NO_ERROR) readError = SoundFileProblem(sf_strerror(file));
   }
 }
 
@@ -348,6 +369,10 @@ std::string RecordingFile::Shortfall() const {
   if (ended && !file.readError.empty()) {
     missing = "read error after " + std::to_string(file.framesRead) + " frames (" +
               Seconds(file.framesRead, rate) + "): " + file.readError;
+  } else if (ended && IsMpeg(file.info) && file.declaredFrames &&
+             file.framesRead < *file.declaredFrames) {
+    // An MPEG stream's length is an estimate, and its decoder ends at frames it cannot read.
+    missing = "damaged at " + Seconds(file.framesRead, rate) + ": nothing past it could be decoded";
   } else if (ended && file.declaredFrames && file.framesRead < *file.declaredFrames) {
     const long long lost = *file.declaredFrames - file.framesRead;
     missing = "truncated: header declares " + std::to_string(*file.declaredFrames) +
@@ -400,8 +425,12 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
                         "GiB); convert it to FLAC, W64 or RF64, or split it";
     return nullptr;
   }
-  impl.file =
-      stream ? sf_open_fd(impl.fd, SFM_READ, &impl.info, SF_FALSE) : impl.view->Open(impl.info);
+  {
+    // Opening may already meet damage, before the format is known.
+    const QuietDecoder quiet(true);
+    impl.file =
+        stream ? sf_open_fd(impl.fd, SFM_READ, &impl.info, SF_FALSE) : impl.view->Open(impl.info);
+  }
   if (!impl.file) {
     if (header.sampleRate && !RateSupported(*header.sampleRate)) {
       // libsndfile refuses a rate of 0 or above 2^31 as an "incomplete" format.
@@ -409,7 +438,7 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
     } else if (sf_error(nullptr) == SF_ERR_UNRECOGNISED_FORMAT) {
       error.description = "not a recognised audio file";
     } else {
-      error.description = "not a usable audio file: " + Lowercased(sf_strerror(nullptr));
+      error.description = "not a usable audio file: " + SoundFileProblem(sf_strerror(nullptr));
     }
     return nullptr;
   }

@@ -23,6 +23,10 @@ int MoveIntoPlace(const char* from, const char* to);
 // Where the file's own name starts in `path`: just after the last folder separator ('/', and on
 // Windows also '\\' and a drive's ':'), or 0 when there is none.
 std::size_t FileNameStart(const std::string& path);
+// Points standard error at the null device, for library calls that would print their own
+// diagnostics there; returns what RestoreStandardError needs (-1 when nothing was changed).
+int SilenceStandardError();
+void RestoreStandardError(int saved);
 // Appends all of `data` to the text file `path`, creating it if needed; 0 or the errno of the
 // first failure. Allocates nothing.
 int AppendText(const char* path, const char* data, std::size_t size);

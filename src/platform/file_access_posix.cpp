@@ -32,6 +32,25 @@ std::size_t FileNameStart(const std::string& path) {
   return slash == std::string::npos ? 0 : slash + 1;
 }
 
+int SilenceStandardError() {
+  std::fflush(stderr);
+  const int saved = ::dup(STDERR_FILENO);
+  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (saved < 0 || null < 0 || ::dup2(null, STDERR_FILENO) < 0) {
+    if (saved >= 0) ::close(saved);
+    if (null >= 0) ::close(null);
+    return -1;
+  }
+  ::close(null);
+  return saved;
+}
+
+void RestoreStandardError(int saved) {
+  if (saved < 0) return;
+  ::dup2(saved, STDERR_FILENO);
+  ::close(saved);
+}
+
 int AppendText(const char* path, const char* data, std::size_t size) {
   const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return errno;

@@ -79,6 +79,25 @@ std::size_t FileNameStart(const std::string& path) {
   return separator == std::string::npos ? 0 : separator + 1;
 }
 
+int SilenceStandardError() {
+  std::fflush(stderr);
+  const int saved = ::_dup(2);
+  const int null = ::_open("NUL", _O_WRONLY | _O_NOINHERIT);
+  if (saved < 0 || null < 0 || ::_dup2(null, 2) != 0) {
+    if (saved >= 0) ::_close(saved);
+    if (null >= 0) ::_close(null);
+    return -1;
+  }
+  ::_close(null);
+  return saved;
+}
+
+void RestoreStandardError(int saved) {
+  if (saved < 0) return;
+  ::_dup2(saved, 2);
+  ::_close(saved);
+}
+
 int AppendText(const char* path, const char* data, std::size_t size) {
   const int fd = ::_open(path, _O_WRONLY | _O_APPEND | _O_CREAT | _O_TEXT | _O_NOINHERIT,
                          _S_IREAD | _S_IWRITE);
