@@ -448,6 +448,18 @@ std::vector<HostileRecording> DamagedRecordings() {
     for (const uint8_t u : audio) b.bytes.push_back(static_cast<uint8_t>(u ^ 0x80));  // signed
     add("caf-size-unknown.caf", b.bytes, "");
   }
+  {
+    // Stereo whose right channel is the left one upside down: the mix is silence.
+    Bytes b;
+    for (const uint8_t u : audio) {
+      const auto sample = static_cast<int16_t>((u - 128) * 256);
+      b.Le(static_cast<uint16_t>(sample), 2).Le(static_cast<uint16_t>(-sample), 2);
+    }
+    add("antiphase-stereo.wav", Wav().Audio(b.bytes).Channels(2).Bits(16).Build(),
+        "the channels cancel when mixed: the mix is silent where channel 1 is not; try "
+        "--channel 1");
+    list.back().text.clear();
+  }
   // A streaming writer's unknown size, read from a pipe: nothing is missing.
   add("stdin-size-unknown.wav", Wav().Audio(audio).DataSize(0xFFFFFFFFu).Build(), "");
   list.back().viaStandardInput = true;

@@ -39,9 +39,10 @@ std::vector<HostileRecording> OddButUsableRecordings();
 // "warning: ") and exits 0. The cut one loses the end of the text; the rest lose nothing.
 std::vector<HostileRecording> TruncatedRecordings();
 
-// Recordings damaged inside or in containers whose sizes work otherwise (RF64, Wave64, CAF), and
-// a streaming writer's unknown size through a pipe: brindlemoor-receive decodes them, warns in one
-// line where `reason` is not empty ("damaged at ..." or "truncated: ...", after "warning: ") and
+// Recordings damaged inside or in containers whose sizes work otherwise (RF64, Wave64, CAF), a
+// streaming writer's unknown size through a pipe, and channels that cancel when mixed:
+// brindlemoor-receive decodes them, warns in one line where `reason` is not empty (after
+// "warning: ") and
 // exits 0. A damaged one loses a fraction of a second at the damage: `text` is then the end of its
 // message, which must still come out; the others keep their whole `text`.
 std::vector<HostileRecording> DamagedRecordings();

@@ -26,6 +26,7 @@
 #include "command_line.h"
 #include "list_devices.h"
 #include "live_receive.h"
+#include "option_values.h"
 #include "receive_diagnostics.h"
 #include "receiver/directory_text_output.h"
 #include "same_file.h"
@@ -42,7 +43,8 @@ void PrintUsage(std::FILE* to) {
   std::fprintf(
       to,
       "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
-      "  or:  %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
+      "  or:  %s [--input] FILE [--channel N] [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
+      "       [--raw-stdout]\n"
       "  or:  %s --list-devices | --help | --version\n"
       "\n"
       "Decodes data sent as sound. Without --input it listens on the default sound\n"
@@ -57,8 +59,11 @@ void PrintUsage(std::FILE* to) {
       "Options:\n"
       "  -i, --input FILE   the recording to decode (FILE alone means the same; - for\n"
       "                     standard input; a FIFO or pipe is read as a stream)\n"
-      "  --device SEL       the sound input: an index or part of a name from\n"
-      "                     --list-devices (default: the system's default input)\n"
+      "  --channel N        decode channel N (from 1) of the recording alone, not the\n"
+      "                     mix of its channels\n"
+      "  --device SEL       the sound input: an index, or a name or part of one, as\n"
+      "                     --list-devices prints it (default: the system's default\n"
+      "                     input)\n"
       "  --list-devices     list the sound devices and exit\n"
       "  --output-dir DIR   where \"receive.txt\" and \"flag.dat\" are appended\n"
       "  --dump FILE.wav    also write every captured sample to FILE.wav\n"
@@ -88,6 +93,7 @@ struct Options {
   std::string outputDir;
   std::string device;
   std::string dumpPath;
+  int channel = 0;  // 0: the mix of the recording's channels
   bool trace = false;
   bool rawStdout = false;
   bool listDevices = false;
@@ -96,15 +102,11 @@ struct Options {
 };
 
 constexpr brindlemoor::tools::KnownOption kOptions[] = {
-    {"--input", 'i', "FILE"},
-    {"--output-dir", 0, "DIR"},
-    {"--device", 0, "SEL"},
-    {"--dump", 0, "FILE.wav"},
-    {"--trace"},
-    {"--raw-stdout"},
-    {"--list-devices"},
-    {"--help", 'h'},
-    {"--version"},
+    {"--input", 'i', "FILE"}, {"--output-dir", 0, "DIR"},
+    {"--device", 0, "SEL"},   {"--dump", 0, "FILE.wav"},
+    {"--channel", 0, "N"},    {"--trace"},
+    {"--raw-stdout"},         {"--list-devices"},
+    {"--help", 'h'},          {"--version"},
 };
 
 // Returns an empty string on success, else the problem. A recording named without --input is
@@ -119,6 +121,13 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
   options.outputDir = line.Value("--output-dir", ".");
   options.device = line.Value("--device");
   options.dumpPath = line.Value("--dump");
+  if (line.Has("--channel")) {
+    int64_t channel = 0;
+    if (!brindlemoor::tools::ParseInteger(line.Value("--channel"), 1, 65535, channel))
+      return brindlemoor::tools::InvalidValue("--channel", line.Value("--channel"),
+                                              "a channel number from 1");
+    options.channel = static_cast<int>(channel);
+  }
   options.trace = line.Has("--trace");
   options.rawStdout = line.Has("--raw-stdout");
   options.listDevices = line.Has("--list-devices");
@@ -134,6 +143,8 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
   }
   if (!options.input.empty() && line.Has("--device"))
     return "--device is for listening, not --input";
+  if (options.input.empty() && line.Has("--channel"))
+    return "--channel is for a recording (--input)";
   return {};
 }
 
@@ -272,7 +283,8 @@ int main(int argc, char** argv) {
   }
 
   IoError error;
-  std::unique_ptr<RecordingFile> recording = RecordingFile::Open(options.input, error);
+  std::unique_ptr<RecordingFile> recording =
+      RecordingFile::Open(options.input, error, options.channel);
   if (!recording) {
     std::fprintf(stderr, "%s: %s: %s\n", kProgram, inputName.c_str(), error.description.c_str());
     return kExitUsage;
@@ -330,6 +342,9 @@ int main(int argc, char** argv) {
   // A recording cut short has been decoded as far as it goes: say what was missing.
   if (const std::string shortfall = recording->Shortfall(); !shortfall.empty()) {
     std::fprintf(stderr, "%s: %s: warning: %s\n", kProgram, inputName.c_str(), shortfall.c_str());
+  }
+  if (const std::string silentMix = recording->SilentMix(); !silentMix.empty()) {
+    std::fprintf(stderr, "%s: %s: warning: %s\n", kProgram, inputName.c_str(), silentMix.c_str());
   }
   const bool dumped = !dump || dump->Finish();
   return failures.any || !dumped ? kExitOutputFailed : 0;

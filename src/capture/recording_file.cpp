@@ -171,6 +171,10 @@ struct RecordingFile::Impl {
     if (fd >= 0 && ownsFd) close(fd);
   }
 
+  // The chosen channel of the chunk into `mono`.
+  void TakeChannel();
+  // Adds the chunk's energy in the mix and in each channel.
+  void WeighMix();
   // Reads the next chunk of frames and mixes it to mono; counts the frames. Silence stands for
   // frames passed over after damage.
   void ReadMonoChunk();
@@ -194,6 +198,11 @@ struct RecordingFile::Impl {
   long long knownFrames = 0;  // SourceFrames
   long long framesRead = 0;
   std::string readError;
+  // 0 to mix the channels, else the one channel (from 1) to read; with the mix, the sums of
+  // squares of the mix and of each channel.
+  int channel = 0;
+  double mixEnergy = 0.0;
+  std::vector<double> channelEnergy;
   // Damage decoded past: where the first was, how many places, how many frames passed over.
   long long damagedAt = 0;
   long long damagedPlaces = 0;
@@ -258,10 +267,35 @@ void RecordingFile::Impl::ReadMonoChunk() {
     }
     return;
   }
-  if (readShorts) {
+  if (channel > 0) {
+    TakeChannel();
+  } else if (readShorts) {
     MixToMono(shorts.data(), monoCount, info.channels, mono.data());
   } else {
     MixToMono(interleaved.data(), monoCount, info.channels, mono.data());
+  }
+  if (channel == 0 && info.channels > 1) WeighMix();
+}
+
+void RecordingFile::Impl::TakeChannel() {
+  constexpr float kShortScale = 1.0f / 32768.0f;
+  const auto stride = static_cast<std::size_t>(info.channels);
+  const auto first = static_cast<std::size_t>(channel - 1);
+  for (std::size_t i = 0; i < monoCount; ++i) {
+    mono[i] = readShorts ? static_cast<float>(shorts[i * stride + first]) * kShortScale
+                         : interleaved[i * stride + first];
+  }
+}
+
+void RecordingFile::Impl::WeighMix() {
+  const auto stride = static_cast<std::size_t>(info.channels);
+  for (std::size_t i = 0; i < monoCount; ++i) {
+    mixEnergy += static_cast<double>(mono[i]) * mono[i];
+    for (std::size_t c = 0; c < stride; ++c) {
+      const double sample = readShorts ? shorts[i * stride + c] / 32768.0
+                                       : static_cast<double>(interleaved[i * stride + c]);
+      channelEnergy[c] += sample * sample;
+    }
   }
 }
 
@@ -384,7 +418,24 @@ std::string RecordingFile::Shortfall() const {
   return missing.empty() ? damage : damage + "; " + missing;
 }
 
-std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoError& error) {
+std::string RecordingFile::SilentMix() const {
+  const Impl& file = *impl;
+  if (file.channelEnergy.empty() || file.framesRead == 0) return {};
+  const auto loudest = std::max_element(file.channelEnergy.begin(), file.channelEnergy.end());
+  // A channel louder than an 8-bit step whose mix is 40 dB quieter: the channels cancel.
+  constexpr double kAudible = 1.0 / (128.0 * 128.0);
+  constexpr double kCancelled = 1e-4;
+  if (*loudest / static_cast<double>(file.framesRead) < kAudible ||
+      file.mixEnergy >= *loudest * kCancelled) {
+    return {};
+  }
+  const std::string number = std::to_string(loudest - file.channelEnergy.begin() + 1);
+  return "the channels cancel when mixed: the mix is silent where channel " + number +
+         " is not; try --channel " + number;
+}
+
+std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoError& error,
+                                                   int channel) {
   std::unique_ptr<RecordingFile> recording(new RecordingFile());
   Impl& impl = *recording->impl;
   struct stat status {};
@@ -450,6 +501,16 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
   if (!RateSupported(info.samplerate)) {
     error.description = RateProblem(info.samplerate);
     return nullptr;
+  }
+  if (channel > info.channels) {
+    error.description = "has " + std::to_string(info.channels) +
+                        (info.channels == 1 ? " channel" : " channels") + ", no channel " +
+                        std::to_string(channel);
+    return nullptr;
+  }
+  impl.channel = channel;
+  if (channel == 0 && info.channels > 1) {
+    impl.channelEnergy.assign(static_cast<std::size_t>(info.channels), 0.0);
   }
   impl.declaredFrames = DeclaredFrames(header, info, stream);
   if (!stream && info.frames != SF_COUNT_MAX) impl.knownFrames = info.frames;
