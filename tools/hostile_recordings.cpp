@@ -221,6 +221,8 @@ std::vector<HostileRecording> HostileRecordings() {
   // Empty, header only, truncated.
   add(File("empty.wav", {}, "is empty (0 bytes)"));
   add(File("one-byte.wav", {'R'}, "not a recognised audio file"));
+  add(File("empty-pipe.wav", {}, "is empty: nothing came through"));
+  list.back().viaStandardInput = true;
   add(File("riff-only.wav", Bytes().Tag("RIFF").Le(4, 4).Tag("WAVE").bytes, kNoData));
   add(File("cut-in-fmt.wav", Wav().Keep(30).Build(), kNoData));
   add(File("header-only.wav", Wav().Keep(44).Build(),

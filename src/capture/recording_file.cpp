@@ -462,6 +462,10 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
   }
   const bool stream = !S_ISREG(status.st_mode);
 
+  if (stream && StreamEndedEmpty(impl.fd)) {
+    error.description = "is empty: nothing came through";
+    return nullptr;
+  }
   // A stream's header cannot be read twice: libsndfile alone reads it.
   const SoundHeader header = stream ? SoundHeader{} : ReadSoundHeader(impl.fd, status.st_size);
   if (!stream) {

@@ -14,6 +14,9 @@ namespace brindlemoor {
 int OpenForReading(const char* path, bool waitForWriter);
 // Standard input's descriptor, reading raw bytes.
 int StandardInputForReading();
+// Waits until the stream `fd` (a pipe, a FIFO) has data or its writer is gone; true when it ended
+// without a byte. False where that cannot be told (Windows).
+bool StreamEndedEmpty(int fd);
 // Reads exactly `size` bytes at `offset`; false on a short read or an error.
 bool ReadAt(int fd, void* into, std::size_t size, int64_t offset);
 // Creates `path`, which must not exist yet, for writing raw bytes; -1 with errno set on failure.

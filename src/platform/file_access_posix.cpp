@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +14,14 @@ int OpenForReading(const char* path, bool waitForWriter) {
 }
 
 int StandardInputForReading() { return STDIN_FILENO; }
+
+bool StreamEndedEmpty(int fd) {
+  pollfd stream{fd, POLLIN, 0};
+  while (::poll(&stream, 1, -1) < 0) {
+    if (errno != EINTR) return false;
+  }
+  return (stream.revents & POLLHUP) != 0 && (stream.revents & POLLIN) == 0;
+}
 
 bool ReadAt(int fd, void* into, std::size_t size, int64_t offset) {
   return ::pread(fd, into, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);

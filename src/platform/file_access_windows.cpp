@@ -42,6 +42,8 @@ int StandardInputForReading() {
   return 0;
 }
 
+bool StreamEndedEmpty(int /*fd*/) { return false; }
+
 bool ReadAt(int fd, void* into, std::size_t size, int64_t offset) {
   // Like pread, the descriptor's position stays where it was: the next reader (libsndfile)
   // expects it there. The descriptors here are never shared between threads.

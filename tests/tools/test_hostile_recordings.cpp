@@ -145,6 +145,18 @@ class HostileInputTest : public ::testing::Test {
     return run;
   }
 
+  // Runs the receiver on `recording` given to its standard input through a pipe.
+  RunResult ThroughPipe(const fs::path& recording, const fs::path& output) {
+    const fs::path fifo = directory / "pipe";
+    EXPECT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    const std::string content = Slurp(recording);
+    std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << content; });
+    RunResult run = Receive({"-", "--output-dir", output.string()}, false, fifo);
+    writer.join();
+    fs::remove(fifo);
+    return run;
+  }
+
   // An empty directory the receiver may write to, for each run's output.
   fs::path FreshOutput(const std::string& name) {
     const fs::path output = directory / name;
@@ -192,9 +204,11 @@ TEST_F(HostileInputTest, EveryHostileRecordingIsRefusedWithOneLineAndNothingWrit
     std::string problem;
     ASSERT_TRUE(MakeHostileRecording(recording, inputs.string(), problem)) << problem;
     const fs::path output = FreshOutput("out-" + recording.name);
-    const std::string path = (inputs / recording.name).string();
-
-    const RunResult run = Receive({"--input", path, "--output-dir", output.string()});
+    const std::string path =
+        recording.viaStandardInput ? "standard input" : (inputs / recording.name).string();
+    const RunResult run = recording.viaStandardInput
+                              ? ThroughPipe(inputs / recording.name, output)
+                              : Receive({"--input", path, "--output-dir", output.string()});
     ASSERT_FALSE(run.timedOut) << "still running after the time limit";
     ASSERT_EQ(run.signal, 0) << "killed by signal " << run.signal << "; stderr: " << run.err;
     EXPECT_EQ(run.status, kExitUsage) << run.err;
@@ -262,18 +276,10 @@ TEST_F(HostileInputTest, DamagedAndUnusualRecordingsWarnOnlyAboutWhatWentWrong) 
     ASSERT_TRUE(MakeHostileRecording(recording, directory.string(), problem)) << problem;
     const fs::path output = FreshOutput("out-" + recording.name);
     const fs::path path = directory / recording.name;
-    RunResult run;
-    if (recording.viaStandardInput) {
-      const fs::path fifo = directory / "pipe";
-      ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
-      const std::string content = Slurp(path);
-      std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << content; });
-      run = Receive({"-", "--output-dir", output.string()}, false, fifo);
-      writer.join();
-      fs::remove(fifo);
-    } else {
-      run = Receive({"--input", path.string(), "--output-dir", output.string()});
-    }
+    const RunResult run =
+        recording.viaStandardInput
+            ? ThroughPipe(path, output)
+            : Receive({"--input", path.string(), "--output-dir", output.string()});
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.status, 0) << run.err;
     if (recording.reason.empty()) {
