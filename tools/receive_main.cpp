@@ -15,6 +15,9 @@
 #include <cstring>
 #include <string>
 
+#ifndef _WIN32
+#include "app/cp932_display.h"
+#endif
 #include "app/headless_services.h"
 #include "app/receiver_dialog.h"
 #include "app/replay_run.h"
@@ -71,6 +74,9 @@ void PrintUsage(std::FILE* to) {
       "                     harmonic levels and thresholds, byte or reason rejected\n"
       "  --raw-stdout       write the text to standard output as raw bytes even on a\n"
       "                     terminal\n"
+      "  --terminal-code-page 932\n"
+      "                     on a terminal, show the text as the Japanese code page 932\n"
+      "                     shows it (half-width katakana and all), as the window does\n"
       "  -h, --help         show this help\n"
       "  --version          show the version\n"
       "\n"
@@ -79,7 +85,8 @@ void PrintUsage(std::FILE* to) {
       "not part of valid UTF-8 (0x9B as M-^[), so that received bytes cannot act on the\n"
       "terminal; to a pipe or a file, and always in \"receive.txt\", they are written\n"
       "raw. Control bytes in file names are shown as \\xHH in messages. A recording\n"
-      "damaged inside is decoded past the damage, with one warning of where it was. A long replay shows its progress on standard error when that is a\n"
+      "damaged inside is decoded past the damage, with one warning of where it was. A long replay "
+      "shows its progress on standard error when that is a\n"
       "terminal and the text goes elsewhere. An option's value may also be given as\n"
       "--option=VALUE.\n"
       "\n"
@@ -98,17 +105,24 @@ struct Options {
   int channel = 0;  // 0: the mix of the recording's channels
   bool trace = false;
   bool rawStdout = false;
+  bool codePage932 = false;  // a terminal shows the text as CP932
   bool listDevices = false;
   bool help = false;
   bool version = false;
 };
 
 constexpr brindlemoor::tools::KnownOption kOptions[] = {
-    {"--input", 'i', "FILE"}, {"--output-dir", 0, "DIR"},
-    {"--device", 0, "SEL"},   {"--dump", 0, "FILE.wav"},
-    {"--channel", 0, "N"},    {"--trace"},
-    {"--raw-stdout"},         {"--list-devices"},
-    {"--help", 'h'},          {"--version"},
+    {"--input", 'i', "FILE"},
+    {"--output-dir", 0, "DIR"},
+    {"--device", 0, "SEL"},
+    {"--dump", 0, "FILE.wav"},
+    {"--channel", 0, "N"},
+    {"--trace"},
+    {"--raw-stdout"},
+    {"--terminal-code-page", 0, "932"},
+    {"--list-devices"},
+    {"--help", 'h'},
+    {"--version"},
 };
 
 // Returns an empty string on success, else the problem. A recording named without --input is
@@ -132,6 +146,15 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
   }
   options.trace = line.Has("--trace");
   options.rawStdout = line.Has("--raw-stdout");
+  if (line.Has("--terminal-code-page")) {
+    if (line.Value("--terminal-code-page") != "932")
+      return brindlemoor::tools::InvalidValue("--terminal-code-page",
+                                              line.Value("--terminal-code-page"), "932");
+#ifdef _WIN32
+    return "--terminal-code-page is for Linux terminals; here, set the console's (chcp 932)";
+#endif
+    options.codePage932 = true;
+  }
   options.listDevices = line.Has("--list-devices");
   options.help = line.Has("--help");
   options.version = line.Has("--version");
@@ -257,6 +280,10 @@ int main(int argc, char** argv) {
   if (options.listDevices) return ListSoundDevices(kProgram);
   const bool live = options.input.empty();
   const bool showControls = !options.rawStdout && ::isatty(STDOUT_FILENO);
+  HeadlessServices::Display display = nullptr;
+#ifndef _WIN32
+  if (options.codePage932) display = &Cp932ToDisplay;
+#endif
   const std::string inputName = tools::ShownName(options.input);
   const std::string outputDirName = tools::ShownName(options.outputDir);
 
@@ -280,7 +307,7 @@ int main(int argc, char** argv) {
 
   if (live) {
     const int status = RunLiveReceiver(
-        {options.device, options.dumpPath, options.trace, showControls}, output, kProgram);
+        {options.device, options.dumpPath, options.trace, showControls, display}, output, kProgram);
     return status == kLiveExitDone && failures.any ? kExitOutputFailed : status;
   }
 
@@ -307,6 +334,7 @@ int main(int argc, char** argv) {
   }
   HeadlessServices services(stdout, stderr, kProgram);
   services.ShowControlBytes(showControls);
+  services.ShowThrough(display);
   ReceiverDialog dialog(services, dump ? static_cast<WaveInDevice&>(tap) : device, output);
   SymbolTracePrinter tracer(stderr, dialog.Calibration());
   if (options.trace) dialog.SetSymbolObserver(&tracer);
