@@ -46,8 +46,8 @@ void PrintUsage(std::FILE* to) {
   std::fprintf(
       to,
       "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
-      "  or:  %s [--input] FILE [--channel N] [--output-dir DIR] [--dump FILE.wav] [--trace]\n"
-      "       [--raw-stdout]\n"
+      "  or:  %s [--input] FILE [--channel N] [--output-dir DIR] [--dump FILE.wav] [--trace] "
+      "[--raw-stdout]\n"
       "  or:  %s --list-devices | --help | --version\n"
       "\n"
       "Decodes data sent as sound. Without --input it listens on the default sound\n"
