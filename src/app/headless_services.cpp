@@ -31,8 +31,14 @@ void HeadlessServices::ReplaceText(const char* bytes, std::size_t size) {
   // After a failed write the stream is left alone: the files keep the text.
   if (size == 0 || !textOk) return;
   errno = 0;
-  const bool written =
-      controlsVisible ? WriteVisible(text, bytes, size) : std::fwrite(bytes, 1, size, text) == size;
+  bool written = false;
+  if (controlsVisible && shownThrough) {
+    const std::string shown = shownThrough(std::string_view(bytes, size));
+    written = std::fwrite(shown.data(), 1, shown.size(), text) == shown.size();
+  } else {
+    written = controlsVisible ? WriteVisible(text, bytes, size)
+                              : std::fwrite(bytes, 1, size, text) == size;
+  }
   if (written && std::fflush(text) == 0) return;
   textOk = false;
   std::fprintf(messages,
