@@ -4,7 +4,8 @@
 //
 // Exit status: 0 done (or interrupted by SIGINT or SIGTERM, in either mode; a recording cut
 // short is decoded as far as it goes, with a warning); 2 bad usage, an input that cannot be
-// used or no sound input (nothing is written); 3 an output file (or the dump) could not be
+// used or no sound input (nothing is written), or a sound input that went away and never came
+// back; 3 an output file (or the dump) could not be
 // written.
 
 #include <sys/stat.h>
@@ -52,7 +53,8 @@ void PrintUsage(std::FILE* to) {
       "\n"
       "Decodes data sent as sound. Without --input it listens on the default sound\n"
       "input (or --device) until interrupted (Ctrl-C, SIGTERM); a line containing\n"
-      "\"capturing\" on stderr says when it listens. With --input it replays the\n"
+      "\"capturing\" on stderr says when it listens; an input that stops delivering is\n"
+      "reopened until it comes back (\"input back\"). With --input it replays the\n"
       "recording FILE (WAV, FLAC, ... at any rate; converted to 11025 Hz, 8-bit mono)\n"
       "through the receiver in virtual time. Either way it appends the received text to\n"
       "\"receive.txt\" and calibrations to \"flag.dat\" in DIR (default: the current\n"
@@ -92,7 +94,8 @@ void PrintUsage(std::FILE* to) {
       "\n"
       "Exit status:\n"
       "  0  done, or interrupted\n"
-      "  2  bad usage, an unusable input or no sound input (nothing is written)\n"
+      "  2  bad usage, an unusable input or no sound input (nothing is written), or\n"
+      "     a sound input that went away and never came back\n"
       "  3  an output file or the dump could not be written\n",
       kProgram, kProgram, kProgram);
 }
