@@ -4,8 +4,9 @@
 //
 // Exit status: 0 done (or ended by SIGINT, SIGTERM or SIGHUP, in either mode; a recording cut
 // short is decoded as far as it goes, with a warning); 2 bad usage, an input that cannot be
-// used or no sound input (nothing is written); 3 an output file, the dump or standard output
-// could not be written (decoding goes on into the files).
+// used or no sound input (nothing is written), or a sound input that went away and never came
+// back; 3 an output file, the dump or standard output could not be written (decoding goes on
+// into the files).
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,14 +54,16 @@ void PrintUsage(std::FILE* to) {
       "\n"
       "Decodes data sent as sound. Without --input it listens on the default sound\n"
       "input (or --device) until interrupted (Ctrl-C, SIGTERM, SIGHUP); a line\n"
-      "containing \"capturing\" on stderr says when it listens. With --input it replays\n"
-      "the recording FILE (WAV, FLAC, ... at any rate; converted to 11025 Hz, 8-bit\n"
-      "mono) through the receiver in virtual time. Either way it appends the received\n"
-      "text to \"receive.txt\" and calibrations to \"flag.dat\" in DIR (default: the\n"
-      "current directory), and writes each half-second's text to standard output.\n"
-      "SIGINT, SIGTERM or SIGHUP ends a replay after the half-second in progress,\n"
-      "keeping what was decoded; a stream (standard input, a FIFO) is decoded up to\n"
-      "what had arrived, and a FIFO still waiting for its writer ends at once.\n"
+      "containing \"capturing\" on stderr says when it listens; an input that stops\n"
+      "delivering is reopened until it comes back (\"input back\"). With --input it\n"
+      "replays the recording FILE (WAV, FLAC, ... at any rate; converted to 11025 Hz,\n"
+      "8-bit mono) through the receiver in virtual time. Either way it appends the\n"
+      "received text to \"receive.txt\" and calibrations to \"flag.dat\" in DIR\n"
+      "(default: the current directory), and writes each half-second's text to\n"
+      "standard output. SIGINT, SIGTERM or SIGHUP ends a replay after the half-second\n"
+      "in progress, keeping what was decoded; a stream (standard input, a FIFO) is\n"
+      "decoded up to what had arrived, and a FIFO still waiting for its writer ends at\n"
+      "once.\n"
       "\n"
       "Options:\n"
       "  -i, --input FILE   the recording to decode (FILE alone means the same; - for\n"
@@ -98,7 +101,8 @@ void PrintUsage(std::FILE* to) {
       "\n"
       "Exit status:\n"
       "  0  done, or ended by SIGINT, SIGTERM or SIGHUP\n"
-      "  2  bad usage, an unusable input or no sound input (nothing is written)\n"
+      "  2  bad usage, an unusable input or no sound input (nothing is written), or\n"
+      "     a sound input that went away and never came back\n"
       "  3  an output file, the dump or standard output could not be written (said\n"
       "     once; decoding goes on into the files)\n",
       kProgram, kProgram, kProgram);
