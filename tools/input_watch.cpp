@@ -28,7 +28,9 @@ void InputWatch::Observe(uint64_t delivered) {
   if (delivered != lastDelivered) {
     lastDelivered = delivered;
     lastSound = now;
-    if (stallReported) brindlemoor::PrintText(stderr, "%s: sound arrives again\n", program);
+    if (stallReported) {
+      brindlemoor::PrintText(stderr, "%s: input back: sound arrives again\n", program);
+    }
     stallReported = false;
   } else if (!stallReported && now - lastSound >= kStallReport) {
     stallReported = true;

@@ -1,5 +1,5 @@
-// Lets a long loop of a program notice that the user asked it to stop: Ctrl-C (SIGINT) and
-// SIGTERM on POSIX, Ctrl-C and Ctrl-Break on Windows, set a flag the loop polls.
+// Lets a long loop of a program notice that the user asked it to stop: Ctrl-C (SIGINT), SIGTERM
+// and SIGHUP on POSIX, Ctrl-C and Ctrl-Break on Windows, set a flag the loop polls.
 #pragma once
 
 namespace brindlemoor::tools {

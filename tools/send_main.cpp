@@ -88,8 +88,9 @@
 // Measured over a grid of noise, clock offsets and rooms: docs/robustness/robustness.md.
 //
 // Exit status: 0 sent (or --help); 2 bad usage, unreadable input, a zero byte without --raw, an
-// output file that cannot be written (nothing is left behind) or no sound output; 130 stopped by
-// an interrupt while writing (the unfinished file is removed).
+// output file that cannot be created or no sound output; 3 writing the output failed (nothing is
+// left behind); 130 stopped by SIGINT, SIGTERM or SIGHUP while writing (the unfinished file is
+// removed).
 
 #include <unistd.h>
 
@@ -112,6 +113,7 @@
 #include "platform/console_text.h"
 #include "platform/file_access.h"
 #include "platform/program_arguments.h"
+#include "platform_help.h"
 #include "same_file.h"
 #include "send_playback.h"
 #include "synth/message_synth.h"
@@ -125,6 +127,7 @@ using namespace brindlemoor;
 constexpr const char* kProgram = "brindlemoor-send";
 constexpr int kExitSent = 0;
 constexpr int kExitFailed = 2;
+constexpr int kExitWriteFailed = 3;
 constexpr int kExitInterrupted = 130;
 
 constexpr int32_t kDefaultRate = 44100;
@@ -146,6 +149,7 @@ constexpr double kProgressAfterSeconds = 5.0;
 constexpr auto kProgressInterval = std::chrono::milliseconds(250);
 
 void PrintUsage(std::FILE* to) {
+  const tools::PlatformHelp& platform = tools::kPlatformHelp;
   std::fprintf(
       to,
       "Usage: %s [options] [TEXT...]\n"
@@ -159,7 +163,8 @@ void PrintUsage(std::FILE* to) {
       "\n"
       "Options:\n"
       "  -o, --output FILE   write a mono WAV file instead of playing; a sound too long for\n"
-      "                      a WAV file (4 GiB) is refused before anything is written\n"
+      "                      a WAV file (4 GiB) is refused before anything is written.\n"
+      "%s"
       "  --rate HZ           sample rate of the sound: 11025, 22050, 44100 (default) or 48000\n"
       "  --bits 8|16         sample size of the WAV file (default 16)\n"
       "%s"
@@ -191,21 +196,23 @@ void PrintUsage(std::FILE* to) {
       "\n"
       "Exit status:\n"
       "  0    sent\n"
-      "  2    bad usage, unreadable input, a zero byte without --raw, an unwritable\n"
-      "       output file or no sound output\n"
-      "  130  interrupted while writing (the unfinished file is removed)\n",
-      kProgram, kProgram, kProgram,
+      "  2    bad usage, unreadable input, a zero byte without --raw, an output file\n"
+      "       that cannot be created or no sound output\n"
+      "  3    writing the output failed (a full disk or device; nothing is left behind)\n"
+      "  130  interrupted by %s while writing (the unfinished\n"
+      "       file is removed)\n",
+      kProgram, kProgram, kProgram, platform.outputNodes,
       tools::SoundOutput::kChoosesDevice
           ? "  --device NAME       play on this output (index or part of its name) instead of the\n"
             "                      default one\n"
           : "",
       kDefaultTiming.toneSamples / kSamplesPerMs, kDefaultTiming.gapSamples / kSamplesPerMs,
-      kDefaultTiming.amplitude, kDefaultTiming.leadSamples / kSamplesPerMs);
+      kDefaultTiming.amplitude, kDefaultTiming.leadSamples / kSamplesPerMs, platform.interrupts);
 }
 
-int Fail(const std::string& message) {
+int Fail(const std::string& message, int status = kExitFailed) {
   brindlemoor::PrintText(stderr, "%s: %s\n", kProgram, message.c_str());
-  return kExitFailed;
+  return status;
 }
 
 struct Options {
@@ -431,7 +438,7 @@ int WriteFile(const Options& options, MessageSynthesizer& synth) {
     if (count == 0) break;
     if (!writer->Append(std::span(chunk).first(count), error)) {
       progress.Finish();
-      return Fail(*options.output + ": " + error.description);
+      return Fail(*options.output + ": " + error.description, kExitWriteFailed);
     }
     written += static_cast<int64_t>(count);
     progress.Show(static_cast<double>(written) / static_cast<double>(synth.TotalSamples()));
@@ -444,7 +451,8 @@ int WriteFile(const Options& options, MessageSynthesizer& synth) {
     }
   }
   progress.Finish();
-  if (!writer->Commit(error)) return Fail(*options.output + ": " + error.description);
+  if (!writer->Commit(error))
+    return Fail(*options.output + ": " + error.description, kExitWriteFailed);
   return kExitSent;
 }
 

@@ -51,6 +51,8 @@ int StandardInputForReading() {
   return 0;
 }
 
+bool StreamEndedEmpty(int /*fd*/) { return false; }
+
 bool ReadAt(int fd, void* into, std::size_t size, int64_t offset) {
   // Like pread, the descriptor's position stays where it was: the next reader (libsndfile)
   // expects it there. The descriptors here are never shared between threads.
@@ -94,24 +96,45 @@ std::size_t FileNameStart(const std::string& path) {
   return separator == std::string::npos ? 0 : separator + 1;
 }
 
+int SilenceStandardError() {
+  std::fflush(stderr);
+  const int saved = ::_dup(2);
+  const int null = ::_open("NUL", _O_WRONLY | _O_NOINHERIT);
+  if (saved < 0 || null < 0 || ::_dup2(null, 2) != 0) {
+    if (saved >= 0) ::_close(saved);
+    if (null >= 0) ::_close(null);
+    return -1;
+  }
+  ::_close(null);
+  return saved;
+}
+
+void RestoreStandardError(int saved) {
+  if (saved < 0) return;
+  ::_dup2(saved, 2);
+  ::_close(saved);
+}
+
+int WriteAll(int fd, const void* data, std::size_t size, bool /*waitForRoom*/) {
+  const auto* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
+    // In text mode the count returned is of the bytes given, not of the CR LF written.
+    const int written = ::_write(fd, bytes, chunk);
+    if (written < 0) return errno;
+    bytes += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
 int AppendText(const char* path, const char* data, std::size_t size) {
   const WidePath wide(path);
   if (!wide.Ok()) return ENAMETOOLONG;
   const int fd = ::_wopen(wide.Get(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_TEXT | _O_NOINHERIT,
                           _S_IREAD | _S_IWRITE);
   if (fd < 0) return errno;
-  int error = 0;
-  while (size > 0) {
-    const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
-    // In text mode the count returned is of the bytes given, not of the CR LF written.
-    const int written = ::_write(fd, data, chunk);
-    if (written < 0) {
-      error = errno;
-      break;
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
+  int error = WriteAll(fd, data, size);
   if (::_close(fd) != 0 && error == 0) error = errno;
   return error;
 }
@@ -147,6 +170,18 @@ std::FILE* OpenStream(const char* path, const char* mode) {
     return nullptr;
   }
   return ::_wfopen(wide.Get(), Utf8ToWide(mode).c_str());
+}
+
+int FindOutputPlace(const std::string& path, bool dashIsStandardOutput, bool /*blockingWrites*/,
+                    OutputPlace& place) {
+  // Windows has no device nodes or FIFOs among the names a user gives: every file is renamed
+  // into place, and only standard output is written through, in binary mode.
+  place = {path, -1, false};
+  if (dashIsStandardOutput && path == "-") {
+    ::_setmode(1, _O_BINARY);
+    place.descriptor = 1;
+  }
+  return 0;
 }
 
 }  // namespace brindlemoor
