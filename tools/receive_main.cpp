@@ -40,8 +40,10 @@ constexpr int kExitOutputFailed = 3;
 void PrintUsage(std::FILE* to) {
   std::fprintf(
       to,
-      "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
-      "  or:  %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
+      "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--robust] [--trace]\n"
+      "          [--raw-stdout]\n"
+      "  or:  %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--robust] [--trace]\n"
+      "          [--raw-stdout]\n"
       "  or:  %s --list-devices | --help | --version\n"
       "\n"
       "Decodes data sent as sound. Without --input it listens on the default sound\n"
@@ -61,6 +63,9 @@ void PrintUsage(std::FILE* to) {
       "  --list-devices     list the sound devices and exit\n"
       "  --output-dir DIR   where \"receive.txt\" and \"flag.dat\" are appended\n"
       "  --dump FILE.wav    also write every captured sample to FILE.wav\n"
+      "  --robust           the robust framing, for reverberant rooms and microphones\n"
+      "                     with noise suppression; the default, exact framing is\n"
+      "                     for sound that arrives dry (README: Robustness)\n"
       "  --trace            one line per framed symbol on stderr: onset, peak,\n"
       "                     harmonic levels and thresholds, byte or reason rejected\n"
       "  --raw-stdout       write the text to standard output as raw bytes even on a\n"
@@ -88,6 +93,7 @@ struct Options {
   std::string device;
   std::string dumpPath;
   bool trace = false;
+  bool robust = false;
   bool rawStdout = false;
   bool listDevices = false;
   bool help = false;
@@ -100,6 +106,7 @@ constexpr brindlemoor::tools::KnownOption kOptions[] = {
     {"--device", 0, "SEL"},
     {"--dump", 0, "FILE.wav"},
     {"--trace"},
+    {"--robust"},
     {"--raw-stdout"},
     {"--list-devices"},
     {"--help", 'h'},
@@ -119,6 +126,7 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
   options.device = line.Value("--device");
   options.dumpPath = line.Value("--dump");
   options.trace = line.Has("--trace");
+  options.robust = line.Has("--robust");
   options.rawStdout = line.Has("--raw-stdout");
   options.listDevices = line.Has("--list-devices");
   options.help = line.Has("--help");
@@ -263,7 +271,8 @@ int main(int argc, char** argv) {
 
   if (live) {
     const int status = RunLiveReceiver(
-        {options.device, options.dumpPath, options.trace, showControls}, output, kProgram);
+        {options.device, options.dumpPath, options.trace, options.robust, showControls}, output,
+        kProgram);
     return status == kLiveExitDone && failures.any ? kExitOutputFailed : status;
   }
 
@@ -291,6 +300,7 @@ int main(int argc, char** argv) {
   HeadlessServices services(stdout, stderr, kProgram);
   services.ShowControlBytes(showControls);
   ReceiverDialog dialog(services, dump ? static_cast<WaveInDevice&>(tap) : device, output);
+  if (options.robust) dialog.SetFraming(Framing::kRobust);
   SymbolTracePrinter tracer(stderr, dialog.Calibration());
   if (options.trace) dialog.SetSymbolObserver(&tracer);
   dialog.OnInitDialog();

@@ -57,12 +57,12 @@ check() {
 
 r=$tools/brindlemoor-receive s=$tools/brindlemoor-send c=$tools/brindlemoor-channel
 # Options, from --help.
-check "$r --" "--device --dump --help --input --list-devices --output-dir --raw-stdout --trace --version"
+check "$r --" "--device --dump --help --input --list-devices --output-dir --raw-stdout --robust --trace --version"
 check "$s --ra" "--rate --raw"
 check "$c --s" "--seed --snr"
-check "$r -" "--device --dump --help --input --list-devices --output-dir --raw-stdout --trace --version"
+check "$r -" "--device --dump --help --input --list-devices --output-dir --raw-stdout --robust --trace --version"
 if [ -x "$tools/brindlemoor" ]; then
-  check "$tools/brindlemoor --" "--device --help --input --list-devices --version"
+  check "$tools/brindlemoor --" "--device --help --input --list-devices --robust --version"
 fi
 # Fixed values; numbers are left to the user.
 check "$s --rate " "11025 22050 44100 48000"
