@@ -40,10 +40,10 @@ constexpr int kExitOutputFailed = 3;
 void PrintUsage(std::FILE* to) {
   std::fprintf(
       to,
-      "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--robust] [--trace]\n"
-      "          [--raw-stdout]\n"
-      "  or:  %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--robust] [--trace]\n"
-      "          [--raw-stdout]\n"
+      "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--robust] [--trace] "
+      "[--raw-stdout]\n"
+      "  or:  %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--robust] [--trace] "
+      "[--raw-stdout]\n"
       "  or:  %s --list-devices | --help | --version\n"
       "\n"
       "Decodes data sent as sound. Without --input it listens on the default sound\n"

@@ -35,7 +35,7 @@ constexpr double kWindowLate = 1.2;
 // in a row without one keep the clock going.
 constexpr double kWindowRise = 1.5;
 constexpr double kWindowOverFloor = 2.0;
-constexpr int32_t kMostMissedWindows = 2;
+constexpr int32_t kMostMissedWindows = 1;
 // How far the symbol clock moves towards each observed onset, and its spacing with it; a clock
 // more than kClockSlip away from the measured rhythm starts again from it.
 constexpr double kClockPull = 0.3;
@@ -108,6 +108,7 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
     const double error = jumped ? static_cast<double>(bestStart) - predicted : 0.0;
     onset = static_cast<int64_t>(std::lrint(predicted + kClockPull * error));
     clockSpacing += kSpacingPull * error;
+    onClock = true;
     bestStrength = 0.0;
     bestStart = -1;
     return true;
@@ -118,6 +119,7 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
   const double least = spacing > 0 ? kWindowEarly * spacing : kShortestSpacing;
   if (strength <= 0.0 || since < least) return false;
   onset = start;
+  onClock = false;
   return true;
 }
 

@@ -25,6 +25,8 @@ class OnsetDetector {
   bool Step(const SampleHistory& history, int64_t lastOnset, int32_t spacing, int64_t& onset);
   // How strongly the hop just measured looks like an onset (0 when not at all), for the rhythm.
   double Strength() const { return strength; }
+  // Whether the last onset found was where the symbol clock expected one.
+  bool OnClock() const { return onClock; }
 
  private:
   double Change(int32_t hopsBack) const { return change[Slot(hopsBack)]; }
@@ -44,6 +46,7 @@ class OnsetDetector {
   int64_t bestStart = -1;
   int32_t missedWindows = 0;  // windows in a row that held no jump
   double clockSpacing = 0.0;  // the symbol clock's spacing, 0 while no rhythm is known
+  bool onClock = false;
 };
 
 }  // namespace brindlemoor::robust

@@ -15,11 +15,12 @@ struct ChosenPeriod {
   std::array<int16_t, kPeriod> samples{};  // scaled to use the 16-bit range; 0 when silent
   int32_t peak = 0;                        // largest magnitude among them
   int32_t offset = 0;                      // first sample's distance from the onset
-  double periodicity = 0.0;                // correlation of the two averaged periods, -1..1
+  double periodicity = 0.0;  // correlation of the two averaged periods, -1..1
+  double gridShare = 0.0;    // share of the two periods' 200..2500 Hz power on the 245 Hz grid
   double tailGain = 0.0;                   // per-period decay of the tail that was subtracted
 };
 
-// The few most periodic candidates, the most periodic first.
+// The few most periodic candidates (by correlation), the most periodic first.
 inline constexpr int32_t kKeptCandidates = 3;
 struct CandidatePeriods {
   std::array<ChosenPeriod, kKeptCandidates> periods{};

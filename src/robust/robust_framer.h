@@ -17,6 +17,7 @@ struct RobustFramer {
   SenderRhythm rhythm;
   int64_t lastOnset = -1;     // the last onset believed, decoded or not
   int64_t pendingOnset = -1;  // an onset whose symbol waits for samples; -1 when none
+  bool pendingOnClock = false;  // the pending onset is where the sender's rhythm put it
 
   void Reset() {
     history.Reset();
@@ -24,6 +25,7 @@ struct RobustFramer {
     rhythm.Reset();
     lastOnset = -1;
     pendingOnset = -1;
+    pendingOnClock = false;
   }
 };
 
