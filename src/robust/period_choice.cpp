@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace brindlemoor::robust {
 namespace {
@@ -40,7 +41,7 @@ double GridShare(const Period& a, const Period& b) {
   double onGrid = 0.0;
   double total = 0.0;
   for (int32_t bin = kFirstBin; bin <= kLastBin; ++bin) {
-    const double coefficient = 2.0 * std::cos(2.0 * M_PI * bin / (2 * kPeriod));
+    const double coefficient = 2.0 * std::cos(2.0 * std::numbers::pi * bin / (2 * kPeriod));
     double s1 = 0.0;
     double s2 = 0.0;
     for (const Period* half : {&a, &b}) {

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -33,7 +34,7 @@ std::string TextSet() {
 // at 450 Hz (two Butterworth sections) takes the fundamental 25 dB down.
 void SuppressFundamental(std::vector<double>& sound) {
   for (const double q : {0.5411961, 1.3065630}) {
-    const double w = 2.0 * M_PI * 450.0 / kRate;
+    const double w = 2.0 * std::numbers::pi * 450.0 / kRate;
     const double alpha = std::sin(w) / (2.0 * q);
     const double a0 = 1.0 + alpha;
     const double b0 = (1.0 + std::cos(w)) / 2.0 / a0;
