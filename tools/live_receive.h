@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/headless_services.h"
 #include "receiver/text_output.h"
 
 namespace brindlemoor {
@@ -14,6 +15,7 @@ struct LiveReceiveOptions {
   bool trace = false;
   bool robust = false;        // the robust framing instead of the exact one
   bool showControls = false;  // control bytes of the text in caret notation (for a terminal)
+  HeadlessServices::Display display = nullptr;  // with showControls: how the text is shown
 };
 
 // Exit statuses of the live mode.

@@ -137,12 +137,14 @@ bool ResolveAudioDevice(const PortAudioSession& session, const std::string& sele
   const AudioDeviceInfo* partial = nullptr;
   for (const AudioDeviceInfo& device : devices) {
     if (!usable(device)) continue;
+    // The name alone, or as --list-devices shows it: "default (ALSA)".
     const std::string name = Lower(device.name);
-    if (name == wanted) {
+    const std::string listed = Lower(device.name + " (" + device.hostApi + ")");
+    if (name == wanted || listed == wanted) {
       index = device.index;
       return true;
     }
-    if (!partial && name.find(wanted) != std::string::npos) partial = &device;
+    if (!partial && listed.find(wanted) != std::string::npos) partial = &device;
   }
   if (partial) {
     index = partial->index;

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "capture/sound_file_problem.h"
+
 namespace brindlemoor {
 
 namespace {
@@ -41,7 +43,8 @@ bool ReadAudioFile(const std::string& path, AudioClip& clip, IoError& error) {
   SF_INFO format{};
   SNDFILE* file = sf_open(path.c_str(), SFM_READ, &format);
   if (file == nullptr) {
-    error.description = std::string("not a readable recording: ") + sf_strerror(nullptr);
+    error.description =
+        std::string("not a readable recording: ") + SoundFileProblem(sf_strerror(nullptr));
     return false;
   }
   if (format.channels < 1 || format.samplerate <= 0 || format.frames <= 0) {
