@@ -12,11 +12,15 @@
 #include <vector>
 
 #include "app/receiver_dialog.h"
+#include "app/resources.h"
+#include "capture/replay_device.h"
+#include "capture/sample_stream.h"
 #include "channel/channel.h"
 #include "channel/loopback.h"
 #include "channel/noise_source.h"
 #include "channel/text_distance.h"
 #include "synth/symbol_synth.h"
+#include "testing/fake_window.h"
 
 namespace brindlemoor {
 namespace {
@@ -124,6 +128,37 @@ TEST(RobustNoiseTest, MakesUpNothingOnNoise) {
     EXPECT_EQ(received.text, "") << "noise at " << level;
     EXPECT_EQ(received.flags, "") << "noise at " << level;
   }
+}
+
+// The framing reads the sound as one stream, so where ticks fall cannot change what it decodes:
+// ticks that find a block each, five blocks each or a whole backlog give the same text (the
+// live receiver's ticks against a recording's).
+TEST(RobustTickTest, TicksWhereverTheyFallDecodeTheSame) {
+  std::vector<uint8_t> message = CalibrationSequence(1);
+  const std::string text = TextSet();
+  message.insert(message.end(), text.begin(), text.end());
+  const std::vector<uint8_t> captured =
+      QuantizeToU8(SynthesizeMessage(message, kRoomTiming, 11025));
+  std::vector<std::string> decoded;
+  for (const uint32_t blocksPerTick : {1u, 5u, 120u}) {
+    MemorySampleStream stream(captured);
+    ReplayDevice device(stream);
+    testing::FakeWindow window;
+    testing::MemoryTextOutput files;
+    ReceiverDialog dialog(window, device, files);
+    dialog.SetFraming(Framing::kRobust);
+    dialog.OnInitDialog();
+    ASSERT_TRUE(dialog.TimerRunning());
+    while (!device.Finished() || dialog.Capture().blocksConsumed < device.BlocksDelivered()) {
+      device.CompleteBlocks(device.BlocksDelivered() + blocksPerTick);
+      dialog.OnTimer(kReceiveTimerId);
+    }
+    dialog.OnDestroy();
+    decoded.push_back(files.receiveText);
+  }
+  EXPECT_EQ(decoded[0], text);
+  EXPECT_EQ(decoded[1], decoded[0]);
+  EXPECT_EQ(decoded[2], decoded[0]);
 }
 
 }  // namespace
