@@ -68,6 +68,15 @@ PortAudioSession::~PortAudioSession() {
   if (ok) Pa_Terminate();
 }
 
+void RefreshAudioDevices(const PortAudioSession& session) {
+  if (!session.Ok()) return;
+  // PortAudio counts initialisations: this pair keeps the count and enumerates the devices again.
+  // Should the second call fail, the next refresh tries again.
+  StderrSilencer silencer;
+  Pa_Terminate();
+  Pa_Initialize();
+}
+
 std::string PortAudioErrorText(int paError) {
   std::string text = Pa_GetErrorText(paError);
   if (paError == paUnanticipatedHostError) {
