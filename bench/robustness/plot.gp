@@ -1,11 +1,10 @@
 # Draws docs/robustness/robustness.png from docs/robustness/robustness.dat (run from the
 # repository's top directory; scripts/robustness.sh does). Columns of the data: timing,
-# calibration (0/1), room, clock offset (%), SNR (dB, 99 = clean), character error rate. A
-# timing named NAME-robust is the same cells decoded with the robust framing.
+# calibration (0/1), room, clock offset (%), SNR (dB, 99 = clean), character error rate.
 data = 'docs/robustness/robustness.dat'
 set terminal pngcairo size 1800,520 font ',10'
 set output 'docs/robustness/robustness.png'
-set multiplot layout 1,3 title 'Character error rate of the sender''s timings, exact and robust framing (calibration sent first, 44100 Hz)'
+set multiplot layout 1,3 title 'Character error rate of the sender''s timings (calibration sent first, 44100 Hz)'
 set grid
 set key top right
 set ylabel 'character errors (%)'
@@ -23,9 +22,7 @@ plot bysnr('default', 'off') w lp lw 2 pt 7 t 'default, no room', \
      bysnr('safe', 'off') w lp lw 1 dt 2 pt 8 t 'safe, no room', \
      bysnr('safe', 'mild') w lp lw 1 dt 2 pt 9 t 'safe, mild room', \
      bysnr('room', 'off') w lp lw 2 dt 3 pt 10 t 'room, no room', \
-     bysnr('room', 'mild') w lp lw 2 dt 3 pt 11 t 'room, mild room', \
-     bysnr('default-robust', 'mild') w lp lw 3 lc rgb 'black' pt 5 t 'default, mild room, robust', \
-     bysnr('room-robust', 'mild') w lp lw 3 lc rgb 'dark-green' dt 3 pt 11 t 'room, mild room, robust'
+     bysnr('room', 'mild') w lp lw 2 dt 3 pt 11 t 'room, mild room'
 
 # Rows of one timing and room with calibration at 20 dB, by clock offset.
 byclock(t, r) = sprintf("< awk '$1 == \"%s\" && $2 == 1 && $3 == \"%s\" && $5 == 20 { print $4, 100 * $6 }' %s | sort -n", t, r, data)
@@ -39,9 +36,7 @@ plot byclock('default', 'off') w lp lw 2 pt 7 t 'default, no room', \
      byclock('safe', 'off') w lp lw 1 dt 2 pt 8 t 'safe, no room', \
      byclock('safe', 'mild') w lp lw 1 dt 2 pt 9 t 'safe, mild room', \
      byclock('room', 'off') w lp lw 2 dt 3 pt 10 t 'room, no room', \
-     byclock('room', 'mild') w lp lw 2 dt 3 pt 11 t 'room, mild room', \
-     byclock('default-robust', 'mild') w lp lw 3 lc rgb 'black' pt 5 t 'default, mild room, robust', \
-     byclock('room-robust', 'mild') w lp lw 3 lc rgb 'dark-green' dt 3 pt 11 t 'room, mild room, robust'
+     byclock('room', 'mild') w lp lw 2 dt 3 pt 11 t 'room, mild room'
 
 # Reverberant rooms: the simulator's strong room and SoX's reverb, by SNR, no clock offset.
 set title 'reverberant rooms, by SNR, no clock offset'
@@ -53,8 +48,5 @@ plot bysnr('default', 'strong') w lp lw 2 pt 7 t 'default, strong room', \
      bysnr('default', 'sox80') w lp lw 1 pt 4 t 'default, sox reverb 80', \
      bysnr('room', 'strong') w lp lw 2 dt 3 pt 10 t 'room, strong room', \
      bysnr('room', 'sox60') w lp lw 1 dt 3 pt 11 t 'room, sox reverb 60', \
-     bysnr('room', 'sox80') w lp lw 1 dt 3 pt 12 t 'room, sox reverb 80', \
-     bysnr('room-robust', 'strong') w lp lw 3 lc rgb 'dark-green' dt 3 pt 10 t 'room, strong room, robust', \
-     bysnr('room-robust', 'sox60') w lp lw 2 lc rgb 'dark-green' pt 11 t 'room, sox reverb 60, robust', \
-     bysnr('room-robust', 'sox80') w lp lw 2 lc rgb 'dark-green' dt 2 pt 12 t 'room, sox reverb 80, robust'
+     bysnr('room', 'sox80') w lp lw 1 dt 3 pt 12 t 'room, sox reverb 80'
 unset multiplot
