@@ -35,13 +35,15 @@ constexpr int kExitNoWindow = 1;
 constexpr const char* kProgram = "brindlemoor";
 
 constexpr const char* kUsage =
-    "Usage: brindlemoor [[--input] FILE]\n"
+    "Usage: brindlemoor [[--input] FILE] [--robust]\n"
     "Shows a window with the text received as sound and appends it to receive.txt\n"
     "(calibrations to flag.dat) in the current directory.\n"
     "\n"
     "  --input FILE  replay a recording in real time instead of listening on the\n"
     "                default wave-in device (FILE alone, or a file dropped on the\n"
     "                program, means the same)\n"
+    "  --robust      the robust framing, for reverberant rooms and microphones with\n"
+    "                noise suppression (the default, exact framing is for dry sound)\n"
     "  -h, --help    show this help\n"
     "  --version     show the version\n"
     "\n"
@@ -60,7 +62,7 @@ int ShowProblem(const std::string& text, int status) {
 }
 
 constexpr brindlemoor::tools::KnownOption kOptions[] = {
-    {"--input", 0, "FILE"}, {"--help", 'h'}, {"--version"}};
+    {"--input", 0, "FILE"}, {"--robust"}, {"--help", 'h'}, {"--version"}};
 
 // A window program started from a console has no standard streams of its own: borrow the
 // console's, so --help and the messages below can be read there.
@@ -87,10 +89,11 @@ int RunWindow(brindlemoor::Win32ReceiverWindow& window) {
 }
 
 int Replay(const std::string& name, brindlemoor::RecordingFile& recording,
-           brindlemoor::TextOutput& files) {
+           brindlemoor::TextOutput& files, brindlemoor::Framing framing) {
   brindlemoor::ReplayDevice device(recording);
   brindlemoor::Win32ReplayPump pump(device);
   brindlemoor::Win32ReceiverWindow window(GetModuleHandleW(nullptr), device, files);
+  window.Core().SetFraming(framing);
   window.SetStartedHook([&](brindlemoor::Win32ReceiverWindow& w) {
     if (OpenFailed(w.Core())) {
       brindlemoor::PrintText(stderr, "%s: cannot replay %s: %s\n", kProgram, name.c_str(),
@@ -109,9 +112,10 @@ int Replay(const std::string& name, brindlemoor::RecordingFile& recording,
   return RunWindow(window);
 }
 
-int Listen(brindlemoor::TextOutput& files) {
+int Listen(brindlemoor::TextOutput& files, brindlemoor::Framing framing) {
   brindlemoor::WinmmWaveInDevice device;
   brindlemoor::Win32ReceiverWindow window(GetModuleHandleW(nullptr), device, files);
+  window.Core().SetFraming(framing);
   window.SetStartedHook([&device](brindlemoor::Win32ReceiverWindow& w) {
     if (OpenFailed(w.Core())) {
       brindlemoor::PrintText(
@@ -168,6 +172,8 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
   }
   std::optional<std::string> input;
   if (line.Has("--input")) input = line.Value("--input");
+  const brindlemoor::Framing framing =
+      line.Has("--robust") ? brindlemoor::Framing::kRobust : brindlemoor::Framing::kExact;
 
   brindlemoor::DirectoryTextOutput files(".");
   if (input) {
@@ -177,7 +183,7 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
     if (!recording) {
       return ShowProblem(*input + ": " + error.description, brindlemoor::tools::kExitUsage);
     }
-    return Replay(*input, *recording, files);
+    return Replay(*input, *recording, files, framing);
   }
-  return Listen(files);
+  return Listen(files, framing);
 }
