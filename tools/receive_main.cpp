@@ -22,6 +22,7 @@
 #include "capture/capture_format.h"
 #include "capture/capture_tap.h"
 #include "capture/recording_file.h"
+#include "capture/recording_formats.h"
 #include "capture/replay_device.h"
 #include "command_line.h"
 #include "list_devices.h"
@@ -38,6 +39,8 @@ constexpr int kExitUsage = brindlemoor::tools::kExitUsage;
 constexpr int kExitOutputFailed = 3;
 
 void PrintUsage(std::FILE* to) {
+  const std::string formats = brindlemoor::WrapAtSpaces(
+      "Recordings this build reads: " + brindlemoor::ReadableRecordingFormats() + ".", 80);
   std::fprintf(
       to,
       "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
@@ -75,11 +78,13 @@ void PrintUsage(std::FILE* to) {
       "terminal and the text goes elsewhere. An option's value may also be given as\n"
       "--option=VALUE.\n"
       "\n"
+      "%s"
+      "\n"
       "Exit status:\n"
       "  0  done, or interrupted\n"
       "  2  bad usage, an unusable input or no sound input (nothing is written)\n"
       "  3  an output file or the dump could not be written\n",
-      kProgram, kProgram, kProgram);
+      kProgram, kProgram, kProgram, formats.c_str());
 }
 
 struct Options {

@@ -20,6 +20,8 @@ static_assert(offsetof(WaveHeader, flags) == offsetof(WAVEHDR, dwFlags));
 static_assert(offsetof(WaveHeader, loops) == offsetof(WAVEHDR, dwLoops));
 static_assert(offsetof(WaveHeader, next) == offsetof(WAVEHDR, lpNext));
 static_assert(offsetof(WaveHeader, reserved) == offsetof(WAVEHDR, reserved));
+// The header block of 128 headers: 128 x 32 bytes on 32-bit Windows, 128 x 48 on 64-bit.
+static_assert(sizeof(WaveHeader) == (sizeof(void*) == 4 ? 32 : 48));
 static_assert(kHeaderDone == WHDR_DONE && kHeaderPrepared == WHDR_PREPARED &&
               kHeaderInQueue == WHDR_INQUEUE);
 // The service's codes are the ones the ring knows.
