@@ -64,8 +64,8 @@ ended() { [[ ! -e /proc/$1 || $(ps -o stat= -p "$1") == Z* ]]; }  # PID: exited 
 check_window() {
   local folder=$1
   : >"$work/window.err"
-  xvfb-run -a -s "-screen 0 640x480x24 -nolisten tcp" "$wine" "$folder\\brindlemoor.exe" \
-    --input "$folder\\examples\\hello.wav" 2>"$work/window.err" &
+  (cd "$work" && exec xvfb-run -a -s "-screen 0 640x480x24 -nolisten tcp" "$wine" \
+    "$folder\\brindlemoor.exe" --input "$folder\\examples\\hello.wav" 2>"$work/window.err") &
   window_pid=$!
   wait_for grep -qs replaying "$work/window.err" ||
     { cat "$work/window.err" >&2; fail "the installed window did not start"; }
