@@ -178,6 +178,9 @@ int main(int argc, char** argv) {
   for (const HostileRecording& recording : TruncatedRecordings()) {
     put("fuzz_recording_file", recording.name, recording.bytes);
   }
+  for (const HostileRecording& recording : DamagedRecordings()) {
+    put("fuzz_recording_file", recording.name, recording.bytes);
+  }
   // Three of the usable ones are enough: they differ only in a header field.
   for (const HostileRecording& recording : OddButUsableRecordings()) {
     if (recording.name == "honest.wav" || recording.name == "data-size-unknown.wav" ||

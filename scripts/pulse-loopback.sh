@@ -6,6 +6,8 @@
 #   pulse-loopback.sh start          starts a server; prints `export ...` lines for eval (exit 77
 #                                    and the reason on stderr if PulseAudio is missing)
 #   pulse-loopback.sh stop DIR       stops the server started in DIR and removes DIR
+#   pulse-loopback.sh restart DIR    starts the server of DIR again on the same socket after it
+#                                    died (run with the environment `start` printed)
 #   pulse-loopback.sh run CMD ARGS   starts a server, runs CMD with its environment, stops it
 #                                    and exits with CMD's status (77 if PulseAudio is missing)
 #
@@ -58,6 +60,11 @@ load-module module-null-sink sink_name=loop sink_properties=device.description=L
 set-default-sink loop
 set-default-source loop.monitor
 PA
+  launch_server
+}
+
+# Starts the server configured in $DIR, and a reader that keeps its monitor running.
+launch_server() {
   # setsid: the server must not receive the Ctrl-C meant for a test.
   setsid pulseaudio --daemonize=no --system=false -n -F "$DIR/loop.pa" --exit-idle-time=-1 \
     --realtime=no --high-priority=no --disable-shm=yes --log-target="file:$DIR/pulse.log" \
@@ -93,6 +100,14 @@ case "${1:-}" in
       PULSE_LOOPBACK_DIR; do
       printf 'export %s=%q\n' "$name" "${!name}"
     done
+    ;;
+  restart)
+    [ -n "${2:-}" ] || die "usage: $0 restart DIR"
+    DIR=$2
+    for name in keepalive pulse; do
+      [ -f "$DIR/$name.pid" ] && kill -9 "$(cat "$DIR/$name.pid")" 2>/dev/null || true
+    done
+    launch_server
     ;;
   stop)
     [ -n "${2:-}" ] || die "usage: $0 stop DIR"

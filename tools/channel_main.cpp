@@ -10,7 +10,9 @@
 
 #include "channel/audio_file.h"
 #include "channel/channel.h"
+#include "channel/channel_stream.h"
 #include "channel/clock_offset.h"
+#include "channel/tone_power.h"
 #include "command_line.h"
 #include "option_values.h"
 #include "same_file.h"
@@ -37,7 +39,8 @@ void PrintUsage(std::FILE* to) {
       "\n"
       "Passes the recording IN through a simulated channel and writes OUT (mono WAV at IN's\n"
       "rate). The effects apply in this order: clock offset, high cut, room, gain, noise,\n"
-      "DC offset, 8-bit converter.\n"
+      "DC offset, 8-bit converter. The recording is read and written in blocks, so memory\n"
+      "does not grow with its length; one that is damaged or cut short is refused.\n"
       "\n"
       "Options:\n"
       "  --clock PERCENT   the sender's sample clock runs PERCENT fast (negative: slow),\n"
@@ -166,25 +169,44 @@ int main(int argc, char** argv) {
 
   if (tools::SameFile(options.input, options.output))
     return Fail(options.output + ": the output would overwrite the input");
-  AudioClip clip;
   IoError error;
-  if (!ReadAudioFile(options.input, clip, error)) {
-    return Fail(options.input + ": " + error.description);
-  }
-  if (clip.sampleRate < kMinRate) {
-    return Fail(options.input + ": a rate of " + std::to_string(clip.sampleRate) +
+  const std::unique_ptr<AudioFileReader> reader = AudioFileReader::Open(options.input, error);
+  if (!reader) return Fail(options.input + ": " + error.description);
+  const int32_t rate = reader->SampleRate();
+  if (rate < kMinRate) {
+    return Fail(options.input + ": a rate of " + std::to_string(rate) +
                 " Hz is too low for symbols (at least 8000 Hz)");
   }
-  if (options.channel.path.highCutHz >= clip.sampleRate / 2.0) {
+  if (options.channel.path.highCutHz >= rate / 2.0) {
     return Fail(options.input + ": --high-cut must lie below half the recording's rate of " +
-                std::to_string(clip.sampleRate) + " Hz");
+                std::to_string(rate) + " Hz");
   }
-  std::vector<double> received;
+  // Two passes in blocks, so that memory does not grow with the recording: the tones' power
+  // first (the noise is scaled to it), then the channel itself.
+  std::vector<double> block;
+  double tonePower = 0.0;
+  if (options.channel.microphone.snrDb) {
+    ToneMeter meter(rate);
+    while (reader->Read(block, error)) meter.Add(block);
+    if (!error.description.empty()) return Fail(options.input + ": " + error.description);
+    tonePower = meter.Finish().meanSquare;
+    if (!reader->Rewind(error)) return Fail(options.input + ": " + error.description);
+  }
   std::string problem;
-  if (!ApplyChannel(clip.samples, clip.sampleRate, options.channel, received, problem)) {
-    return Fail(options.input + ": " + problem);
+  const std::unique_ptr<ChannelStream> channel =
+      ChannelStream::Create(rate, options.channel, tonePower, problem);
+  if (!channel) return Fail(options.input + ": " + problem);
+  const std::unique_ptr<WavFileWriter> writer =
+      WavFileWriter::Create(options.output, rate, options.bits, error);
+  if (!writer) return Fail(options.output + ": " + error.description);
+  std::vector<double> heard;
+  while (reader->Read(block, error)) {
+    channel->Process(block, heard);
+    if (!writer->Append(heard, error)) return Fail(options.output + ": " + error.description);
   }
-  if (!WriteWav(options.output, received, clip.sampleRate, options.bits, error)) {
+  if (!error.description.empty()) return Fail(options.input + ": " + error.description);
+  channel->Finish(heard);
+  if (!writer->Append(heard, error) || !writer->Commit(error)) {
     return Fail(options.output + ": " + error.description);
   }
   return kExitDone;

@@ -1,5 +1,6 @@
 #include "tools/hostile_recordings.h"
 
+#include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,13 +17,12 @@ namespace {
 constexpr uint32_t kRate = 11025;
 constexpr size_t kSomeFrames = 4000;
 constexpr uint32_t kHuge = 0xFFFFFFF0u;
-// libsndfile's words for three kinds of broken header, after "not a usable audio file: ".
+// The words for three kinds of broken header, after "not a usable audio file: ".
 constexpr const char* kNoData =
-    "not a usable audio file: error in WAV file. No 'data' chunk marker";
-constexpr const char* kShortFormat =
-    "not a usable audio file: error in WAV/W64/RF64 file. Short 'fmt ' chunk";
+    "not a usable audio file: no audio data found after its header (damaged or cut short)";
+constexpr const char* kShortFormat = "not a usable audio file: its format description is damaged";
 constexpr const char* kUnimplemented =
-    "not a usable audio file: file contains data in an unimplemented format";
+    "not a usable audio file: its audio is in an encoding that cannot be decoded";
 constexpr const char* kUsableText = "odd headers, same message\n";
 
 class Bytes {
@@ -164,6 +164,53 @@ std::vector<uint8_t> Noise(size_t count) {
   return bytes;
 }
 
+// The synthesised message `text` as 8-bit samples at 11025 Hz.
+std::vector<uint8_t> MessageAudio(const std::string& text) {
+  const std::vector<uint8_t> symbols(text.begin(), text.end());
+  return QuantizeToU8(SynthesizeMessage(symbols, kDefaultTiming, static_cast<int32_t>(kRate)));
+}
+
+// `audio` encoded by libsndfile in `format` (FLAC, MP3), into memory; empty when it cannot.
+std::vector<uint8_t> Encoded(const std::vector<uint8_t>& audio, int format) {
+  struct Memory {
+    std::vector<uint8_t> bytes;
+    sf_count_t position = 0;
+  } memory;
+  SF_VIRTUAL_IO io{
+      [](void* m) { return static_cast<sf_count_t>(static_cast<Memory*>(m)->bytes.size()); },
+      [](sf_count_t offset, int whence, void* m) {
+        auto& self = *static_cast<Memory*>(m);
+        const auto size = static_cast<sf_count_t>(self.bytes.size());
+        self.position = (whence == SEEK_CUR   ? self.position
+                         : whence == SEEK_END ? size
+                                              : 0) +
+                        offset;
+        return self.position;
+      },
+      [](void*, sf_count_t, void*) { return sf_count_t{0}; },
+      [](const void* from, sf_count_t count, void* m) {
+        auto& self = *static_cast<Memory*>(m);
+        const auto end = static_cast<std::size_t>(self.position + count);
+        if (self.bytes.size() < end) self.bytes.resize(end);
+        std::memcpy(self.bytes.data() + self.position, from, static_cast<std::size_t>(count));
+        self.position += count;
+        return count;
+      },
+      [](void* m) { return static_cast<Memory*>(m)->position; },
+  };
+  SF_INFO info{};
+  info.samplerate = static_cast<int>(kRate);
+  info.channels = 1;
+  info.format = format;
+  SNDFILE* file = sf_open_virtual(&io, SFM_WRITE, &info, &memory);
+  if (!file) return {};
+  std::vector<short> samples;
+  for (const uint8_t u : audio) samples.push_back(static_cast<short>((u - 128) * 256));
+  sf_write_short(file, samples.data(), static_cast<sf_count_t>(samples.size()));
+  sf_close(file);
+  return memory.bytes;
+}
+
 }  // namespace
 
 std::vector<HostileRecording> HostileRecordings() {
@@ -174,6 +221,8 @@ std::vector<HostileRecording> HostileRecordings() {
   // Empty, header only, truncated.
   add(File("empty.wav", {}, "is empty (0 bytes)"));
   add(File("one-byte.wav", {'R'}, "not a recognised audio file"));
+  add(File("empty-pipe.wav", {}, "is empty: nothing came through"));
+  list.back().viaStandardInput = true;
   add(File("riff-only.wav", Bytes().Tag("RIFF").Le(4, 4).Tag("WAVE").bytes, kNoData));
   add(File("cut-in-fmt.wav", Wav().Keep(30).Build(), kNoData));
   add(File("header-only.wav", Wav().Keep(44).Build(),
@@ -216,9 +265,9 @@ std::vector<HostileRecording> HostileRecordings() {
 
   // Formats that make no sense.
   add(File("zero-channels.wav", Wav().Channels(0).Build(),
-           "not a usable audio file: channel count is zero"));
+           "not a usable audio file: it declares no audio channels"));
   add(File("many-channels.wav", Wav().Channels(65535).Build(),
-           "not a usable audio file: too many channels specified"));
+           "not a usable audio file: it declares more channels than can be decoded"));
   add(File("rate-zero.wav", Wav().Rate(0).Build(), "unsupported sample rate of 0 Hz"));
   add(File("rate-one.wav", Wav().Rate(1).Build(), "unsupported sample rate of 1 Hz"));
   add(File("rate-5mhz.wav", Wav().Rate(5'000'000).Build(),
@@ -227,8 +276,7 @@ std::vector<HostileRecording> HostileRecordings() {
            "unsupported sample rate of 4294967295 Hz"));
   add(File("bits-zero.wav", Wav().Bits(0).Build(), kUnimplemented));
   add(File("bits-huge.wav", Wav().Bits(65535).Build(), kUnimplemented));
-  add(File("format-unknown.wav", Wav().FormatTag(0x1234).Build(),
-           "not a usable audio file: error in WAV/W64/RF64 file. Malformed 'fmt ' chunk"));
+  add(File("format-unknown.wav", Wav().FormatTag(0x1234).Build(), kShortFormat));
 
   {
     // Sun audio with a data size far beyond the file: libsndfile takes the size as negative and
@@ -326,6 +374,97 @@ std::vector<HostileRecording> TruncatedRecordings() {
     list.push_back(cut("aiff-frames-huge.aiff", b.bytes, declared));
     list.back().reason = "truncated: header declares 4294967280 frames, file holds " + declared;
   }
+  return list;
+}
+
+std::vector<HostileRecording> DamagedRecordings() {
+  const std::string text =
+      "The quick brown fox jumps over the lazy dog; past the damage the rest decodes\n";
+  const std::vector<uint8_t> audio = MessageAudio(text);
+  const auto frames = static_cast<uint32_t>(audio.size());
+  const uint32_t declared = frames + 11025;
+  const std::string truncated = "truncated: header declares " + std::to_string(declared) +
+                                " frames, file holds " + std::to_string(frames) + "; decoded those";
+  std::vector<HostileRecording> list;
+  const auto add = [&](std::string name, std::vector<uint8_t> bytes, std::string reason) {
+    HostileRecording r = File(std::move(name), std::move(bytes), std::move(reason));
+    r.text = text;
+    list.push_back(std::move(r));
+  };
+  {
+    // 200 bytes of junk in the middle of a FLAC stream: a frame or two are lost, no more.
+    std::vector<uint8_t> flac = Encoded(audio, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+    const std::vector<uint8_t> junk = Noise(200);
+    std::copy(junk.begin(), junk.end(),
+              flac.begin() + static_cast<std::ptrdiff_t>(flac.size() / 2));
+    add("damaged-middle.flac", std::move(flac), "damaged at ");
+    list.back().text = "the rest decodes\n";
+  }
+  if (std::vector<uint8_t> mp3 = Encoded(audio, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III);
+      !mp3.empty()) {
+    // An MP3 whose frames after the first third are junk but for their headers' positions: its
+    // decoder's own complaints about each must not reach the user.
+    const std::vector<uint8_t> junk = Noise(mp3.size());
+    for (std::size_t i = mp3.size() / 3; i < mp3.size(); ++i) {
+      if (i % 7 != 0) mp3[i] = junk[i];
+    }
+    add("junk-frames.mp3", std::move(mp3), "damaged at ");
+    list.back().text.clear();
+  }
+  {
+    // RF64: the data chunk's own size is all ones, the real one in "ds64", here past the end.
+    Bytes b;
+    b.Tag("RF64").Le(0xFFFFFFFFu, 4).Tag("WAVE").Tag("ds64").Le(28, 4);
+    b.Le(declared + 72, 4).Le(0, 4).Le(declared, 4).Le(0, 4).Le(declared, 4).Le(0, 4).Le(0, 4);
+    b.Tag("fmt ").Le(16, 4).Le(1, 2).Le(1, 2).Le(kRate, 4).Le(kRate, 4).Le(1, 2).Le(8, 2);
+    b.Tag("data").Le(0xFFFFFFFFu, 4);
+    b.bytes.insert(b.bytes.end(), audio.begin(), audio.end());
+    add("rf64-size-past-end.rf64", b.bytes, truncated);
+  }
+  {
+    // Wave64: 16-byte identifiers and 64-bit sizes that count the 24-byte chunk header.
+    const auto guid = [](Bytes& b, const char* tag, bool riff) {
+      b.Tag(tag);
+      const uint32_t tail[3] = {riff ? 0x11CF912Eu : 0x11D3ACF3u, riff ? 0xDB28D6A5u : 0xC000D18Cu,
+                                riff ? 0x0000C104u : 0x8ADB8E4Fu};
+      for (const uint32_t word : tail) b.Le(word, 4);
+    };
+    Bytes b;
+    guid(b, "riff", true);
+    b.Le(40 + 40 + 24 + declared, 4).Le(0, 4);
+    guid(b, "wave", false);
+    guid(b, "fmt ", false);
+    b.Le(40, 4).Le(0, 4).Le(1, 2).Le(1, 2).Le(kRate, 4).Le(kRate, 4).Le(1, 2).Le(8, 2);
+    guid(b, "data", false);
+    b.Le(24 + declared, 4).Le(0, 4);
+    b.bytes.insert(b.bytes.end(), audio.begin(), audio.end());
+    add("w64-size-past-end.w64", b.bytes, truncated);
+  }
+  {
+    // CAF whose last chunk, the audio, says "to the end" with a size of -1.
+    Bytes b;
+    b.Tag("caff").Be(0x00010000u, 4).Tag("desc").Be(0, 4).Be(32, 4);
+    b.Be(0x40C58880u, 4).Be(0, 4);  // 11025 as a big-endian double
+    b.Tag("lpcm").Be(0, 4).Be(1, 4).Be(1, 4).Be(1, 4).Be(8, 4);
+    b.Tag("data").Be(0xFFFFFFFFu, 4).Be(0xFFFFFFFFu, 4).Be(0, 4);
+    for (const uint8_t u : audio) b.bytes.push_back(static_cast<uint8_t>(u ^ 0x80));  // signed
+    add("caf-size-unknown.caf", b.bytes, "");
+  }
+  {
+    // Stereo whose right channel is the left one upside down: the mix is silence.
+    Bytes b;
+    for (const uint8_t u : audio) {
+      const auto sample = static_cast<int16_t>((u - 128) * 256);
+      b.Le(static_cast<uint16_t>(sample), 2).Le(static_cast<uint16_t>(-sample), 2);
+    }
+    add("antiphase-stereo.wav", Wav().Audio(b.bytes).Channels(2).Bits(16).Build(),
+        "the channels cancel when mixed: the mix is silent where channel 1 is not; try "
+        "--channel 1");
+    list.back().text.clear();
+  }
+  // A streaming writer's unknown size, read from a pipe: nothing is missing.
+  add("stdin-size-unknown.wav", Wav().Audio(audio).DataSize(0xFFFFFFFFu).Build(), "");
+  list.back().viaStandardInput = true;
   return list;
 }
 

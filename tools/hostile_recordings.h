@@ -25,6 +25,7 @@ struct HostileRecording {
   std::string target;  // kLink only
   std::string reason;  // how brindlemoor-receive describes the problem (start of its text)
   std::string text;    // for a usable recording: the text it carries
+  bool viaStandardInput = false;  // given to the receiver as "-", through a pipe
 };
 
 // Files, links, a directory and a FIFO that must be refused.
@@ -37,6 +38,14 @@ std::vector<HostileRecording> OddButUsableRecordings();
 // brindlemoor-receive decodes what is there, then warns in one line (`reason` is its start after
 // "warning: ") and exits 0. The cut one loses the end of the text; the rest lose nothing.
 std::vector<HostileRecording> TruncatedRecordings();
+
+// Recordings damaged inside or in containers whose sizes work otherwise (RF64, Wave64, CAF), a
+// streaming writer's unknown size through a pipe, and channels that cancel when mixed:
+// brindlemoor-receive decodes them, warns in one line where `reason` is not empty (after
+// "warning: ") and
+// exits 0. A damaged one loses a fraction of a second at the damage: `text` is then the end of its
+// message, which must still come out; the others keep their whole `text`.
+std::vector<HostileRecording> DamagedRecordings();
 
 // Creates `recording` in `directory`. False with `error` set when it cannot.
 bool MakeHostileRecording(const HostileRecording& recording, const std::string& directory,

@@ -26,7 +26,7 @@ void InputWatch::Observe(uint64_t delivered) {
   if (delivered != lastDelivered) {
     lastDelivered = delivered;
     lastSound = now;
-    if (stallReported) std::fprintf(stderr, "%s: sound arrives again\n", program);
+    if (stallReported) std::fprintf(stderr, "%s: input back: sound arrives again\n", program);
     stallReported = false;
   } else if (!stallReported && now - lastSound >= kStallReport) {
     stallReported = true;

@@ -1,5 +1,6 @@
 #include "live_receive.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -14,6 +15,48 @@ namespace {
 std::string DeviceLabel(const std::string& selector) {
   return selector.empty() ? "the default input" : "input device '" + selector + "'";
 }
+
+// An input that has delivered nothing for this long is reopened, the first time after
+// kFirstRetry, then after twice as long each time up to kLongestRetry: a sound server that was
+// restarted is found again within seconds, and one that stays away costs a try every few seconds.
+constexpr auto kStalled = std::chrono::seconds(3);
+constexpr auto kFirstRetry = std::chrono::seconds(1);
+constexpr auto kLongestRetry = std::chrono::seconds(8);
+
+// Reopens the device while it delivers nothing, with a growing wait between tries.
+class Reconnection {
+ public:
+  explicit Reconnection(PortAudioDevice& device) : device(device) {}
+
+  // After every tick, with the device's count of samples.
+  void Observe(uint64_t delivered) {
+    const auto now = std::chrono::steady_clock::now();
+    if (delivered != lastDelivered || lastDelivered == 0) {
+      lastDelivered = delivered;
+      lastSound = now;
+      retry = kFirstRetry;
+      nextTry = {};
+      return;
+    }
+    if (now - lastSound < kStalled) return;
+    if (nextTry == std::chrono::steady_clock::time_point{}) nextTry = now + retry;
+    if (now < nextTry) return;
+    device.Reopen();
+    retry = std::min<std::chrono::steady_clock::duration>(retry * 2, kLongestRetry);
+    nextTry = now + retry;
+  }
+  // The input delivers nothing now, after having delivered.
+  bool Gone() const {
+    return lastDelivered != 0 && std::chrono::steady_clock::now() - lastSound >= kStalled;
+  }
+
+ private:
+  PortAudioDevice& device;
+  uint64_t lastDelivered = 0;
+  std::chrono::steady_clock::time_point lastSound = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::duration retry = kFirstRetry;
+  std::chrono::steady_clock::time_point nextTry{};
+};
 
 }  // namespace
 
@@ -32,6 +75,7 @@ int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const 
     const LiveReceiveOptions& options;
     PortAudioDevice& device;
     const char* program;
+    Reconnection reconnection;
 
     std::string InputLabel() const { return DeviceLabel(options.device); }
     void Announce() const {
@@ -40,14 +84,22 @@ int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const 
       if (device.Converting()) std::fprintf(stderr, " (converted from %g Hz)", device.StreamRate());
       std::fprintf(stderr, "; interrupt to stop\n");
     }
-    uint64_t Delivered(const ReceiverDialog&) const {
-      return device.SamplesCaptured() + device.SamplesDropped();
+    uint64_t Delivered(const ReceiverDialog&) {
+      const uint64_t delivered = device.SamplesCaptured() + device.SamplesDropped();
+      reconnection.Observe(delivered);
+      return delivered;
     }
     const char* StopName(int signal) const { return strsignal(signal); }
   };
-  Platform platform{options, device, program};
+  Platform platform{options, device, program, Reconnection(device)};
   SignalTimerLoop loop;
-  return RunLiveSession(loop, device, platform, options, files, program);
+  const int status = RunLiveSession(loop, device, platform, options, files, program);
+  if (status == kLiveExitDone && platform.reconnection.Gone()) {
+    std::fprintf(stderr, "%s: the input never came back (%s); nothing was heard since\n", program,
+                 device.ErrorText().empty() ? "it delivers nothing" : device.ErrorText().c_str());
+    return kLiveExitNoInput;
+  }
+  return status;
 }
 
 }  // namespace brindlemoor

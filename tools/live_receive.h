@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/headless_services.h"
 #include "receiver/text_output.h"
 
 namespace brindlemoor {
@@ -13,6 +14,7 @@ struct LiveReceiveOptions {
   std::string dumpPath;  // empty: no dump
   bool trace = false;
   bool showControls = false;  // control bytes of the text in caret notation (for a terminal)
+  HeadlessServices::Display display = nullptr;  // with showControls: how the text is shown
 };
 
 // Exit statuses of the live mode.

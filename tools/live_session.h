@@ -28,6 +28,7 @@ int RunLiveSession(Loop& loop, Device& device, Platform& platform,
 
   LoopServices<Loop> services(loop, program);
   services.ShowControlBytes(options.showControls);
+  services.ShowThrough(options.display);
   ReceiverDialog dialog(services, tap ? static_cast<WaveInDevice&>(*tap) : device, files);
   SymbolTracePrinter tracer(stderr, dialog.Calibration());
   if (options.trace) dialog.SetSymbolObserver(&tracer);

@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
     std::fputs(
         "usage: make-hostile-recordings DIR\n"
         "Creates DIR (if needed) and fills it with files, links and a directory that a\n"
-        "recording reader must refuse, usable files with odd headers, and truncated ones.\n",
+        "recording reader must refuse, usable files with odd headers, truncated and damaged "
+        "ones.\n",
         argc == 2 && std::strcmp(argv[1], "--help") == 0 ? stdout : stderr);
     return argc == 2 && std::strcmp(argv[1], "--help") == 0 ? 0 : 2;
   }
@@ -30,6 +31,12 @@ int main(int argc, char** argv) {
     cut.reason = "(decoded, then warning: " + cut.reason + ")";
     cut.text.clear();
     recordings.push_back(std::move(cut));
+  }
+  for (brindlemoor::HostileRecording& damaged : brindlemoor::DamagedRecordings()) {
+    damaged.reason =
+        "(decoded" + (damaged.reason.empty() ? "" : ", then warning: " + damaged.reason) + ")";
+    damaged.text.clear();
+    recordings.push_back(std::move(damaged));
   }
   for (const brindlemoor::HostileRecording& recording : recordings) {
     std::string error;

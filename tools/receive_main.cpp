@@ -4,7 +4,8 @@
 //
 // Exit status: 0 done (or interrupted by SIGINT or SIGTERM, in either mode; a recording cut
 // short is decoded as far as it goes, with a warning); 2 bad usage, an input that cannot be
-// used or no sound input (nothing is written); 3 an output file (or the dump) could not be
+// used or no sound input (nothing is written), or a sound input that went away and never came
+// back; 3 an output file (or the dump) could not be
 // written.
 
 #include <sys/stat.h>
@@ -15,6 +16,9 @@
 #include <cstring>
 #include <string>
 
+#ifndef _WIN32
+#include "app/cp932_display.h"
+#endif
 #include "app/headless_services.h"
 #include "app/receiver_dialog.h"
 #include "app/replay_run.h"
@@ -27,9 +31,11 @@
 #include "command_line.h"
 #include "list_devices.h"
 #include "live_receive.h"
+#include "option_values.h"
 #include "receive_diagnostics.h"
 #include "receiver/directory_text_output.h"
 #include "same_file.h"
+#include "shown_name.h"
 #include "termination_poll.h"
 
 namespace {
@@ -44,12 +50,14 @@ void PrintUsage(std::FILE* to) {
   std::fprintf(
       to,
       "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
-      "  or:  %s [--input] FILE [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
+      "  or:  %s [--input] FILE [--channel N] [--output-dir DIR] [--dump FILE.wav] [--trace] "
+      "[--raw-stdout]\n"
       "  or:  %s --list-devices | --help | --version\n"
       "\n"
       "Decodes data sent as sound. Without --input it listens on the default sound\n"
       "input (or --device) until interrupted (Ctrl-C, SIGTERM); a line containing\n"
-      "\"capturing\" on stderr says when it listens. With --input it replays the\n"
+      "\"capturing\" on stderr says when it listens; an input that stops delivering is\n"
+      "reopened until it comes back (\"input back\"). With --input it replays the\n"
       "recording FILE (WAV, FLAC, ... at any rate; converted to 11025 Hz, 8-bit mono)\n"
       "through the receiver in virtual time. Either way it appends the received text to\n"
       "\"receive.txt\" and calibrations to \"flag.dat\" in DIR (default: the current\n"
@@ -59,8 +67,11 @@ void PrintUsage(std::FILE* to) {
       "Options:\n"
       "  -i, --input FILE   the recording to decode (FILE alone means the same; - for\n"
       "                     standard input; a FIFO or pipe is read as a stream)\n"
-      "  --device SEL       the sound input: an index or part of a name from\n"
-      "                     --list-devices (default: the system's default input)\n"
+      "  --channel N        decode channel N (from 1) of the recording alone, not the\n"
+      "                     mix of its channels\n"
+      "  --device SEL       the sound input: an index, or a name or part of one, as\n"
+      "                     --list-devices prints it (default: the system's default\n"
+      "                     input)\n"
       "  --list-devices     list the sound devices and exit\n"
       "  --output-dir DIR   where \"receive.txt\" and \"flag.dat\" are appended\n"
       "  --dump FILE.wav    also write every captured sample to FILE.wav\n"
@@ -68,13 +79,19 @@ void PrintUsage(std::FILE* to) {
       "                     harmonic levels and thresholds, byte or reason rejected\n"
       "  --raw-stdout       write the text to standard output as raw bytes even on a\n"
       "                     terminal\n"
+      "  --terminal-code-page 932\n"
+      "                     on a terminal, show the text as the Japanese code page 932\n"
+      "                     shows it (half-width katakana and all), as the window does\n"
       "  -h, --help         show this help\n"
       "  --version          show the version\n"
       "\n"
       "On a terminal, control bytes in the text other than line feed and tab are shown\n"
-      "in caret notation (ESC as ^[, DEL as ^?), so that received bytes cannot act on\n"
-      "the terminal; to a pipe or a file, and always in \"receive.txt\", they are\n"
-      "written raw. A long replay shows its progress on standard error when that is a\n"
+      "in caret notation (ESC as ^[, DEL as ^?), and so are bytes 0x80 to 0x9F that are\n"
+      "not part of valid UTF-8 (0x9B as M-^[), so that received bytes cannot act on the\n"
+      "terminal; to a pipe or a file, and always in \"receive.txt\", they are written\n"
+      "raw. Control bytes in file names are shown as \\xHH in messages. A recording\n"
+      "damaged inside is decoded past the damage, with one warning of where it was. A long replay "
+      "shows its progress on standard error when that is a\n"
       "terminal and the text goes elsewhere. An option's value may also be given as\n"
       "--option=VALUE.\n"
       "\n"
@@ -82,7 +99,8 @@ void PrintUsage(std::FILE* to) {
       "\n"
       "Exit status:\n"
       "  0  done, or interrupted\n"
-      "  2  bad usage, an unusable input or no sound input (nothing is written)\n"
+      "  2  bad usage, an unusable input or no sound input (nothing is written), or\n"
+      "     a sound input that went away and never came back\n"
       "  3  an output file or the dump could not be written\n",
       kProgram, kProgram, kProgram, formats.c_str());
 }
@@ -92,8 +110,10 @@ struct Options {
   std::string outputDir;
   std::string device;
   std::string dumpPath;
+  int channel = 0;  // 0: the mix of the recording's channels
   bool trace = false;
   bool rawStdout = false;
+  bool codePage932 = false;  // a terminal shows the text as CP932
   bool listDevices = false;
   bool help = false;
   bool version = false;
@@ -104,8 +124,10 @@ constexpr brindlemoor::tools::KnownOption kOptions[] = {
     {"--output-dir", 0, "DIR"},
     {"--device", 0, "SEL"},
     {"--dump", 0, "FILE.wav"},
+    {"--channel", 0, "N"},
     {"--trace"},
     {"--raw-stdout"},
+    {"--terminal-code-page", 0, "932"},
     {"--list-devices"},
     {"--help", 'h'},
     {"--version"},
@@ -123,8 +145,24 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
   options.outputDir = line.Value("--output-dir", ".");
   options.device = line.Value("--device");
   options.dumpPath = line.Value("--dump");
+  if (line.Has("--channel")) {
+    int64_t channel = 0;
+    if (!brindlemoor::tools::ParseInteger(line.Value("--channel"), 1, 65535, channel))
+      return brindlemoor::tools::InvalidValue("--channel", line.Value("--channel"),
+                                              "a channel number from 1");
+    options.channel = static_cast<int>(channel);
+  }
   options.trace = line.Has("--trace");
   options.rawStdout = line.Has("--raw-stdout");
+  if (line.Has("--terminal-code-page")) {
+    if (line.Value("--terminal-code-page") != "932")
+      return brindlemoor::tools::InvalidValue("--terminal-code-page",
+                                              line.Value("--terminal-code-page"), "932");
+#ifdef _WIN32
+    return "--terminal-code-page is for Linux terminals; here, set the console's (chcp 932)";
+#endif
+    options.codePage932 = true;
+  }
   options.listDevices = line.Has("--list-devices");
   options.help = line.Has("--help");
   options.version = line.Has("--version");
@@ -138,6 +176,8 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
   }
   if (!options.input.empty() && line.Has("--device"))
     return "--device is for listening, not --input";
+  if (options.input.empty() && line.Has("--channel"))
+    return "--channel is for a recording (--input)";
   return {};
 }
 
@@ -147,21 +187,22 @@ std::string OutputOverInput(const Options& options,
                             const brindlemoor::DirectoryTextOutput& output) {
   using brindlemoor::OutputFile;
   using brindlemoor::tools::SameFile;
+  using brindlemoor::tools::ShownName;
   const std::string& receivePath = output.PathOf(OutputFile::kReceiveText);
   const std::string& flagPath = output.PathOf(OutputFile::kFlagData);
   if (!options.input.empty()) {
     if (!options.dumpPath.empty() && SameFile(options.input, options.dumpPath))
-      return options.dumpPath + ": --dump would overwrite the recording being decoded";
+      return ShownName(options.dumpPath) + ": --dump would overwrite the recording being decoded";
     for (const std::string* path : {&receivePath, &flagPath}) {
       if (SameFile(options.input, *path))
-        return options.input + ": the recording is the output file " + *path +
+        return ShownName(options.input) + ": the recording is the output file " + ShownName(*path) +
                "; decode a copy, or choose another --output-dir";
     }
   }
   if (!options.dumpPath.empty()) {
     for (const std::string* path : {&receivePath, &flagPath}) {
       if (SameFile(options.dumpPath, *path))
-        return options.dumpPath + ": --dump would overwrite " + *path;
+        return ShownName(options.dumpPath) + ": --dump would overwrite " + ShownName(*path);
     }
   }
   return {};
@@ -188,8 +229,8 @@ struct OutputFailures {
     bool& reported = isReceive ? self->receiveReported : self->flagReported;
     if (reported) return;
     reported = true;
-    std::fprintf(stderr, "%s: cannot write %s: %s (decoding goes on)\n", kProgram, path,
-                 std::strerror(error));
+    std::fprintf(stderr, "%s: cannot write %s: %s (decoding goes on)\n", kProgram,
+                 brindlemoor::tools::ShownName(path).c_str(), std::strerror(error));
   }
 };
 
@@ -247,14 +288,20 @@ int main(int argc, char** argv) {
   if (options.listDevices) return ListSoundDevices(kProgram);
   const bool live = options.input.empty();
   const bool showControls = !options.rawStdout && ::isatty(STDOUT_FILENO);
+  HeadlessServices::Display display = nullptr;
+#ifndef _WIN32
+  if (options.codePage932) display = &Cp932ToDisplay;
+#endif
+  const std::string inputName = tools::ShownName(options.input);
+  const std::string outputDirName = tools::ShownName(options.outputDir);
 
   struct stat dirInfo {};
   if (::stat(options.outputDir.c_str(), &dirInfo) != 0) {
-    std::fprintf(stderr, "%s: %s: %s\n", kProgram, options.outputDir.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "%s: %s: %s\n", kProgram, outputDirName.c_str(), std::strerror(errno));
     return kExitUsage;
   }
   if (!S_ISDIR(dirInfo.st_mode)) {
-    std::fprintf(stderr, "%s: %s: not a directory\n", kProgram, options.outputDir.c_str());
+    std::fprintf(stderr, "%s: %s: not a directory\n", kProgram, outputDirName.c_str());
     return kExitUsage;
   }
 
@@ -268,15 +315,15 @@ int main(int argc, char** argv) {
 
   if (live) {
     const int status = RunLiveReceiver(
-        {options.device, options.dumpPath, options.trace, showControls}, output, kProgram);
+        {options.device, options.dumpPath, options.trace, showControls, display}, output, kProgram);
     return status == kLiveExitDone && failures.any ? kExitOutputFailed : status;
   }
 
   IoError error;
-  std::unique_ptr<RecordingFile> recording = RecordingFile::Open(options.input, error);
+  std::unique_ptr<RecordingFile> recording =
+      RecordingFile::Open(options.input, error, options.channel);
   if (!recording) {
-    std::fprintf(stderr, "%s: %s: %s\n", kProgram, options.input.c_str(),
-                 error.description.c_str());
+    std::fprintf(stderr, "%s: %s: %s\n", kProgram, inputName.c_str(), error.description.c_str());
     return kExitUsage;
   }
 
@@ -287,7 +334,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<CaptureDumpFile> file =
         CaptureDumpFile::Create(options.dumpPath, kSampleRate, error);
     if (!file) {
-      std::fprintf(stderr, "%s: %s: %s\n", kProgram, options.dumpPath.c_str(),
+      std::fprintf(stderr, "%s: %s: %s\n", kProgram, tools::ShownName(options.dumpPath).c_str(),
                    error.description.c_str());
       return kExitOutputFailed;
     }
@@ -295,12 +342,13 @@ int main(int argc, char** argv) {
   }
   HeadlessServices services(stdout, stderr, kProgram);
   services.ShowControlBytes(showControls);
+  services.ShowThrough(display);
   ReceiverDialog dialog(services, dump ? static_cast<WaveInDevice&>(tap) : device, output);
   SymbolTracePrinter tracer(stderr, dialog.Calibration());
   if (options.trace) dialog.SetSymbolObserver(&tracer);
   dialog.OnInitDialog();
   if (!services.TimerRunning()) {
-    std::fprintf(stderr, "%s: %s: cannot start the replay: %s\n", kProgram, options.input.c_str(),
+    std::fprintf(stderr, "%s: %s: cannot start the replay: %s\n", kProgram, inputName.c_str(),
                  device.ErrorText().c_str());
     dialog.OnDestroy();
     return kExitUsage;
@@ -323,16 +371,18 @@ int main(int argc, char** argv) {
     if (seconds > 0.0) {
       std::fprintf(stderr,
                    "%s: stopped by %s after %.1f s of the %.1f s of %s; the text so far is kept\n",
-                   kProgram, afterTick.stoppedBy, done, seconds, options.input.c_str());
+                   kProgram, afterTick.stoppedBy, done, seconds, inputName.c_str());
     } else {  // a stream: its length is not known
       std::fprintf(stderr, "%s: stopped by %s after %.1f s of %s; the text so far is kept\n",
-                   kProgram, afterTick.stoppedBy, done, options.input.c_str());
+                   kProgram, afterTick.stoppedBy, done, inputName.c_str());
     }
   }
   // A recording cut short has been decoded as far as it goes: say what was missing.
   if (const std::string shortfall = recording->Shortfall(); !shortfall.empty()) {
-    std::fprintf(stderr, "%s: %s: warning: %s\n", kProgram, options.input.c_str(),
-                 shortfall.c_str());
+    std::fprintf(stderr, "%s: %s: warning: %s\n", kProgram, inputName.c_str(), shortfall.c_str());
+  }
+  if (const std::string silentMix = recording->SilentMix(); !silentMix.empty()) {
+    std::fprintf(stderr, "%s: %s: warning: %s\n", kProgram, inputName.c_str(), silentMix.c_str());
   }
   const bool dumped = !dump || dump->Finish();
   return failures.any || !dumped ? kExitOutputFailed : 0;

@@ -3,9 +3,10 @@
 // decodes is shown in the window and appended to "receive.txt" (calibrations to "flag.dat") in
 // the current directory. SIGINT and SIGTERM close the window as its close button does.
 //
-// Exit status: 0 when the window was closed, 2 for a usage error, an unusable recording or no
-// display. An input that cannot be opened is not an error: the window shows and receives
-// nothing, one line on stderr says why, and the window's empty text line shows it greyed.
+// Exit status: 0 when the window was closed, 2 for a usage error or no display. An input that
+// cannot be opened (a device, or a recording that cannot be read) is not an error: the window
+// shows and receives nothing, one line on stderr says why, and the window's empty text line shows
+// it greyed.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -23,9 +24,11 @@
 #include "capture/portaudio_session.h"
 #include "capture/recording_file.h"
 #include "capture/replay_device.h"
+#include "capture/unavailable_input.h"
 #include "command_line.h"
 #include "list_devices.h"
 #include "receiver/directory_text_output.h"
+#include "shown_name.h"
 
 namespace {
 
@@ -49,13 +52,14 @@ void PrintUsage(std::FILE* out) {
                "  --version         show the version\n"
                "\n"
                "An option's value may also be given as --option=VALUE. Qt's own options, such as\n"
-               "-platform offscreen, are passed on. An input that cannot be opened leaves the\n"
-               "window empty, with the reason on stderr and greyed in its text line.\n"
+               "-platform offscreen, are passed on. An input that cannot be opened (a device,\n"
+               "or a recording that cannot be read) leaves the window empty, with the reason\n"
+               "on stderr and greyed in its text line.\n"
                "\n"
                "Exit status:\n"
                "  0  the window was closed (or SIGINT or SIGTERM closed it), or the devices\n"
                "     were listed\n"
-               "  2  a usage error, an unusable recording or no display\n",
+               "  2  a usage error or no display\n",
                kProgram, kProgram);
 }
 
@@ -140,14 +144,11 @@ int main(int argc, char** argv) {
   if (options.listDevices) return brindlemoor::ListSoundDevices(kProgram);
 
   std::unique_ptr<brindlemoor::RecordingFile> recording;
+  std::string unusable;  // why the recording cannot be replayed
   if (options.input) {
     brindlemoor::IoError error;
     recording = brindlemoor::RecordingFile::Open(*options.input, error);
-    if (!recording) {
-      std::fprintf(stderr, "%s: %s: %s\n", kProgram, options.input->c_str(),
-                   error.description.c_str());
-      return kExitUsage;
-    }
+    if (!recording) unusable = error.description;
   }
   if (!HasDisplay(options)) {
     std::fprintf(stderr,
@@ -169,7 +170,17 @@ int main(int argc, char** argv) {
     terminationSignals =
         std::make_unique<brindlemoor::TerminationSignals>([&window] { window.Terminate(); });
   };
-  if (recording) {
+  if (options.input && !recording) {
+    // Shown as a device that failed to open: the window, with the reason in it.
+    brindlemoor::UnavailableInput device(unusable);
+    const std::string name = brindlemoor::tools::ShownName(*options.input);
+    app.Run(device, files, [&](brindlemoor::ReceiverWindow& window) {
+      watchSignals(window);
+      std::fprintf(stderr, "%s: %s: %s; nothing will be received\n", kProgram, name.c_str(),
+                   unusable.c_str());
+      window.ShowInputProblem(QString::fromStdString("Cannot replay " + name + ": " + unusable));
+    });
+  } else if (recording) {
     brindlemoor::ReplayDevice device(*recording);
     brindlemoor::ReplayPump pump(device);
     const std::string name = *options.input;

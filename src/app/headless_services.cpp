@@ -26,8 +26,14 @@ void HeadlessServices::ShowMessageBox(std::string_view message) {
 
 void HeadlessServices::ReplaceText(const char* bytes, std::size_t size) {
   if (size == 0) return;
-  const bool written =
-      controlsVisible ? WriteVisible(text, bytes, size) : std::fwrite(bytes, 1, size, text) == size;
+  bool written = false;
+  if (controlsVisible && shownThrough) {
+    const std::string shown = shownThrough(std::string_view(bytes, size));
+    written = std::fwrite(shown.data(), 1, shown.size(), text) == shown.size();
+  } else {
+    written = controlsVisible ? WriteVisible(text, bytes, size)
+                              : std::fwrite(bytes, 1, size, text) == size;
+  }
   if (!written || std::fflush(text) != 0) textOk = false;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "app/window_services.h"
 
@@ -23,6 +24,10 @@ class HeadlessServices : public WindowServices {
   // Writes control bytes other than LF and TAB in caret notation (visible_controls.h), for a
   // text stream that is a terminal.
   void ShowControlBytes(bool visible) { controlsVisible = visible; }
+  // With controls visible, shows the text as `display` makes it (a code page's characters as
+  // UTF-8, controls as pictures) instead of in caret notation; null: caret notation.
+  using Display = std::string (*)(std::string_view bytes);
+  void ShowThrough(Display display) { shownThrough = display; }
 
   bool TimerRunning() const { return timerRunning; }
   uint32_t TimerPeriodMs() const { return timerPeriodMs; }
@@ -37,6 +42,7 @@ class HeadlessServices : public WindowServices {
   uint32_t timerPeriodMs = 0;
   bool textOk = true;
   bool controlsVisible = false;
+  Display shownThrough = nullptr;
 };
 
 }  // namespace brindlemoor

@@ -38,11 +38,24 @@ WaveResult PortAudioDevice::FailPa(WaveResult result, int paError, const char* w
 std::string PortAudioDevice::ErrorText() const { return lastError; }
 
 WaveResult PortAudioDevice::Open(const WaveFormat& format, WaveInCallback cb, void* inst) {
-  if (stream) return Fail(kWaveError, "the device is already open");
+  if (open) return Fail(kWaveError, "the device is already open");
   if (format.formatTag != kWaveFormatPcm || format.channels != 1 || format.bitsPerSample != 8 ||
       format.samplesPerSec == 0) {
     return Fail(kWaveError, "only 8-bit mono PCM can be recorded");
   }
+  if (const WaveResult result = OpenStream(format); result != kWaveOk) return result;
+  open = true;
+  openFormat = format;
+  callback = cb;
+  instance = inst;
+  samplesCaptured.store(0, std::memory_order_relaxed);
+  samplesDropped.store(0, std::memory_order_relaxed);
+  lastError.clear();
+  if (callback) callback(this, kWimOpen, instance, 0, 0);
+  return kWaveOk;
+}
+
+WaveResult PortAudioDevice::OpenStream(const WaveFormat& format) {
   int index = 0;
   IoError error;
   if (!ResolveAudioDevice(session, options.device, AudioDirection::kInput, index, error)) {
@@ -84,24 +97,32 @@ WaveResult PortAudioDevice::Open(const WaveFormat& format, WaveInCallback cb, vo
   streamChannels = parameters.channelCount;
   deviceName = info->name ? info->name : "";
   streamRate = rate;
-  callback = cb;
-  instance = inst;
-  samplesCaptured.store(0, std::memory_order_relaxed);
-  samplesDropped.store(0, std::memory_order_relaxed);
-  lastError.clear();
-  if (callback) callback(this, kWimOpen, instance, 0, 0);
+  return kWaveOk;
+}
+
+WaveResult PortAudioDevice::Reopen() {
+  if (!open) return Fail(kWaveError, "the device is not open");
+  if (stream) {
+    AbortStream();
+    Pa_CloseStream(stream);
+    stream = nullptr;
+  }
+  RefreshAudioDevices(session);
+  if (const WaveResult result = OpenStream(openFormat); result != kWaveOk) return result;
+  const PaError result = Pa_StartStream(stream);
+  if (result != paNoError) return FailPa(kWaveError, result, "cannot start recording");
   return kWaveOk;
 }
 
 WaveResult PortAudioDevice::PrepareHeader(WaveHeader& header) {
-  if (!stream) return Fail(kWaveError, "the device is not open");
+  if (!open) return Fail(kWaveError, "the device is not open");
   if (!header.data && header.bufferLength) return Fail(kWaveError, "a buffer without memory");
   header.flags |= kHeaderPrepared;
   return kWaveOk;
 }
 
 WaveResult PortAudioDevice::AddBuffer(WaveHeader& header) {
-  if (!stream) return Fail(kWaveError, "the device is not open");
+  if (!open) return Fail(kWaveError, "the device is not open");
   if (!(header.flags & kHeaderPrepared)) return Fail(kWaveUnprepared, "buffer not prepared");
   if (header.flags & kHeaderInQueue) return Fail(kWaveStillPlaying, "buffer already queued");
   // These writes are published to the audio thread by the queue's release.
@@ -115,7 +136,8 @@ WaveResult PortAudioDevice::AddBuffer(WaveHeader& header) {
 }
 
 WaveResult PortAudioDevice::Start() {
-  if (!stream) return Fail(kWaveError, "the device is not open");
+  if (!open) return Fail(kWaveError, "the device is not open");
+  if (!stream) return Fail(kWaveError, "the input has no stream (being reopened)");
   if (Pa_IsStreamActive(stream) == 1) return kWaveOk;
   // A stopped stream must not glue the resampler's old history to new sound.
   if (converter) converter->Reset();
@@ -127,11 +149,11 @@ WaveResult PortAudioDevice::Start() {
 void PortAudioDevice::AbortStream() {
   // Pa_AbortStream discards what is pending and returns once the callback thread has ended;
   // unlike Pa_StopStream it does not wait for a device that has stopped delivering.
-  if (Pa_IsStreamStopped(stream) == 0) Pa_AbortStream(stream);
+  if (stream && Pa_IsStreamStopped(stream) == 0) Pa_AbortStream(stream);
 }
 
 WaveResult PortAudioDevice::Stop() {
-  if (!stream) return Fail(kWaveError, "the device is not open");
+  if (!open) return Fail(kWaveError, "the device is not open");
   AbortStream();
   WaveHeader* oldest = queue.Front();
   if (oldest && oldest->bytesRecorded > 0) Complete(*oldest);
@@ -139,7 +161,7 @@ WaveResult PortAudioDevice::Stop() {
 }
 
 WaveResult PortAudioDevice::Reset() {
-  if (!stream) return Fail(kWaveError, "the device is not open");
+  if (!open) return Fail(kWaveError, "the device is not open");
   AbortStream();
   while (WaveHeader* header = queue.Front()) Complete(*header);
   return kWaveOk;
@@ -152,10 +174,11 @@ WaveResult PortAudioDevice::UnprepareHeader(WaveHeader& header) {
 }
 
 WaveResult PortAudioDevice::Close() {
-  if (!stream) return Fail(kWaveError, "the device is not open");
+  if (!open) return Fail(kWaveError, "the device is not open");
   if (queue.Size() != 0) return Fail(kWaveStillPlaying, "buffers are still queued");
-  const PaError result = Pa_CloseStream(stream);
+  const PaError result = stream ? Pa_CloseStream(stream) : paNoError;
   stream = nullptr;
+  open = false;
   converter.reset();
   converted.reset();
   if (callback) callback(this, kWimClose, instance, 0, 0);

@@ -61,6 +61,12 @@ class PortAudioDevice : public WaveInDevice {
   WaveResult Close() override;
   std::string ErrorText() const override;
 
+  // While open: closes the stream and opens it again on the device the options name, PortAudio
+  // having looked for the devices anew, and restarts it, keeping the queued buffers (the oldest
+  // goes on filling). For an input whose sound server went away and came back. kWaveOk when it
+  // runs again; after a failure the device stays open without a stream, for another try.
+  WaveResult Reopen();
+
   // After a successful Open: what was opened.
   const std::string& DeviceName() const { return deviceName; }
   double StreamRate() const { return streamRate; }
@@ -82,12 +88,16 @@ class PortAudioDevice : public WaveInDevice {
   void AbortStream();
   WaveResult Fail(WaveResult result, std::string text);
   WaveResult FailPa(WaveResult result, int paError, const char* what);
+  // Opens the stream (and converter) for `format` on the device the options name.
+  WaveResult OpenStream(const WaveFormat& format);
 
   const PortAudioSession& session;
   const Options options;
 
   // Owner's thread; fixed while the stream runs.
+  bool open = false;  // between Open and Close, with or without a stream
   PaStream* stream = nullptr;
+  WaveFormat openFormat{};
   WaveInCallback callback = nullptr;
   void* instance = nullptr;
   std::unique_ptr<CaptureConverter> converter;

@@ -68,6 +68,15 @@ PortAudioSession::~PortAudioSession() {
   if (ok) Pa_Terminate();
 }
 
+void RefreshAudioDevices(const PortAudioSession& session) {
+  if (!session.Ok()) return;
+  // PortAudio counts initialisations: this pair keeps the count and enumerates the devices again.
+  // Should the second call fail, the next refresh tries again.
+  StderrSilencer silencer;
+  Pa_Terminate();
+  Pa_Initialize();
+}
+
 std::string PortAudioErrorText(int paError) {
   std::string text = Pa_GetErrorText(paError);
   if (paError == paUnanticipatedHostError) {
@@ -137,12 +146,14 @@ bool ResolveAudioDevice(const PortAudioSession& session, const std::string& sele
   const AudioDeviceInfo* partial = nullptr;
   for (const AudioDeviceInfo& device : devices) {
     if (!usable(device)) continue;
+    // The name alone, or as --list-devices shows it: "default (ALSA)".
     const std::string name = Lower(device.name);
-    if (name == wanted) {
+    const std::string listed = Lower(device.name + " (" + device.hostApi + ")");
+    if (name == wanted || listed == wanted) {
       index = device.index;
       return true;
     }
-    if (!partial && name.find(wanted) != std::string::npos) partial = &device;
+    if (!partial && listed.find(wanted) != std::string::npos) partial = &device;
   }
   if (partial) {
     index = partial->index;

@@ -53,6 +53,10 @@ std::vector<AudioDeviceInfo> ListAudioDevices(const PortAudioSession& session);
 bool ResolveAudioDevice(const PortAudioSession& session, const std::string& selector,
                         AudioDirection direction, int& index, IoError& error);
 
+// Has PortAudio look for the host's devices anew (a sound server that was restarted, a device
+// plugged in), quietly; no stream may be open. Afterwards the devices are found as after start.
+void RefreshAudioDevices(const PortAudioSession& session);
+
 // PortAudio's text for `paError`, with the host API's own text for an unanticipated host error.
 std::string PortAudioErrorText(int paError);
 

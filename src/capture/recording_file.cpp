@@ -15,6 +15,8 @@
 #include "capture/capture_format.h"
 #include "capture/mix_to_mono.h"
 #include "capture/resampler.h"
+#include "capture/sound_file_problem.h"
+#include "capture/sound_file_view.h"
 #include "capture/sound_header.h"
 #include "platform/file_access.h"
 
@@ -109,15 +111,21 @@ bool RateSupported(long long rate) { return rate >= kMinSourceRate && rate <= kM
 
 // The frames the header declares: from its sizes where the encoding has a fixed size (libsndfile
 // quietly shortens those to what the file holds), else what libsndfile was told (a FLAC stream's
-// total, a WAV read from a pipe).
-std::optional<long long> DeclaredFrames(const SoundHeader& header, const SF_INFO& info) {
+// total, a WAV read from a pipe). A stream's 32-bit size of all ones, which libsndfile takes at
+// its word, is a streaming writer's "unknown".
+std::optional<long long> DeclaredFrames(const SoundHeader& header, const SF_INFO& info,
+                                        bool stream) {
   const auto frameBytes =
       static_cast<uint64_t>(SampleBytes(info.format)) * static_cast<uint64_t>(info.channels);
   if (header.declaredBytes && frameBytes > 0) {
     return static_cast<long long>(*header.declaredBytes / frameBytes);
   }
-  if (info.frames > 0 && info.frames != SF_COUNT_MAX) return info.frames;
-  return std::nullopt;
+  if (info.frames <= 0 || info.frames == SF_COUNT_MAX) return std::nullopt;
+  if (stream && frameBytes > 0 &&
+      static_cast<uint64_t>(info.frames) == SoundHeader::kLargestDeclarable / frameBytes) {
+    return std::nullopt;
+  }
+  return info.frames;
 }
 
 uint8_t Quantise(float sample) {
@@ -139,16 +147,41 @@ std::string Seconds(long long frames, int rate) {
   return text;
 }
 
+// Standard error sent to the null device while it lives, when `quiet`: the MPEG decoder under
+// libsndfile prints a line of its own for every damaged frame it meets.
+class QuietDecoder {
+ public:
+  explicit QuietDecoder(bool quiet) : saved(quiet ? SilenceStandardError() : -1) {}
+  ~QuietDecoder() { RestoreStandardError(saved); }
+  QuietDecoder(const QuietDecoder&) = delete;
+  QuietDecoder& operator=(const QuietDecoder&) = delete;
+
+ private:
+  int saved;
+};
+
+bool IsMpeg(const SF_INFO& info) { return (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG; }
+
 }  // namespace
 
 struct RecordingFile::Impl {
   ~Impl() {
     if (file) sf_close(file);
+    view.reset();
     if (fd >= 0 && ownsFd) close(fd);
   }
 
-  // Reads the next chunk of frames and mixes it to mono; counts the frames.
+  // The chosen channel of the chunk into `mono`.
+  void TakeChannel();
+  // Adds the chunk's energy in the mix and in each channel.
+  void WeighMix();
+  // Reads the next chunk of frames and mixes it to mono; counts the frames. Silence stands for
+  // frames passed over after damage.
   void ReadMonoChunk();
+  // After a read error in a regular file: opens it anew and looks for the first place past
+  // `framesRead` where decoding goes on. True when there is one; `silentFrames` then holds the
+  // frames passed over.
+  bool Resynchronise();
   // Refills `pending` with the next samples at 11025 Hz; sets `finished` when there are none.
   void Refill();
   void PassThroughRefill();
@@ -158,12 +191,23 @@ struct RecordingFile::Impl {
 
   int fd = -1;
   bool ownsFd = true;
+  std::unique_ptr<SoundFileView> view;  // a regular file's, null for a stream
   SNDFILE* file = nullptr;
   SF_INFO info{};
   std::optional<long long> declaredFrames;
   long long knownFrames = 0;  // SourceFrames
   long long framesRead = 0;
   std::string readError;
+  // 0 to mix the channels, else the one channel (from 1) to read; with the mix, the sums of
+  // squares of the mix and of each channel.
+  int channel = 0;
+  double mixEnergy = 0.0;
+  std::vector<double> channelEnergy;
+  // Damage decoded past: where the first was, how many places, how many frames passed over.
+  long long damagedAt = 0;
+  long long damagedPlaces = 0;
+  long long skippedFrames = 0;
+  long long silentFrames = 0;  // still to be given for the last damage
   // The file is already in the capture format: its data bytes are the samples.
   bool passThrough = false;
   bool readShorts = false;
@@ -187,21 +231,96 @@ struct RecordingFile::Impl {
 };
 
 void RecordingFile::Impl::ReadMonoChunk() {
-  const sf_count_t frames = readShorts ? sf_readf_short(file, shorts.data(), chunkFrames)
-                                       : sf_readf_float(file, interleaved.data(), chunkFrames);
   monoPosition = 0;
-  monoCount = frames > 0 ? static_cast<std::size_t>(frames) : 0;
-  framesRead += static_cast<long long>(monoCount);
-  if (monoCount == 0) {
-    inputEnded = true;
-    if (sf_error(file) != SF_ERR_NO_ERROR) readError = Lowercased(sf_strerror(file));
+  monoCount = 0;
+  if (!readError.empty()) {
+    // The last read met damage (libsndfile reports it with the frames before it, then stops).
+    if (!Resynchronise()) {
+      // Nothing decodes past it: a file cut there, when its header says more was to come.
+      if (declaredFrames && framesRead < *declaredFrames) readError.clear();
+      inputEnded = true;
+      return;
+    }
+    readError.clear();
+  }
+  if (silentFrames > 0) {
+    monoCount = static_cast<std::size_t>(std::min<long long>(silentFrames, chunkFrames));
+    std::fill_n(mono.begin(), monoCount, 0.0f);
+    silentFrames -= static_cast<long long>(monoCount);
+    framesRead += static_cast<long long>(monoCount);
     return;
   }
-  if (readShorts) {
+  sf_count_t frames = 0;
+  {
+    const QuietDecoder quiet(IsMpeg(info));
+    frames = readShorts ? sf_readf_short(file, shorts.data(), chunkFrames)
+                        : sf_readf_float(file, interleaved.data(), chunkFrames);
+  }
+  monoCount = frames > 0 ? static_cast<std::size_t>(frames) : 0;
+  framesRead += static_cast<long long>(monoCount);
+  if (sf_error(file) != SF_ERR_NO_ERROR) readError = SoundFileProblem(sf_strerror(file));
+  if (monoCount == 0) {
+    if (readError.empty()) {
+      inputEnded = true;
+    } else {
+      ReadMonoChunk();
+    }
+    return;
+  }
+  if (channel > 0) {
+    TakeChannel();
+  } else if (readShorts) {
     MixToMono(shorts.data(), monoCount, info.channels, mono.data());
   } else {
     MixToMono(interleaved.data(), monoCount, info.channels, mono.data());
   }
+  if (channel == 0 && info.channels > 1) WeighMix();
+}
+
+void RecordingFile::Impl::TakeChannel() {
+  constexpr float kShortScale = 1.0f / 32768.0f;
+  const auto stride = static_cast<std::size_t>(info.channels);
+  const auto first = static_cast<std::size_t>(channel - 1);
+  for (std::size_t i = 0; i < monoCount; ++i) {
+    mono[i] = readShorts ? static_cast<float>(shorts[i * stride + first]) * kShortScale
+                         : interleaved[i * stride + first];
+  }
+}
+
+void RecordingFile::Impl::WeighMix() {
+  const auto stride = static_cast<std::size_t>(info.channels);
+  for (std::size_t i = 0; i < monoCount; ++i) {
+    mixEnergy += static_cast<double>(mono[i]) * mono[i];
+    for (std::size_t c = 0; c < stride; ++c) {
+      const double sample = readShorts ? shorts[i * stride + c] / 32768.0
+                                       : static_cast<double>(interleaved[i * stride + c]);
+      channelEnergy[c] += sample * sample;
+    }
+  }
+}
+
+bool RecordingFile::Impl::Resynchronise() {
+  if (!view || framesRead >= knownFrames) return false;
+  // Tries every fiftieth of a second past the damage, then, after every 50 tries, twice as far
+  // apart: a long damaged stretch costs a few hundred tries, not one per frame.
+  constexpr int kTriesPerStep = 50;
+  const QuietDecoder quiet(IsMpeg(info));
+  sf_count_t step = std::max(1, info.samplerate / 50);
+  int tries = 0;
+  for (sf_count_t at = framesRead + step; at < knownFrames; at += step) {
+    sf_close(file);
+    SF_INFO again{};
+    file = view->Open(again);
+    if (!file) return false;
+    if (sf_seek(file, at, SEEK_SET) == at) {
+      if (damagedPlaces++ == 0) damagedAt = framesRead;
+      silentFrames = at - framesRead;
+      skippedFrames += silentFrames;
+      return true;
+    }
+    if (++tries % kTriesPerStep == 0) step *= 2;
+  }
+  return false;
 }
 
 void RecordingFile::Impl::PassThroughRefill() {
@@ -211,7 +330,7 @@ void RecordingFile::Impl::PassThroughRefill() {
   framesRead += static_cast<long long>(pendingCount);
   if (pendingCount == 0) {
     finished = true;
-    if (sf_error(file) != SF_ERR_NO_ERROR) readError = Lowercased(sf_strerror(file));
+    if (sf_error(file) != SF_ERR_NO_ERROR) readError = SoundFileProblem(sf_strerror(file));
   }
 }
 
@@ -268,19 +387,55 @@ int RecordingFile::SourceRate() const { return impl->info.samplerate; }
 std::string RecordingFile::Shortfall() const {
   const Impl& file = *impl;
   const int rate = file.info.samplerate;
-  if (!file.readError.empty()) {
-    return "read error after " + std::to_string(file.framesRead) + " frames (" +
-           Seconds(file.framesRead, rate) + "): " + file.readError;
+  std::string damage;
+  if (file.damagedPlaces > 0) {
+    damage = "damaged at " + Seconds(file.damagedAt, rate) + ": " +
+             Seconds(file.skippedFrames, rate) + " of sound skipped";
+    if (file.damagedPlaces > 1) {
+      damage.insert(damage.find(':'),
+                    " and " + std::to_string(file.damagedPlaces - 1) +
+                        (file.damagedPlaces == 2 ? " more place" : " more places"));
+    }
   }
-  if (!file.declaredFrames || file.framesRead >= *file.declaredFrames) return {};
-  const long long missing = *file.declaredFrames - file.framesRead;
-  return "truncated: header declares " + std::to_string(*file.declaredFrames) +
-         " frames, file holds " + std::to_string(file.framesRead) + "; decoded those, " +
-         std::to_string(missing) + " frames (" + Seconds(missing, rate) + " of " +
-         Seconds(*file.declaredFrames, rate) + ") are missing";
+  std::string missing;
+  // Reading stopped before the end (a replay ended by a signal) says nothing of the rest.
+  const bool ended = file.inputEnded || file.finished;
+  if (ended && !file.readError.empty()) {
+    missing = "read error after " + std::to_string(file.framesRead) + " frames (" +
+              Seconds(file.framesRead, rate) + "): " + file.readError;
+  } else if (ended && IsMpeg(file.info) && file.declaredFrames &&
+             file.framesRead < *file.declaredFrames) {
+    // An MPEG stream's length is an estimate, and its decoder ends at frames it cannot read.
+    missing = "damaged at " + Seconds(file.framesRead, rate) + ": nothing past it could be decoded";
+  } else if (ended && file.declaredFrames && file.framesRead < *file.declaredFrames) {
+    const long long lost = *file.declaredFrames - file.framesRead;
+    missing = "truncated: header declares " + std::to_string(*file.declaredFrames) +
+              " frames, file holds " + std::to_string(file.framesRead) + "; decoded those, " +
+              std::to_string(lost) + " frames (" + Seconds(lost, rate) + " of " +
+              Seconds(*file.declaredFrames, rate) + ") are missing";
+  }
+  if (damage.empty()) return missing;
+  return missing.empty() ? damage : damage + "; " + missing;
 }
 
-std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoError& error) {
+std::string RecordingFile::SilentMix() const {
+  const Impl& file = *impl;
+  if (file.channelEnergy.empty() || file.framesRead == 0) return {};
+  const auto loudest = std::max_element(file.channelEnergy.begin(), file.channelEnergy.end());
+  // A channel louder than an 8-bit step whose mix is 40 dB quieter: the channels cancel.
+  constexpr double kAudible = 1.0 / (128.0 * 128.0);
+  constexpr double kCancelled = 1e-4;
+  if (*loudest / static_cast<double>(file.framesRead) < kAudible ||
+      file.mixEnergy >= *loudest * kCancelled) {
+    return {};
+  }
+  const std::string number = std::to_string(loudest - file.channelEnergy.begin() + 1);
+  return "the channels cancel when mixed: the mix is silent where channel " + number +
+         " is not; try --channel " + number;
+}
+
+std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoError& error,
+                                                   int channel) {
   std::unique_ptr<RecordingFile> recording(new RecordingFile());
   Impl& impl = *recording->impl;
   struct stat status {};
@@ -307,8 +462,16 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
   }
   const bool stream = !S_ISREG(status.st_mode);
 
+  if (stream && StreamEndedEmpty(impl.fd)) {
+    error.description = "is empty: nothing came through";
+    return nullptr;
+  }
   // A stream's header cannot be read twice: libsndfile alone reads it.
   const SoundHeader header = stream ? SoundHeader{} : ReadSoundHeader(impl.fd, status.st_size);
+  if (!stream) {
+    impl.view = std::make_unique<SoundFileView>(impl.fd, static_cast<int64_t>(status.st_size),
+                                                header.sizeOverride);
+  }
   if (header.SizesWrapped()) {
     error.description = "cannot be trusted: its header declares " +
                         std::to_string(*header.declaredBytes) + " bytes of audio, but " +
@@ -317,7 +480,12 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
                         "GiB); convert it to FLAC, W64 or RF64, or split it";
     return nullptr;
   }
-  impl.file = sf_open_fd(impl.fd, SFM_READ, &impl.info, SF_FALSE);
+  {
+    // Opening may already meet damage, before the format is known.
+    const QuietDecoder quiet(true);
+    impl.file =
+        stream ? sf_open_fd(impl.fd, SFM_READ, &impl.info, SF_FALSE) : impl.view->Open(impl.info);
+  }
   if (!impl.file) {
     if (header.sampleRate && !RateSupported(*header.sampleRate)) {
       // libsndfile refuses a rate of 0 or above 2^31 as an "incomplete" format.
@@ -325,7 +493,7 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
     } else if (sf_error(nullptr) == SF_ERR_UNRECOGNISED_FORMAT) {
       error.description = "not a recognised audio file";
     } else {
-      error.description = "not a usable audio file: " + Lowercased(sf_strerror(nullptr));
+      error.description = "not a usable audio file: " + SoundFileProblem(sf_strerror(nullptr));
     }
     return nullptr;
   }
@@ -338,7 +506,17 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
     error.description = RateProblem(info.samplerate);
     return nullptr;
   }
-  impl.declaredFrames = DeclaredFrames(header, info);
+  if (channel > info.channels) {
+    error.description = "has " + std::to_string(info.channels) +
+                        (info.channels == 1 ? " channel" : " channels") + ", no channel " +
+                        std::to_string(channel);
+    return nullptr;
+  }
+  impl.channel = channel;
+  if (channel == 0 && info.channels > 1) {
+    impl.channelEnergy.assign(static_cast<std::size_t>(info.channels), 0.0);
+  }
+  impl.declaredFrames = DeclaredFrames(header, info, stream);
   if (!stream && info.frames != SF_COUNT_MAX) impl.knownFrames = info.frames;
 
   impl.passThrough = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV &&

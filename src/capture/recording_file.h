@@ -29,7 +29,10 @@ class RecordingFile : public SampleStream {
   // libsndfile recognises, no channels, a sample rate outside 44 .. 1,000,000 Hz, sizes that
   // cannot be trusted, or no audio at all (a header alone). The description is one line and
   // does not name the file; the caller adds the name. Reads the first block.
-  static std::unique_ptr<RecordingFile> Open(const std::string& path, IoError& error);
+  // `channel` 0 mixes the channels; 1 or more reads that channel alone (refused when the file
+  // has fewer).
+  static std::unique_ptr<RecordingFile> Open(const std::string& path, IoError& error,
+                                             int channel = 0);
   ~RecordingFile() override;
 
   // Samples at 11025 Hz; 0 only at the end. Allocates nothing.
@@ -41,6 +44,9 @@ class RecordingFile : public SampleStream {
   // Once Read has returned 0: one line on what was missing ("truncated: ..." or a read error),
   // or empty when the recording was whole. Does not name the file.
   std::string Shortfall() const;
+  // Once Read has returned 0: for a mix of channels that cancel each other (one in antiphase to
+  // another), one line that says so and names the channel to read instead; else empty.
+  std::string SilentMix() const;
 
  private:
   RecordingFile();

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "capture/sound_file_problem.h"
+
 namespace brindlemoor {
 
 namespace {
@@ -26,51 +28,80 @@ int32_t BitsOf(int format) {
 
 }  // namespace
 
-bool ReadAudioFile(const std::string& path, AudioClip& clip, IoError& error) {
+std::unique_ptr<AudioFileReader> AudioFileReader::Open(const std::string& path, IoError& error) {
   // A directory or a FIFO is refused before libsndfile could block on it.
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) {
     error.description = std::strerror(errno);
-    return false;
+    return nullptr;
   }
   if (!S_ISREG(info.st_mode)) {
     error.description = "not a regular file";
-    return false;
+    return nullptr;
   }
-
   SF_INFO format{};
   SNDFILE* file = sf_open(path.c_str(), SFM_READ, &format);
   if (file == nullptr) {
-    error.description = std::string("not a readable recording: ") + sf_strerror(nullptr);
-    return false;
+    error.description =
+        std::string("not a readable recording: ") + SoundFileProblem(sf_strerror(nullptr));
+    return nullptr;
   }
+  std::unique_ptr<AudioFileReader> reader(new AudioFileReader());
+  reader->file = file;
   if (format.channels < 1 || format.samplerate <= 0 || format.frames <= 0) {
-    sf_close(file);
     error.description = "the recording holds no sound";
-    return false;
+    return nullptr;
   }
+  reader->channels = format.channels;
+  reader->frames = format.frames;
+  reader->sampleRate = format.samplerate;
+  reader->bits = BitsOf(format.format);
+  reader->interleaved.resize(static_cast<std::size_t>(kChunkFrames * format.channels));
+  return reader;
+}
 
-  const auto channels = static_cast<std::size_t>(format.channels);
-  std::vector<double> frames(static_cast<std::size_t>(kChunkFrames) * channels);
-  clip.samples.clear();
-  clip.samples.reserve(static_cast<std::size_t>(format.frames));
-  for (;;) {
-    const sf_count_t got = sf_readf_double(file, frames.data(), kChunkFrames);
-    if (got <= 0) break;
-    for (sf_count_t f = 0; f < got; ++f) {
-      double sum = 0.0;
-      for (std::size_t c = 0; c < channels; ++c) sum += frames[f * channels + c];
-      clip.samples.push_back(sum / static_cast<double>(channels));
-    }
-  }
-  const bool complete = static_cast<sf_count_t>(clip.samples.size()) == format.frames;
-  sf_close(file);
-  if (!complete) {
-    error.description = "the recording is truncated or unreadable";
+AudioFileReader::~AudioFileReader() {
+  if (file) sf_close(static_cast<SNDFILE*>(file));
+}
+
+bool AudioFileReader::Read(std::vector<double>& block, IoError& error) {
+  block.clear();
+  const sf_count_t got =
+      sf_readf_double(static_cast<SNDFILE*>(file), interleaved.data(), kChunkFrames);
+  if (got <= 0) {
+    if (framesRead != frames) error.description = "the recording is truncated or unreadable";
     return false;
   }
-  clip.sampleRate = format.samplerate;
-  clip.bits = BitsOf(format.format);
+  const auto count = static_cast<std::size_t>(channels);
+  for (sf_count_t f = 0; f < got; ++f) {
+    double sum = 0.0;
+    for (std::size_t c = 0; c < count; ++c)
+      sum += interleaved[static_cast<std::size_t>(f) * count + c];
+    block.push_back(sum / static_cast<double>(channels));
+  }
+  framesRead += got;
+  return true;
+}
+
+bool AudioFileReader::Rewind(IoError& error) {
+  framesRead = 0;
+  if (sf_seek(static_cast<SNDFILE*>(file), 0, SEEK_SET) != 0) {
+    error.description = "the recording cannot be read again from its start";
+    return false;
+  }
+  return true;
+}
+
+bool ReadAudioFile(const std::string& path, AudioClip& clip, IoError& error) {
+  const std::unique_ptr<AudioFileReader> reader = AudioFileReader::Open(path, error);
+  if (!reader) return false;
+  clip.samples.clear();
+  std::vector<double> block;
+  while (reader->Read(block, error))
+    clip.samples.insert(clip.samples.end(), block.begin(), block.end());
+  if (!error.description.empty()) return false;
+  clip.sampleRate = reader->SampleRate();
+  clip.bits = reader->Bits();
   return true;
 }
 

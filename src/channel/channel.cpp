@@ -38,32 +38,34 @@ bool PropagateSound(std::span<const double> sent, int32_t sampleRate, const Acou
   // The room spreads the sound's power over the direct path and the echoes without adding to
   // it: everything is scaled by 1 / sqrt(1 + echo energy), the direct sound included.
   const std::vector<Echo> echoes = RoomEchoes(RoomPreset(path.room), sampleRate);
-  double echoEnergy = 0.0;
-  for (const Echo& echo : echoes) echoEnergy += echo.gain * echo.gain;
-  const double scale = 1.0 / std::sqrt(1.0 + echoEnergy);
+  const double scale = PowerKeepingScale(echoes);
   out.samples = ApplyRoom(direct, echoes);
   for (double& x : out.samples) x *= scale;
   out.tonePower *= scale * scale;
   return true;
 }
 
-std::vector<double> CaptureSound(const PropagatedSound& sound, const Microphone& microphone) {
-  std::vector<double> out = sound.samples;
-  if (microphone.snrDb && sound.tonePower > 0.0) {
-    const double band = std::max(1.0, sound.sampleRate / 2.0 / kReceiverBandHz);
-    const double sigma =
-        std::sqrt(band * sound.tonePower / std::pow(10.0, *microphone.snrDb / 10.0));
-    NoiseSource noise(microphone.noiseSeed);
-    for (double& x : out) x += sigma * noise.NextGaussian();
+MicrophoneStage::MicrophoneStage(const Microphone& microphone, double tonePower, int32_t sampleRate)
+    : microphone(microphone), noise(microphone.noiseSeed) {
+  if (microphone.snrDb && tonePower > 0.0) {
+    const double band = std::max(1.0, sampleRate / 2.0 / kReceiverBandHz);
+    sigma = std::sqrt(band * tonePower / std::pow(10.0, *microphone.snrDb / 10.0));
   }
-  if (microphone.dcOffset != 0.0) {
-    for (double& x : out) x += microphone.dcOffset;
-  }
+}
+
+double MicrophoneStage::Next(double x) {
+  if (sigma > 0.0) x += sigma * noise.NextGaussian();
+  if (microphone.dcOffset != 0.0) x += microphone.dcOffset;
   if (microphone.quantize8Bit) {
-    for (double& x : out) {
-      x = std::clamp(std::nearbyint(x * kU8Steps), kU8Lowest, kU8Highest) / kU8Steps;
-    }
+    x = std::clamp(std::nearbyint(x * kU8Steps), kU8Lowest, kU8Highest) / kU8Steps;
   }
+  return x;
+}
+
+std::vector<double> CaptureSound(const PropagatedSound& sound, const Microphone& microphone) {
+  MicrophoneStage stage(microphone, sound.tonePower, sound.sampleRate);
+  std::vector<double> out = sound.samples;
+  for (double& x : out) x = stage.Next(x);
   return out;
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "channel/noise_source.h"
 #include "channel/room_reverb.h"
 
 namespace brindlemoor {
@@ -56,6 +57,20 @@ struct PropagatedSound {
 
 bool PropagateSound(std::span<const double> sent, int32_t sampleRate, const AcousticPath& path,
                     PropagatedSound& out, std::string& error);
+
+// The receiving side sample by sample, in order: noise, DC offset, 8-bit converter. The noise's
+// standard deviation follows from `tonePower` (at the microphone) and the SNR; a sound without
+// tones (tone power 0) gets no noise.
+class MicrophoneStage {
+ public:
+  MicrophoneStage(const Microphone& microphone, double tonePower, int32_t sampleRate);
+  double Next(double x);
+
+ private:
+  Microphone microphone;
+  double sigma = 0.0;  // 0: no noise
+  NoiseSource noise;
+};
 
 // The noise's standard deviation follows from the tone power and the SNR; a sound without tones
 // (tone power 0) gets no noise.

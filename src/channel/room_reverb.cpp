@@ -83,6 +83,12 @@ std::vector<Echo> RoomEchoes(const RoomSettings& settings, int32_t sampleRate) {
   return echoes;
 }
 
+double PowerKeepingScale(std::span<const Echo> echoes) {
+  double echoEnergy = 0.0;
+  for (const Echo& echo : echoes) echoEnergy += echo.gain * echo.gain;
+  return 1.0 / std::sqrt(1.0 + echoEnergy);
+}
+
 std::vector<double> ApplyRoom(std::span<const double> in, std::span<const Echo> echoes) {
   const int64_t tail = echoes.empty() ? 0 : echoes.back().delay;
   std::vector<double> out(in.size() + static_cast<std::size_t>(tail), 0.0);

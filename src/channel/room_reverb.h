@@ -41,6 +41,10 @@ struct Echo {
 // 10^(-directToReverbDb / 10) (the direct sound has gain 1). Deterministic in the seed.
 std::vector<Echo> RoomEchoes(const RoomSettings& settings, int32_t sampleRate);
 
+// The factor on direct sound and echoes alike that keeps the sound's power: 1 / sqrt(1 + the
+// echoes' energy).
+double PowerKeepingScale(std::span<const Echo> echoes);
+
 // `in` through the room: the direct sound plus every echo. The result is longer than `in` by the
 // last echo's delay, so the reverberant tail is kept.
 std::vector<double> ApplyRoom(std::span<const double> in, std::span<const Echo> echoes);

@@ -11,6 +11,18 @@
 
 namespace brindlemoor {
 
+// The filter sample by sample, for sound that comes in blocks.
+class HighCutFilter {
+ public:
+  // `cornerHz` above 0 and below half of `sampleRate`.
+  HighCutFilter(double cornerHz, int32_t sampleRate);
+  double Next(double x);
+
+ private:
+  double b0, b1, b2, a1, a2;
+  double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
+};
+
 // `cornerHz` above 0 and below half of `sampleRate`.
 std::vector<double> ApplyHighCut(std::span<const double> in, double cornerHz, int32_t sampleRate);
 

@@ -14,6 +14,9 @@ namespace brindlemoor {
 int OpenForReading(const char* path, bool waitForWriter);
 // Standard input's descriptor, reading raw bytes.
 int StandardInputForReading();
+// Waits until the stream `fd` (a pipe, a FIFO) has data or its writer is gone; true when it ended
+// without a byte. False where that cannot be told (Windows).
+bool StreamEndedEmpty(int fd);
 // Reads exactly `size` bytes at `offset`; false on a short read or an error.
 bool ReadAt(int fd, void* into, std::size_t size, int64_t offset);
 // Creates `path`, which must not exist yet, for writing raw bytes; -1 with errno set on failure.
@@ -23,6 +26,10 @@ int MoveIntoPlace(const char* from, const char* to);
 // Where the file's own name starts in `path`: just after the last folder separator ('/', and on
 // Windows also '\\' and a drive's ':'), or 0 when there is none.
 std::size_t FileNameStart(const std::string& path);
+// Points standard error at the null device, for library calls that would print their own
+// diagnostics there; returns what RestoreStandardError needs (-1 when nothing was changed).
+int SilenceStandardError();
+void RestoreStandardError(int saved);
 // Appends all of `data` to the text file `path`, creating it if needed; 0 or the errno of the
 // first failure. Allocates nothing.
 int AppendText(const char* path, const char* data, std::size_t size);

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +14,14 @@ int OpenForReading(const char* path, bool waitForWriter) {
 }
 
 int StandardInputForReading() { return STDIN_FILENO; }
+
+bool StreamEndedEmpty(int fd) {
+  pollfd stream{fd, POLLIN, 0};
+  while (::poll(&stream, 1, -1) < 0) {
+    if (errno != EINTR) return false;
+  }
+  return (stream.revents & POLLHUP) != 0 && (stream.revents & POLLIN) == 0;
+}
 
 bool ReadAt(int fd, void* into, std::size_t size, int64_t offset) {
   return ::pread(fd, into, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
@@ -30,6 +39,25 @@ int MoveIntoPlace(const char* from, const char* to) {
 std::size_t FileNameStart(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? 0 : slash + 1;
+}
+
+int SilenceStandardError() {
+  std::fflush(stderr);
+  const int saved = ::dup(STDERR_FILENO);
+  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (saved < 0 || null < 0 || ::dup2(null, STDERR_FILENO) < 0) {
+    if (saved >= 0) ::close(saved);
+    if (null >= 0) ::close(null);
+    return -1;
+  }
+  ::close(null);
+  return saved;
+}
+
+void RestoreStandardError(int saved) {
+  if (saved < 0) return;
+  ::dup2(saved, STDERR_FILENO);
+  ::close(saved);
 }
 
 int AppendText(const char* path, const char* data, std::size_t size) {

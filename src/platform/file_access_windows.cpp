@@ -42,6 +42,8 @@ int StandardInputForReading() {
   return 0;
 }
 
+bool StreamEndedEmpty(int /*fd*/) { return false; }
+
 bool ReadAt(int fd, void* into, std::size_t size, int64_t offset) {
   // Like pread, the descriptor's position stays where it was: the next reader (libsndfile)
   // expects it there. The descriptors here are never shared between threads.
@@ -77,6 +79,25 @@ int MoveIntoPlace(const char* from, const char* to) {
 std::size_t FileNameStart(const std::string& path) {
   const std::size_t separator = path.find_last_of("/\\:");
   return separator == std::string::npos ? 0 : separator + 1;
+}
+
+int SilenceStandardError() {
+  std::fflush(stderr);
+  const int saved = ::_dup(2);
+  const int null = ::_open("NUL", _O_WRONLY | _O_NOINHERIT);
+  if (saved < 0 || null < 0 || ::_dup2(null, 2) != 0) {
+    if (saved >= 0) ::_close(saved);
+    if (null >= 0) ::_close(null);
+    return -1;
+  }
+  ::_close(null);
+  return saved;
+}
+
+void RestoreStandardError(int saved) {
+  if (saved < 0) return;
+  ::_dup2(saved, 2);
+  ::_close(saved);
 }
 
 int AppendText(const char* path, const char* data, std::size_t size) {

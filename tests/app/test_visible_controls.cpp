@@ -1,5 +1,5 @@
-// Received text on a terminal: control bytes other than LF and TAB in caret notation, every other
-// byte as it is.
+// Received text on a terminal: control bytes other than LF and TAB, and C1 bytes outside valid
+// UTF-8, in caret notation; every other byte as it is.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -41,7 +41,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"TitleAndClearSequence", "safe\033]0;PWNED\007\033[2J", "safe^[]0;PWNED^G^[[2J"},
         Case{"CarriageReturnAndBackspace", "ok\rno\b", "ok^Mno^H"},
         Case{"NulAndUnitSeparator", std::string("\0\x1f", 2), "^@^_"}, Case{"Delete", "\x7f", "^?"},
-        Case{"HighBytesAsThey", "\x80\x9b\xc3\xa9\xff", "\x80\x9b\xc3\xa9\xff"},
+        Case{"LoneC1BytesEscapedOtherHighBytesAsThey", "\x80\x9b\xc3\xa9\xff",
+             "M-^@M-^[\xc3\xa9\xff"},
+        Case{"C1InsideValidUtf8AsIs", "\xe2\x80\x9b\xf0\x9f\x98\x80",
+             "\xe2\x80\x9b\xf0\x9f\x98\x80"},
+        Case{"C1AfterCutOrOverlongSequence", "\xe2\x80 \xc0\x9b\xed\xa0\x80",
+             "\xe2M-^@ \xc0M-^[\xed\xa0M-^@"},
         Case{"ControlsAtBothEnds", "\033x\033", "^[x^["}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -57,10 +57,10 @@ check() {
 
 r=$tools/brindlemoor-receive s=$tools/brindlemoor-send c=$tools/brindlemoor-channel
 # Options, from --help.
-check "$r --" "--device --dump --help --input --list-devices --output-dir --raw-stdout --trace --version"
+check "$r --" "--channel --device --dump --help --input --list-devices --output-dir --raw-stdout --terminal-code-page --trace --version"
 check "$s --ra" "--rate --raw"
 check "$c --s" "--seed --snr"
-check "$r -" "--device --dump --help --input --list-devices --output-dir --raw-stdout --trace --version"
+check "$r -" "--channel --device --dump --help --input --list-devices --output-dir --raw-stdout --terminal-code-page --trace --version"
 if [ -x "$tools/brindlemoor" ]; then
   check "$tools/brindlemoor --" "--device --help --input --list-devices --version"
 fi

@@ -9,7 +9,10 @@
 #   portaudio     the message played through PortAudio (the sender's output path), 11025 Hz
 #   calibrated    calibration sequence, then text; an 11025 Hz 8-bit WAV through paplay
 #   paplay-44100  text with bytes above 127; a 44100 Hz 16-bit WAV through paplay
-#   unplugged     the server dies while the receiver listens; SIGINT must still end it cleanly
+#   unplugged     the server dies while the receiver listens; SIGINT still ends it, with status 2
+#                 and a line saying the input never came back
+#   restarted     the server dies and is started again on the same socket: the receiver reopens
+#                 its input, says "input back", and a message played then is received
 #
 # Exit status 77 (skipped) when PulseAudio is not installed. Everything runs in mktemp
 # directories and every process is stopped by its PID.
@@ -54,8 +57,9 @@ wait_for() {
   fail "timed out waiting for $what"
 }
 
-# Sends SIGINT and requires a clean exit with status 0 within the time limit.
+# Sends SIGINT and requires a clean exit with status $1 (default 0) within the time limit.
 stop_receiver() {
+  local expected=${1:-0}
   kill -INT "$receiver_pid"
   local tick
   for ((tick = 0; tick < kWaitTicks; tick++)); do
@@ -66,7 +70,7 @@ stop_receiver() {
   local status=0
   wait "$receiver_pid" || status=$?
   receiver_pid=
-  [ "$status" -eq 0 ] || fail "the receiver exited with status $status"
+  [ "$status" -eq "$expected" ] || fail "the receiver exited with status $status"
 }
 
 mkdir "$work/out"
@@ -77,6 +81,19 @@ wait_for "capture to run" grep -qs capturing "$work/err"
 if [ "$scenario" = unplugged ]; then
   kill -KILL "$(cat "$PULSE_LOOPBACK_DIR/pulse.pid")"
   wait_for "the stall report" grep -qs "no sound has come" "$work/err"
+  stop_receiver 2
+  grep -qs "the input never came back" "$work/err" || fail "no word that the input never came back"
+  echo "ok ($scenario)"
+  exit 0
+fi
+if [ "$scenario" = restarted ]; then
+  kill -KILL "$(cat "$PULSE_LOOPBACK_DIR/pulse.pid")"
+  wait_for "the stall report" grep -qs "no sound has come" "$work/err"
+  "$root/scripts/pulse-loopback.sh" restart "$PULSE_LOOPBACK_DIR"
+  wait_for "the input back" grep -qs "input back" "$work/err"
+  text=$'After the sound server came back.\n'
+  "$synth" --play "$text" || fail "playing through PortAudio failed"
+  wait_for "the text" grep -qsF "After the sound server came back." "$work/out/receive.txt"
   stop_receiver
   echo "ok ($scenario)"
   exit 0

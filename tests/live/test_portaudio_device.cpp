@@ -262,7 +262,9 @@ TEST(PortAudioDeviceList, ListsTheDefaultInputAndFindsItByName) {
 
   int index = -1;
   IoError error;
-  for (const std::string& selector : {std::string(), input->name, std::to_string(input->index)}) {
+  // Empty, the name, the index, and the name as --list-devices prints it.
+  for (const std::string& selector : {std::string(), input->name, std::to_string(input->index),
+                                      input->name + " (" + input->hostApi + ")"}) {
     SCOPED_TRACE(selector);
     ASSERT_TRUE(ResolveAudioDevice(session, selector, AudioDirection::kInput, index, error))
         << error.description;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "testing/tool_run.h"
+#include "tools/hostile_recordings.h"
 
 namespace brindlemoor {
 namespace {
@@ -46,7 +47,8 @@ TEST_F(ChannelToolTest, SeedDecidesTheNoise) {
 
 struct BadInput {
   const char* name;
-  std::vector<std::string> args;  // "IN" stands for the example recording
+  std::vector<std::string> args;  // "IN" stands for the example recording, "DAMAGED" for a FLAC
+                                  // with junk in its middle
   const char* says;
 };
 
@@ -55,10 +57,16 @@ class ChannelBadInputTest : public ChannelToolTest,
 
 TEST_P(ChannelBadInputTest, OneLineExitTwoAndNoFile) {
   std::vector<std::string> args = GetParam().args;
+  fs::create_directory(dir / "folder");
   for (std::string& arg : args) {
     if (arg == "IN") arg = example;
+    if (arg == "DAMAGED") {
+      const HostileRecording damaged = DamagedRecordings().front();
+      std::string problem;
+      ASSERT_TRUE(MakeHostileRecording(damaged, dir.string(), problem)) << problem;
+      arg = (dir / damaged.name).string();
+    }
   }
-  fs::create_directory(dir / "folder");
   const std::vector<std::string> before = Entries();
   const ToolResult result = Channel(args);
   EXPECT_EQ(result.status, 2);
@@ -79,7 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInput{"ZeroGain", {"IN", "out.wav", "--gain", "0"}, "--gain"},
                       BadInput{"BadHighCut", {"IN", "out.wav", "--high-cut", "9000"}, "--high-cut"},
                       BadInput{"NegativeSeed", {"IN", "out.wav", "--seed", "-3"}, "--seed"},
-                      BadInput{"OutputIsTheInput", {"folder", "./folder"}, "overwrite the input"}),
+                      BadInput{"OutputIsTheInput", {"folder", "./folder"}, "overwrite the input"},
+                      BadInput{"DamagedInput", {"DAMAGED", "out.wav"}, "truncated or unreadable"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

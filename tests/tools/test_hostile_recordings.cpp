@@ -87,9 +87,10 @@ class HostileInputTest : public ::testing::Test {
 
   // Runs the receiver with `args`; stdout and stderr are captured in files.
   // `input`, when given, becomes standard input (a FIFO is opened in the child, so it waits for
-  // its writer there).
+  // its writer there). With `interruptAfter`, SIGINT is sent that long after the start.
   RunResult Receive(const std::vector<std::string>& args, bool unprivileged = false,
-                    const fs::path& input = {}) {
+                    const fs::path& input = {},
+                    std::chrono::milliseconds interruptAfter = std::chrono::milliseconds(0)) {
     const fs::path out = directory / "run.out";
     const fs::path err = directory / "run.err";
     const pid_t child = fork();
@@ -120,9 +121,15 @@ class HostileInputTest : public ::testing::Test {
     }
     RunResult run;
     if (child < 0) return run;
-    const auto deadline = std::chrono::steady_clock::now() + kRunLimit;
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + kRunLimit;
+    bool interrupted = interruptAfter.count() == 0;
     int status = 0;
     while (waitpid(child, &status, WNOHANG) == 0) {
+      if (!interrupted && std::chrono::steady_clock::now() > start + interruptAfter) {
+        kill(child, SIGINT);
+        interrupted = true;
+      }
       if (std::chrono::steady_clock::now() > deadline) {
         kill(child, SIGKILL);
         waitpid(child, &status, 0);
@@ -135,6 +142,18 @@ class HostileInputTest : public ::testing::Test {
     if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
     run.out = Slurp(out);
     run.err = Slurp(err);
+    return run;
+  }
+
+  // Runs the receiver on `recording` given to its standard input through a pipe.
+  RunResult ThroughPipe(const fs::path& recording, const fs::path& output) {
+    const fs::path fifo = directory / "pipe";
+    EXPECT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    const std::string content = Slurp(recording);
+    std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << content; });
+    RunResult run = Receive({"-", "--output-dir", output.string()}, false, fifo);
+    writer.join();
+    fs::remove(fifo);
     return run;
   }
 
@@ -185,9 +204,11 @@ TEST_F(HostileInputTest, EveryHostileRecordingIsRefusedWithOneLineAndNothingWrit
     std::string problem;
     ASSERT_TRUE(MakeHostileRecording(recording, inputs.string(), problem)) << problem;
     const fs::path output = FreshOutput("out-" + recording.name);
-    const std::string path = (inputs / recording.name).string();
-
-    const RunResult run = Receive({"--input", path, "--output-dir", output.string()});
+    const std::string path =
+        recording.viaStandardInput ? "standard input" : (inputs / recording.name).string();
+    const RunResult run = recording.viaStandardInput
+                              ? ThroughPipe(inputs / recording.name, output)
+                              : Receive({"--input", path, "--output-dir", output.string()});
     ASSERT_FALSE(run.timedOut) << "still running after the time limit";
     ASSERT_EQ(run.signal, 0) << "killed by signal " << run.signal << "; stderr: " << run.err;
     EXPECT_EQ(run.status, kExitUsage) << run.err;
@@ -243,6 +264,70 @@ TEST_F(HostileInputTest, TruncatedRecordingsDecodeWhatTheyHoldThenWarnOnce) {
       EXPECT_EQ(run.out, recording.text);
     }
   }
+}
+
+// Damage inside a recording, sizes in containers other than WAV and a streaming writer's unknown
+// size through a pipe: decoded as far as the file goes, with one warning that says what really
+// happened, or none when nothing was missing.
+TEST_F(HostileInputTest, DamagedAndUnusualRecordingsWarnOnlyAboutWhatWentWrong) {
+  for (const HostileRecording& recording : DamagedRecordings()) {
+    SCOPED_TRACE(recording.name);
+    std::string problem;
+    ASSERT_TRUE(MakeHostileRecording(recording, directory.string(), problem)) << problem;
+    const fs::path output = FreshOutput("out-" + recording.name);
+    const fs::path path = directory / recording.name;
+    const RunResult run =
+        recording.viaStandardInput
+            ? ThroughPipe(path, output)
+            : Receive({"--input", path.string(), "--output-dir", output.string()});
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.status, 0) << run.err;
+    if (recording.reason.empty()) {
+      EXPECT_EQ(run.err, "");
+      EXPECT_EQ(run.out, recording.text);
+    } else {
+      const std::vector<std::string> lines = Lines(run.err);
+      ASSERT_EQ(lines.size(), 1u) << run.err;
+      const std::string expected =
+          "brindlemoor-receive: " + path.string() + ": warning: " + recording.reason;
+      EXPECT_EQ(lines[0].rfind(expected, 0), 0u) << lines[0];
+      EXPECT_EQ(lines[0].find("truncated") == std::string::npos,
+                recording.reason.find("truncated") == std::string::npos)
+          << lines[0];
+      EXPECT_NE(run.out.find(recording.text), std::string::npos) << run.out;
+    }
+  }
+}
+
+// A replay stopped by a signal before the end of a whole file says where it stopped, and does not
+// call the file truncated.
+TEST_F(HostileInputTest, ReplayStoppedBySignalDoesNotCallTheFileTruncated) {
+  // Ten hours of a sparse WAV (no disk used): far longer than the replay gets before the signal.
+  const fs::path path = directory / "long.wav";
+  IoError error;
+  ASSERT_TRUE(WriteWav(path.string(), std::vector<double>(1, 0.0),
+                       static_cast<int32_t>(kSampleRate), kBitsPerSample, error))
+      << error.description;
+  constexpr uint32_t kFrames = 10 * 3600 * kSampleRate;
+  {
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    const auto le = [&](std::streamoff at, uint32_t value) {
+      const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8),
+                             static_cast<char>(value >> 16), static_cast<char>(value >> 24)};
+      file.seekp(at);
+      file.write(bytes, 4);
+    };
+    le(4, 36 + kFrames);
+    le(40, kFrames);
+  }
+  fs::resize_file(path, 44 + kFrames);
+  const fs::path output = FreshOutput("out-interrupted");
+  const RunResult run = Receive({"--input", path.string(), "--output-dir", output.string()}, false,
+                                {}, std::chrono::milliseconds(500));
+  ASSERT_FALSE(run.timedOut);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("stopped by "), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("truncated"), std::string::npos) << run.err;
 }
 
 // Standard input and a FIFO are decoded as streams: a pipe cannot seek, so nothing may read the

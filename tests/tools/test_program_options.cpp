@@ -102,6 +102,19 @@ TEST_F(ProgramOptionsTest, TheWindowListsTheDevicesLikeTheReceiver) {
   EXPECT_EQ(window.status, receiver.status) << window.err;
   EXPECT_EQ(window.out, receiver.out);
 }
+
+// A recording that cannot be read opens the window anyway, with the reason in it as for a device
+// that failed, and on stderr; closing it (here SIGTERM) is a normal end.
+TEST_F(ProgramOptionsTest, TheWindowShowsWhyItsRecordingCannotBeRead) {
+  const ToolResult window =
+      Run("timeout", {"--preserve-status", "-s", "TERM", "3", BRINDLEMOOR_WINDOW_TOOL, "--input",
+                      "missing.wav", "-platform", "offscreen"});
+  EXPECT_EQ(window.status, 0) << window.err;
+  EXPECT_NE(window.err.find("brindlemoor: missing.wav: no such file or directory; nothing will be "
+                            "received\n"),
+            std::string::npos)
+      << window.err;
+}
 #endif
 
 }  // namespace

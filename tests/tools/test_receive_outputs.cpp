@@ -190,6 +190,27 @@ TEST_F(ReceiveOutputsTest, ControlBytesAreVisibleOnlyOnATerminal) {
   EXPECT_EQ(ReadWhole(dir / "receive.txt"), raw + raw + raw);
 }
 
+// On a terminal a lone C1 byte is escaped; with --terminal-code-page 932 the bytes show as the
+// Japanese code page shows them (half-width katakana), as the window does. The file stays raw.
+TEST_F(ReceiveOutputsTest, TerminalShowsC1EscapedOrTheJapaneseCodePage) {
+  const std::string raw = "\xb1\xb2 \x9b";
+  WriteRecording("kana.wav", raw);
+  struct Case {
+    std::vector<std::string> args;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {{"kana.wav"}, "\xb1\xb2 M-^["},
+      {{"kana.wav", "--terminal-code-page", "932"}, "\xef\xbd\xb1\xef\xbd\xb2 \xef\xbf\xbd"},
+  };
+  for (const Case& c : cases) {
+    const testing::TerminalResult terminal = OnTerminal(c.args, true, false);
+    EXPECT_EQ(terminal.status, 0) << terminal.err;
+    EXPECT_EQ(terminal.terminal, c.shown);
+  }
+  EXPECT_EQ(ReadWhole(dir / "receive.txt"), raw + raw);
+}
+
 // Progress of a long replay is never written into the text on the same terminal; with the text
 // going elsewhere it is shown.
 TEST_F(ReceiveOutputsTest, ProgressNeverSharesTheTextsTerminal) {
