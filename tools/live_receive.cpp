@@ -1,6 +1,11 @@
 #include "live_receive.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -60,7 +65,17 @@ class Reconnection {
 
 }  // namespace
 
-void PrepareLiveSignals() { SignalTimerLoop::BlockTerminationSignals(); }
+void PrepareLiveSignals() {
+  SignalTimerLoop::BlockTerminationSignals();
+  // A reader that went away (`| head -c1`) makes a write to standard output fail, which is
+  // reported once; the decoding and the files go on.
+  std::signal(SIGPIPE, SIG_IGN);
+  // A standard descriptor the program was started without gets a stand-in, so that no file
+  // opened later lands on it; writes to the stand-in fail, which is reported like any failure.
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  }
+}
 
 int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const char* program) {
   PortAudioSession session(PortAudioSession::Probe::kQuiet);

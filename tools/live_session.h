@@ -22,7 +22,7 @@ template <class Loop, class Device, class Platform>
 int RunLiveSession(Loop& loop, Device& device, Platform& platform,
                    const LiveReceiveOptions& options, TextOutput& files, const char* program) {
   LiveDump liveDump;
-  if (!OpenLiveDump(options.dumpPath, device, program, liveDump)) return kLiveExitDumpFailed;
+  if (!OpenLiveDump(options.dumpPath, device, program, liveDump)) return kLiveExitOutputFailed;
   CaptureTap* tap = liveDump.tap.get();
   CaptureDumpWriter* dump = liveDump.writer.get();
 
@@ -68,7 +68,7 @@ int RunLiveSession(Loop& loop, Device& device, Platform& platform,
   const bool dumped = !dump || dump->Finish();
   std::fprintf(stderr, "%s: stopped by %s\n", program, platform.StopName(ended));
   std::fflush(stdout);
-  return dumped ? kLiveExitDone : kLiveExitDumpFailed;
+  return dumped && services.TextWritten() ? kLiveExitDone : kLiveExitOutputFailed;
 }
 
 }  // namespace brindlemoor

@@ -2,11 +2,11 @@
 // interrupted, or replays a recording through the receiver on a virtual clock, writing
 // "receive.txt" and "flag.dat" as the window would and each tick's text to standard output.
 //
-// Exit status: 0 done (or interrupted by SIGINT or SIGTERM, in either mode; a recording cut
+// Exit status: 0 done (or ended by SIGINT, SIGTERM or SIGHUP, in either mode; a recording cut
 // short is decoded as far as it goes, with a warning); 2 bad usage, an input that cannot be
 // used or no sound input (nothing is written), or a sound input that went away and never came
-// back; 3 an output file (or the dump) could not be
-// written.
+// back; 3 an output file, the dump or standard output could not be written (decoding goes on
+// into the files).
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,6 +32,7 @@
 #include "list_devices.h"
 #include "live_receive.h"
 #include "option_values.h"
+#include "platform/stream_termination.h"
 #include "receive_diagnostics.h"
 #include "receiver/directory_text_output.h"
 #include "same_file.h"
@@ -55,14 +56,17 @@ void PrintUsage(std::FILE* to) {
       "  or:  %s --list-devices | --help | --version\n"
       "\n"
       "Decodes data sent as sound. Without --input it listens on the default sound\n"
-      "input (or --device) until interrupted (Ctrl-C, SIGTERM); a line containing\n"
-      "\"capturing\" on stderr says when it listens; an input that stops delivering is\n"
-      "reopened until it comes back (\"input back\"). With --input it replays the\n"
-      "recording FILE (WAV, FLAC, ... at any rate; converted to 11025 Hz, 8-bit mono)\n"
-      "through the receiver in virtual time. Either way it appends the received text to\n"
-      "\"receive.txt\" and calibrations to \"flag.dat\" in DIR (default: the current\n"
-      "directory), and writes each half-second's text to standard output. SIGINT or\n"
-      "SIGTERM ends a replay after the half-second in progress, keeping what was decoded.\n"
+      "input (or --device) until interrupted (Ctrl-C, SIGTERM, SIGHUP); a line\n"
+      "containing \"capturing\" on stderr says when it listens; an input that stops\n"
+      "delivering is reopened until it comes back (\"input back\"). With --input it\n"
+      "replays the recording FILE (WAV, FLAC, ... at any rate; converted to 11025 Hz,\n"
+      "8-bit mono) through the receiver in virtual time. Either way it appends the\n"
+      "received text to \"receive.txt\" and calibrations to \"flag.dat\" in DIR\n"
+      "(default: the current directory), and writes each half-second's text to\n"
+      "standard output. SIGINT, SIGTERM or SIGHUP ends a replay after the half-second\n"
+      "in progress, keeping what was decoded; a stream (standard input, a FIFO) is\n"
+      "decoded up to what had arrived, and a FIFO still waiting for its writer ends at\n"
+      "once.\n"
       "\n"
       "Options:\n"
       "  -i, --input FILE   the recording to decode (FILE alone means the same; - for\n"
@@ -74,7 +78,8 @@ void PrintUsage(std::FILE* to) {
       "                     input)\n"
       "  --list-devices     list the sound devices and exit\n"
       "  --output-dir DIR   where \"receive.txt\" and \"flag.dat\" are appended\n"
-      "  --dump FILE.wav    also write every captured sample to FILE.wav\n"
+      "  --dump FILE.wav    also write every captured sample to FILE.wav (a device or\n"
+      "                     FIFO is written through; a FIFO must have its reader)\n"
       "  --trace            one line per framed symbol on stderr: onset, peak,\n"
       "                     harmonic levels and thresholds, byte or reason rejected\n"
       "  --raw-stdout       write the text to standard output as raw bytes even on a\n"
@@ -90,18 +95,21 @@ void PrintUsage(std::FILE* to) {
       "not part of valid UTF-8 (0x9B as M-^[), so that received bytes cannot act on the\n"
       "terminal; to a pipe or a file, and always in \"receive.txt\", they are written\n"
       "raw. Control bytes in file names are shown as \\xHH in messages. A recording\n"
-      "damaged inside is decoded past the damage, with one warning of where it was. A long replay "
-      "shows its progress on standard error when that is a\n"
-      "terminal and the text goes elsewhere. An option's value may also be given as\n"
+      "damaged inside is decoded past the damage, with one warning of where it was. A\n"
+      "long replay shows its progress on standard error when that is a terminal and\n"
+      "the text goes elsewhere. \"receive.txt\" or \"flag.dat\" may be a FIFO: it is\n"
+      "written while it has a reader, and a write that would wait for one is skipped\n"
+      "and reported, so decoding never stalls. An option's value may also be given as\n"
       "--option=VALUE.\n"
       "\n"
       "%s"
       "\n"
       "Exit status:\n"
-      "  0  done, or interrupted\n"
+      "  0  done, or ended by SIGINT, SIGTERM or SIGHUP\n"
       "  2  bad usage, an unusable input or no sound input (nothing is written), or\n"
       "     a sound input that went away and never came back\n"
-      "  3  an output file or the dump could not be written\n",
+      "  3  an output file, the dump or standard output could not be written (said\n"
+      "     once; decoding goes on into the files)\n",
       kProgram, kProgram, kProgram, formats.c_str());
 }
 
@@ -222,15 +230,17 @@ struct OutputFailures {
   bool flagReported = false;
   bool any = false;
 
-  static void Report(void* context, const char* path, int error) {
+  static void Report(void* context, brindlemoor::OutputFile file, const char* path, int error) {
     auto* self = static_cast<OutputFailures*>(context);
     self->any = true;
-    const bool isReceive = std::strstr(path, "receive.txt") != nullptr;
+    const bool isReceive = file == brindlemoor::OutputFile::kReceiveText;
     bool& reported = isReceive ? self->receiveReported : self->flagReported;
     if (reported) return;
     reported = true;
+    // A FIFO without a reader is skipped rather than waited for: decoding never stalls on it.
+    const char* reason = error == ENXIO ? "a FIFO with no reader" : std::strerror(error);
     std::fprintf(stderr, "%s: cannot write %s: %s (decoding goes on)\n", kProgram,
-                 brindlemoor::tools::ShownName(path).c_str(), std::strerror(error));
+                 brindlemoor::tools::ShownName(path).c_str(), reason);
   }
 };
 
@@ -323,6 +333,11 @@ int main(int argc, char** argv) {
   std::unique_ptr<RecordingFile> recording =
       RecordingFile::Open(options.input, error, options.channel);
   if (!recording) {
+    if (const char* signal = StreamTerminationSignal()) {  // nothing had come yet
+      std::fprintf(stderr, "%s: stopped by %s before any sound came from %s\n", kProgram, signal,
+                   inputName.c_str());
+      return 0;
+    }
     std::fprintf(stderr, "%s: %s: %s\n", kProgram, inputName.c_str(), error.description.c_str());
     return kExitUsage;
   }
@@ -366,7 +381,9 @@ int main(int argc, char** argv) {
   const ReplayStats stats = RunReplay(dialog, device, &AfterTick::Run, &afterTick);
   if (progress.expectedBlocks) std::fprintf(stderr, "\n");
   dialog.OnDestroy();
-  if (stats.stopped) {
+  // A stream ended by a signal has been decoded up to where the signal ended it.
+  if (!afterTick.stoppedBy) afterTick.stoppedBy = StreamTerminationSignal();
+  if (afterTick.stoppedBy) {
     const double done = static_cast<double>(stats.blocks) * kBlockSamples / kSampleRate;
     if (seconds > 0.0) {
       std::fprintf(stderr,
@@ -377,13 +394,15 @@ int main(int argc, char** argv) {
                    kProgram, afterTick.stoppedBy, done, inputName.c_str());
     }
   }
-  // A recording cut short has been decoded as far as it goes: say what was missing.
-  if (const std::string shortfall = recording->Shortfall(); !shortfall.empty()) {
+  // A recording cut short has been decoded as far as it goes: say what was missing (not when a
+  // signal cut it).
+  if (const std::string shortfall = recording->Shortfall();
+      !afterTick.stoppedBy && !shortfall.empty()) {
     std::fprintf(stderr, "%s: %s: warning: %s\n", kProgram, inputName.c_str(), shortfall.c_str());
   }
   if (const std::string silentMix = recording->SilentMix(); !silentMix.empty()) {
     std::fprintf(stderr, "%s: %s: warning: %s\n", kProgram, inputName.c_str(), silentMix.c_str());
   }
   const bool dumped = !dump || dump->Finish();
-  return failures.any || !dumped ? kExitOutputFailed : 0;
+  return failures.any || !dumped || !services.TextWritten() ? kExitOutputFailed : 0;
 }

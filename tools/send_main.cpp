@@ -88,8 +88,9 @@
 // Measured over a grid of noise, clock offsets and rooms: docs/robustness/robustness.md.
 //
 // Exit status: 0 sent (or --help); 2 bad usage, unreadable input, a zero byte without --raw, an
-// output file that cannot be written (nothing is left behind) or no sound output; 130 stopped by
-// an interrupt while writing (the unfinished file is removed).
+// output file that cannot be created or no sound output; 3 writing the output failed (nothing is
+// left behind); 130 stopped by SIGINT, SIGTERM or SIGHUP while writing (the unfinished file is
+// removed).
 
 #include <signal.h>
 #include <unistd.h>
@@ -122,6 +123,7 @@ using namespace brindlemoor;
 constexpr const char* kProgram = "brindlemoor-send";
 constexpr int kExitSent = 0;
 constexpr int kExitFailed = 2;
+constexpr int kExitWriteFailed = 3;
 constexpr int kExitInterrupted = 130;
 
 constexpr int32_t kDefaultRate = 44100;
@@ -156,7 +158,10 @@ void PrintUsage(std::FILE* to) {
       "\n"
       "Options:\n"
       "  -o, --output FILE   write a mono WAV file instead of playing; a sound too long for\n"
-      "                      a WAV file (4 GiB) is refused before anything is written\n"
+      "                      a WAV file (4 GiB) is refused before anything is written.\n"
+      "                      - is standard output; a device or FIFO is written through\n"
+      "                      (a FIFO must have its reader already); a symbolic link is\n"
+      "                      followed to the file it names\n"
       "  --rate HZ           sample rate of the sound: 11025, 22050, 44100 (default) or 48000\n"
       "  --bits 8|16         sample size of the WAV file (default 16)\n"
       "  --device NAME       play on this output (index or part of its name) instead of the\n"
@@ -189,17 +194,19 @@ void PrintUsage(std::FILE* to) {
       "\n"
       "Exit status:\n"
       "  0    sent\n"
-      "  2    bad usage, unreadable input, a zero byte without --raw, an unwritable\n"
-      "       output file or no sound output\n"
-      "  130  interrupted while writing (the unfinished file is removed)\n",
+      "  2    bad usage, unreadable input, a zero byte without --raw, an output file\n"
+      "       that cannot be created or no sound output\n"
+      "  3    writing the output failed (a full disk or device; nothing is left behind)\n"
+      "  130  interrupted by SIGINT, SIGTERM or SIGHUP while writing (the unfinished\n"
+      "       file is removed)\n",
       kProgram, kProgram, kProgram, kDefaultTiming.toneSamples / kSamplesPerMs,
       kDefaultTiming.gapSamples / kSamplesPerMs, kDefaultTiming.amplitude,
       kDefaultTiming.leadSamples / kSamplesPerMs);
 }
 
-int Fail(const std::string& message) {
+int Fail(const std::string& message, int status = kExitFailed) {
   std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
-  return kExitFailed;
+  return status;
 }
 
 struct Options {
@@ -407,7 +414,7 @@ std::string CheckWavSize(const Options& options, std::size_t messageBytes, std::
   return *options.output + ": " + problem;
 }
 
-// Set by SIGINT and SIGTERM while a file is being written.
+// Set by SIGINT, SIGTERM and SIGHUP while a file is being written.
 volatile sig_atomic_t interrupted = 0;
 void OnInterrupt(int) { interrupted = 1; }
 
@@ -417,6 +424,7 @@ int WriteFile(const Options& options, MessageSynthesizer& synth) {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
 
   IoError error;
   std::unique_ptr<WavFileWriter> writer =
@@ -431,7 +439,7 @@ int WriteFile(const Options& options, MessageSynthesizer& synth) {
     if (count == 0) break;
     if (!writer->Append(std::span(chunk).first(count), error)) {
       progress.Finish();
-      return Fail(*options.output + ": " + error.description);
+      return Fail(*options.output + ": " + error.description, kExitWriteFailed);
     }
     written += static_cast<int64_t>(count);
     progress.Show(static_cast<double>(written) / static_cast<double>(synth.TotalSamples()));
@@ -444,7 +452,8 @@ int WriteFile(const Options& options, MessageSynthesizer& synth) {
     }
   }
   progress.Finish();
-  if (!writer->Commit(error)) return Fail(*options.output + ": " + error.description);
+  if (!writer->Commit(error))
+    return Fail(*options.output + ": " + error.description, kExitWriteFailed);
   return kExitSent;
 }
 

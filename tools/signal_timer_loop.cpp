@@ -7,26 +7,17 @@
 #include <cerrno>
 #include <ctime>
 
+#include "platform/termination_set_posix.h"
+
 namespace brindlemoor {
-namespace {
-
-sigset_t TerminationSignals() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  return set;
-}
-
-}  // namespace
 
 void SignalTimerLoop::BlockTerminationSignals() {
-  const sigset_t set = TerminationSignals();
+  const sigset_t set = TerminationSignalSet();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 int SignalTimerLoop::Run(TimerHandler handler, void* context) {
-  const sigset_t signals = TerminationSignals();
+  const sigset_t signals = TerminationSignalSet();
   for (;;) {
     TimerTable::Timer* next = timers.Next();
     int signal;

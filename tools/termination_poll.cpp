@@ -5,13 +5,12 @@
 
 #include <ctime>
 
+#include "platform/termination_set_posix.h"
+
 namespace brindlemoor {
 
 const char* TakePendingTermination() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
+  const sigset_t set = TerminationSignalSet();
   const timespec now{0, 0};
   const int signal = sigtimedwait(&set, nullptr, &now);
   return signal > 0 ? strsignal(signal) : nullptr;

@@ -1,5 +1,5 @@
-// For a program that set up its termination requests at start (SIGINT and SIGTERM blocked on
-// POSIX, the console control handler on Windows): takes one that has arrived since, without
+// For a program that set up its termination requests at start (SIGINT, SIGTERM and SIGHUP blocked
+// on POSIX, the console control handler on Windows): takes one that has arrived since, without
 // waiting, so a loop of its own can end cleanly between two steps.
 #pragma once
 

@@ -1,7 +1,8 @@
 // brindlemoor: the receiver window. Without arguments it listens on the default sound input;
 // with --input FILE it replays a recording in real time through the same window. What it
 // decodes is shown in the window and appended to "receive.txt" (calibrations to "flag.dat") in
-// the current directory. SIGINT and SIGTERM close the window as its close button does.
+// the current directory. SIGINT, SIGTERM and SIGHUP close the window as its close button does,
+// and end the wait for a FIFO's writer before the window opens.
 //
 // Exit status: 0 when the window was closed, 2 for a usage error or no display. An input that
 // cannot be opened (a device, or a recording that cannot be read) is not an error: the window
@@ -27,6 +28,7 @@
 #include "capture/unavailable_input.h"
 #include "command_line.h"
 #include "list_devices.h"
+#include "platform/stream_termination.h"
 #include "receiver/directory_text_output.h"
 #include "shown_name.h"
 
@@ -57,8 +59,8 @@ void PrintUsage(std::FILE* out) {
                "on stderr and greyed in its text line.\n"
                "\n"
                "Exit status:\n"
-               "  0  the window was closed (or SIGINT or SIGTERM closed it), or the devices\n"
-               "     were listed\n"
+               "  0  the window was closed (or SIGINT, SIGTERM or SIGHUP closed it), or the\n"
+               "     devices were listed\n"
                "  2  a usage error or no display\n",
                kProgram, kProgram);
 }
@@ -148,6 +150,12 @@ int main(int argc, char** argv) {
   if (options.input) {
     brindlemoor::IoError error;
     recording = brindlemoor::RecordingFile::Open(*options.input, error);
+    // The window's own loop takes the signals from here on.
+    brindlemoor::StopEndingStreamOnTermination();
+    if (const char* signal = brindlemoor::StreamTerminationSignal()) {
+      std::fprintf(stderr, "%s: stopped by %s before the window opened\n", kProgram, signal);
+      return 0;
+    }
     if (!recording) unusable = error.description;
   }
   if (!HasDisplay(options)) {

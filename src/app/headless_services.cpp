@@ -1,5 +1,8 @@
 #include "app/headless_services.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "app/resources.h"
 #include "app/visible_controls.h"
 
@@ -25,7 +28,9 @@ void HeadlessServices::ShowMessageBox(std::string_view message) {
 }
 
 void HeadlessServices::ReplaceText(const char* bytes, std::size_t size) {
-  if (size == 0) return;
+  // After a failed write the stream is left alone: the files keep the text.
+  if (size == 0 || !textOk) return;
+  errno = 0;
   bool written = false;
   if (controlsVisible && shownThrough) {
     const std::string shown = shownThrough(std::string_view(bytes, size));
@@ -34,7 +39,13 @@ void HeadlessServices::ReplaceText(const char* bytes, std::size_t size) {
     written = controlsVisible ? WriteVisible(text, bytes, size)
                               : std::fwrite(bytes, 1, size, text) == size;
   }
-  if (!written || std::fflush(text) != 0) textOk = false;
+  if (written && std::fflush(text) == 0) return;
+  textOk = false;
+  std::fprintf(messages,
+               "%s: cannot write the text to standard output: %s; decoding goes on into the "
+               "files\n",
+               programName.c_str(), std::strerror(errno != 0 ? errno : EIO));
+  std::fflush(messages);
 }
 
 }  // namespace brindlemoor

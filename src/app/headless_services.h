@@ -1,7 +1,7 @@
 // WindowServices for the command-line receiver: each non-empty tick's text goes to a stream as
-// raw bytes (or with control bytes made visible, for a terminal), flushed at once; message boxes
-// become lines on the error stream. The timer is only remembered: whoever drives the dialog (the
-// replay clock, a live loop) asks whether it runs.
+// raw bytes (or with control bytes made visible, for a terminal), flushed at once, until a write
+// fails (said once); message boxes become lines on the error stream. The timer is only remembered:
+// whoever drives the dialog (the replay clock, a live loop) asks whether it runs.
 #pragma once
 
 #include <cstdio>
@@ -31,7 +31,8 @@ class HeadlessServices : public WindowServices {
 
   bool TimerRunning() const { return timerRunning; }
   uint32_t TimerPeriodMs() const { return timerPeriodMs; }
-  // False once writing the text failed (e.g. a closed pipe).
+  // False once writing the text failed (a closed pipe, a full device); the failure has been
+  // reported once on the message stream and the text stream is not written again.
   bool TextWritten() const { return textOk; }
 
  private:

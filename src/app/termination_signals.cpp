@@ -4,27 +4,18 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include "platform/termination_set_posix.h"
+
 namespace brindlemoor {
-namespace {
-
-sigset_t TerminationSet() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  return set;
-}
-
-}  // namespace
 
 void TerminationSignals::Block() {
-  const sigset_t set = TerminationSet();
+  const sigset_t set = TerminationSignalSet();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 TerminationSignals::TerminationSignals(std::function<void()> onSignal)
     : terminate(std::move(onSignal)) {
-  const sigset_t set = TerminationSet();
+  const sigset_t set = TerminationSignalSet();
   descriptor = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
   if (descriptor < 0) {
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);  // then the signals keep their default action

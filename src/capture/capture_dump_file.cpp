@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "capture/stream_wav_header.h"
 #include "capture/temporary_file.h"
 #include "platform/file_access.h"
 
@@ -15,8 +16,27 @@ namespace brindlemoor {
 std::unique_ptr<CaptureDumpFile> CaptureDumpFile::Create(const std::string& path,
                                                          uint32_t sampleRate, IoError& error) {
   std::unique_ptr<CaptureDumpFile> dump(new CaptureDumpFile);
-  dump->path = path;
-  dump->descriptor = CreateTemporaryBeside(path, dump->temporary);
+  // Writes to a FIFO wait for its reader only until a request to end the program comes.
+  OutputPlace place;
+  if (const int failure = FindOutputPlace(path, false, false, place); failure != 0) {
+    error.description = failure == ENXIO
+                            ? std::string("a FIFO with no reader; start its reader first")
+                            : std::string("cannot write the file: ") + std::strerror(failure);
+    return nullptr;
+  }
+  if (place.descriptor >= 0) {
+    dump->descriptor = place.descriptor;
+    dump->writtenThrough = true;
+    const auto header = StreamWavHeader(sampleRate, 8);
+    if (const int failure = WriteAll(dump->descriptor, header.data(), header.size());
+        failure != 0) {
+      error.description = std::string("cannot write the file: ") + std::strerror(failure);
+      return nullptr;
+    }
+    return dump;
+  }
+  dump->path = place.path;  // a symbolic link's target is replaced, not the link
+  dump->descriptor = CreateTemporaryBeside(dump->path, dump->temporary);
   if (dump->descriptor < 0) {
     dump->temporary.clear();  // nothing was created
     error.description = std::string("cannot create the file: ") + std::strerror(errno);
@@ -50,6 +70,11 @@ void CaptureDumpFile::Discard() {
 
 bool CaptureDumpFile::Write(const uint8_t* samples, std::size_t count, IoError& error) {
   if (count == 0) return true;
+  if (writtenThrough) {
+    const int failure = WriteAll(descriptor, samples, count, true);
+    if (failure != 0) error.description = std::strerror(failure);
+    return failure == 0;
+  }
   auto* handle = static_cast<SNDFILE*>(file);
   // Raw writes keep the bytes exactly as captured; for 8-bit WAV they are unsigned already.
   if (sf_write_raw(handle, samples, static_cast<sf_count_t>(count)) !=
@@ -61,6 +86,12 @@ bool CaptureDumpFile::Write(const uint8_t* samples, std::size_t count, IoError& 
 }
 
 bool CaptureDumpFile::Close(IoError& error) {
+  if (writtenThrough) {
+    const int closed = descriptor >= 0 ? close(descriptor) : 0;
+    descriptor = -1;
+    if (closed != 0) error.description = std::strerror(errno);
+    return closed == 0;
+  }
   if (!file) return temporary.empty();
   const int result = sf_close(static_cast<SNDFILE*>(file));
   file = nullptr;

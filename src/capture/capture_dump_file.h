@@ -1,7 +1,9 @@
 // A WAV file that receives capture-format samples (11025 Hz, unsigned 8-bit, mono) as they are
 // captured, byte for byte. It is written under a hidden name beside its destination and renamed
 // into place by Close, so it never replaces a file before it is complete; the header is brought
-// up to date after every write, so even the hidden file of a killed program stays playable.
+// up to date after every write, so even the hidden file of a killed program stays playable. A
+// symbolic link is followed to its target; a device or FIFO that exists is written straight
+// through, with a header of unknown size (a FIFO without a reader is refused).
 #pragma once
 
 #include <cstddef>
@@ -36,7 +38,8 @@ class CaptureDumpFile {
   void* file = nullptr;  // SNDFILE*
   int descriptor = -1;
   std::string path;
-  std::string temporary;  // empty once renamed or removed
+  std::string temporary;        // empty once renamed or removed
+  bool writtenThrough = false;  // a device or FIFO, written straight through
 };
 
 }  // namespace brindlemoor

@@ -19,6 +19,7 @@
 #include "capture/sound_file_view.h"
 #include "capture/sound_header.h"
 #include "platform/file_access.h"
+#include "platform/stream_termination.h"
 
 namespace brindlemoor {
 namespace {
@@ -31,6 +32,9 @@ constexpr long long kMinSourceRate = 44;
 // that reading costs few calls (an hour at 48 kHz is about 5,300 of them), small enough for the
 // cache.
 constexpr sf_count_t kChunkSamples = 32768;
+// A stream is read in small chunks instead: a read waits until its chunk is full, and sound that
+// comes in real time must reach the receiver tick by tick (1024 samples: 93 ms at 11025 Hz).
+constexpr sf_count_t kStreamChunkSamples = 1024;
 // Room for what the resampler releases on top of a chunk's frames x ratio.
 constexpr std::size_t kResampledSlack = 256;
 
@@ -449,10 +453,15 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
     }
     if (!CheckReadable(status, error)) return nullptr;
     // A regular file is opened without blocking, in case the path has become a FIFO since the
-    // stat above (the second look below then sees it); a FIFO waits for its writer.
-    impl.fd = OpenForReading(path.c_str(), S_ISFIFO(status.st_mode));
+    // stat above (the second look below then sees it); a FIFO waits for its writer, or for a
+    // signal to end the program.
+    const bool fifo = S_ISFIFO(status.st_mode);
+    if (fifo) EndStreamOnTermination(-1);
+    impl.fd = OpenForReading(path.c_str(), fifo);
     if (impl.fd < 0) {
-      error.description = Lowercased(std::strerror(errno));
+      error.description = errno == EINTR && StreamTerminationSignal()
+                              ? std::string("stopped before a writer came")
+                              : Lowercased(std::strerror(errno));
       return nullptr;
     }
   }
@@ -461,6 +470,7 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
     return nullptr;
   }
   const bool stream = !S_ISREG(status.st_mode);
+  if (stream) EndStreamOnTermination(impl.fd);
 
   if (stream && StreamEndedEmpty(impl.fd)) {
     error.description = "is empty: nothing came through";
@@ -523,10 +533,11 @@ std::unique_ptr<RecordingFile> RecordingFile::Open(const std::string& path, IoEr
                      (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8 &&
                      info.samplerate == static_cast<int>(kSampleRate) && info.channels == kChannels;
   impl.readShorts = SixteenBitsOrFewer(info.format);
-  impl.chunkFrames = std::max<sf_count_t>(1, kChunkSamples / info.channels);
+  const sf_count_t chunk = stream ? kStreamChunkSamples : kChunkSamples;
+  impl.chunkFrames = std::max<sf_count_t>(1, chunk / info.channels);
   const auto chunkSamples = static_cast<std::size_t>(impl.chunkFrames * info.channels);
   if (impl.passThrough) {
-    impl.raw.resize(static_cast<std::size_t>(kChunkSamples));
+    impl.raw.resize(static_cast<std::size_t>(chunk));
   } else {
     if (impl.readShorts) {
       impl.shorts.resize(chunkSamples);

@@ -6,7 +6,10 @@
 // thousands of frames into buffers that Open allocates (and the resampler's grow there, on the
 // first two blocks): memory does not grow with the length, and Read allocates nothing.
 //
-// A regular file, standard input ("-") or a FIFO. A recording that holds less than its header
+// A regular file, standard input ("-") or a FIFO. A stream (a pipe, a FIFO) is read in small
+// chunks, so sound that comes in real time is decoded as it comes, and its waits end on a
+// request to end the program (platform/stream_termination.h: Open arms that for a stream, and
+// the stream then reads as ended after what has arrived). A recording that holds less than its header
 // declares (a writer that crashed, a cut stream) is decoded as far as it goes, and Shortfall then
 // says how much was missing; one whose declared sizes cannot be right (a WAV past 4 GiB whose
 // 32-bit sizes wrapped) is refused, since what it holds cannot be told from what it claims.

@@ -31,7 +31,28 @@ std::size_t FileNameStart(const std::string& path);
 int SilenceStandardError();
 void RestoreStandardError(int saved);
 // Appends all of `data` to the text file `path`, creating it if needed; 0 or the errno of the
-// first failure. Allocates nothing.
+// first failure. Allocates nothing. Never waits for a reader: a FIFO without one fails (ENXIO).
 int AppendText(const char* path, const char* data, std::size_t size);
+// Writes all of `data` to the raw descriptor `fd`; 0 or the errno of the first failure. A
+// descriptor that does not block (a FIFO) fails when full, unless `waitForRoom`: then the write
+// waits for its reader, until a request to end the program comes (SIGINT, SIGTERM or SIGHUP
+// pending or taken; EINTR).
+int WriteAll(int fd, const void* data, std::size_t size, bool waitForRoom = false);
+
+// Where a file that is written whole goes. A new file, or a regular one (reached through any
+// symbolic links, which are followed as cp does), is written beside `path` and renamed into
+// place: `descriptor` stays -1 and `path` names the file itself. Any other node that exists (a
+// device such as /dev/null, a FIFO) and, when allowed, "-" for standard output are written
+// through, front to back: `descriptor` is open for writing, and closed by its user only when
+// `ownsDescriptor`.
+struct OutputPlace {
+  std::string path;
+  int descriptor = -1;
+  bool ownsDescriptor = false;
+};
+// 0, or the errno of the failure: ENXIO for a FIFO that has no reader (never waited for), EISDIR
+// for a directory. Writes to a FIFO block only when `blockingWrites`.
+int FindOutputPlace(const std::string& path, bool dashIsStandardOutput, bool blockingWrites,
+                    OutputPlace& place);
 
 }  // namespace brindlemoor

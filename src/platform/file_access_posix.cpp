@@ -1,11 +1,15 @@
 #include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 
 #include "platform/file_access.h"
+#include "platform/stream_termination.h"
+#include "platform/termination_set_posix.h"
 
 namespace brindlemoor {
 
@@ -60,22 +64,83 @@ void RestoreStandardError(int saved) {
   ::close(saved);
 }
 
-int AppendText(const char* path, const char* data, std::size_t size) {
-  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return errno;
-  int error = 0;
+namespace {
+
+// Waits for room to write on `fd`, looking every 100 ms for a request to end the program; false
+// once one has come.
+bool WaitForRoom(int fd) {
+  constexpr int kPollMs = 100;
+  const sigset_t termination = TerminationSignalSet();
+  for (;;) {
+    sigset_t pending;
+    sigpending(&pending);
+    sigandset(&pending, &pending, &termination);
+    if (!sigisemptyset(&pending) || StreamTerminationSignal() != nullptr) return false;
+    pollfd wait{fd, POLLOUT, 0};
+    if (::poll(&wait, 1, kPollMs) > 0) return true;
+  }
+}
+
+}  // namespace
+
+int WriteAll(int fd, const void* data, std::size_t size, bool waitForRoom) {
+  const auto* bytes = static_cast<const char*>(data);
   while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
+    const ssize_t written = ::write(fd, bytes, size);
     if (written < 0) {
       if (errno == EINTR) continue;
-      error = errno;
-      break;
+      if (errno == EAGAIN && waitForRoom) {
+        if (WaitForRoom(fd)) continue;
+        return EINTR;
+      }
+      return errno;
     }
-    data += written;
+    bytes += written;
     size -= static_cast<std::size_t>(written);
   }
+  return 0;
+}
+
+int AppendText(const char* path, const char* data, std::size_t size) {
+  // O_NONBLOCK: a FIFO without a reader fails at once, and one whose reader stalls fails the
+  // write, instead of stalling the receiver.
+  const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+  if (fd < 0) return errno;
+  int error = WriteAll(fd, data, size);
   if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
   return error;
+}
+
+int FindOutputPlace(const std::string& path, bool dashIsStandardOutput, bool blockingWrites,
+                    OutputPlace& place) {
+  place = {path, -1, false};
+  if (dashIsStandardOutput && path == "-") {
+    place.descriptor = STDOUT_FILENO;
+    return 0;
+  }
+  // Follow symbolic links to the file they name (a dangling one names a file to create).
+  constexpr int kMostLinks = 40;
+  struct stat status {};
+  for (int links = 0;; ++links) {
+    if (::lstat(place.path.c_str(), &status) != 0) return errno == ENOENT ? 0 : errno;
+    if (!S_ISLNK(status.st_mode)) break;
+    if (links == kMostLinks) return ELOOP;
+    char target[PATH_MAX];
+    const ssize_t size = ::readlink(place.path.c_str(), target, sizeof target - 1);
+    if (size < 0) return errno;
+    const std::string next(target, static_cast<std::size_t>(size));
+    place.path =
+        next.front() == '/' ? next : place.path.substr(0, FileNameStart(place.path)) + next;
+  }
+  if (S_ISREG(status.st_mode)) return 0;
+  if (S_ISDIR(status.st_mode)) return EISDIR;
+  place.descriptor = ::open(place.path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (place.descriptor < 0) return errno;
+  place.ownsDescriptor = true;
+  if (blockingWrites) {
+    ::fcntl(place.descriptor, F_SETFL, ::fcntl(place.descriptor, F_GETFL) & ~O_NONBLOCK);
+  }
+  return 0;
 }
 
 }  // namespace brindlemoor

@@ -100,24 +100,38 @@ void RestoreStandardError(int saved) {
   ::_close(saved);
 }
 
+int WriteAll(int fd, const void* data, std::size_t size, bool /*waitForRoom*/) {
+  const auto* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
+    // In text mode the count returned is of the bytes given, not of the CR LF written.
+    const int written = ::_write(fd, bytes, chunk);
+    if (written < 0) return errno;
+    bytes += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
 int AppendText(const char* path, const char* data, std::size_t size) {
   const int fd = ::_open(path, _O_WRONLY | _O_APPEND | _O_CREAT | _O_TEXT | _O_NOINHERIT,
                          _S_IREAD | _S_IWRITE);
   if (fd < 0) return errno;
-  int error = 0;
-  while (size > 0) {
-    const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
-    // In text mode the count returned is of the bytes given, not of the CR LF written.
-    const int written = ::_write(fd, data, chunk);
-    if (written < 0) {
-      error = errno;
-      break;
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
+  int error = WriteAll(fd, data, size);
   if (::_close(fd) != 0 && error == 0) error = errno;
   return error;
+}
+
+int FindOutputPlace(const std::string& path, bool dashIsStandardOutput, bool /*blockingWrites*/,
+                    OutputPlace& place) {
+  // Windows has no device nodes or FIFOs among the names a user gives: every file is renamed
+  // into place, and only standard output is written through, in binary mode.
+  place = {path, -1, false};
+  if (dashIsStandardOutput && path == "-") {
+    ::_setmode(1, _O_BINARY);
+    place.descriptor = 1;
+  }
+  return 0;
 }
 
 }  // namespace brindlemoor

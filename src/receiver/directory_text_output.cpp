@@ -28,7 +28,7 @@ const std::string& DirectoryTextOutput::PathOf(OutputFile file) const {
 bool DirectoryTextOutput::Append(OutputFile file, const char* data, std::size_t size) {
   const std::string& path = PathOf(file);
   const int error = AppendText(path.c_str(), data, size);
-  if (error != 0 && reporter != nullptr) reporter(reporterContext, path.c_str(), error);
+  if (error != 0 && reporter != nullptr) reporter(reporterContext, file, path.c_str(), error);
   return error == 0;
 }
 

@@ -11,8 +11,8 @@ namespace brindlemoor {
 
 class DirectoryTextOutput : public TextOutput {
  public:
-  // Called with the file's path and errno when a write fails.
-  using FailureReporter = void (*)(void* context, const char* path, int error);
+  // Called with the file, its path and errno when a write fails.
+  using FailureReporter = void (*)(void* context, OutputFile file, const char* path, int error);
 
   explicit DirectoryTextOutput(const std::string& directory);
   void SetFailureReporter(FailureReporter reporter, void* context);

@@ -1,5 +1,7 @@
-// Writes mono PCM WAV files through libsndfile. The file appears only when complete: it is
-// written next to its destination and renamed, so a failure leaves nothing behind.
+// Writes mono PCM WAV files through libsndfile. A file appears only when complete: it is written
+// next to its destination (a symbolic link's target) and renamed, so a failure leaves nothing
+// behind. A device or FIFO that exists, and "-" (standard output), are written through instead,
+// with a header of unknown size; a FIFO without a reader is refused.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +22,8 @@ int64_t MaxWavSamples(int32_t bits);
 // failure, or when the caller gives up) removes everything it wrote.
 class WavFileWriter {
  public:
-  // Null with `error` set when `bits` is not 8 or 16, the rate is not positive or the
-  // temporary file cannot be created.
+  // Null with `error` set when `bits` is not 8 or 16, the rate is not positive, the temporary
+  // file cannot be created or the node written through cannot be opened.
   static std::unique_ptr<WavFileWriter> Create(const std::string& path, int32_t sampleRate,
                                                int32_t bits, IoError& error);
   ~WavFileWriter();

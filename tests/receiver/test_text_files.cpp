@@ -65,7 +65,7 @@ TEST_F(TextFilesTest, AFileThatCannotBeOpenedIsReportedAndSkipped) {
     int error = 0;
   } seen;
   output.SetFailureReporter(
-      [](void* context, const char* path, int error) {
+      [](void* context, OutputFile, const char* path, int error) {
         *static_cast<Seen*>(context) = {path, error};
       },
       &seen);

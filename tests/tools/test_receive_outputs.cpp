@@ -5,12 +5,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -226,6 +228,218 @@ TEST_F(ReceiveOutputsTest, ProgressNeverSharesTheTextsTerminal) {
   EXPECT_EQ(apart.out, text);
   EXPECT_NE(apart.terminal.find("100%"), std::string::npos) << apart.terminal;
 }
+
+// Outputs onto nodes that are not regular files, for brindlemoor-send -o and the receiver's
+// --dump: "node" is made first as a FIFO (with or without a reader) or a symbolic link to
+// target.wav, or "fifo-dir/receive.txt" as a FIFO without a reader. A FIFO or device is written
+// through, never replaced; a FIFO without a reader is refused at once; a link is followed; "-" is
+// standard output.
+struct OutputNode {
+  const char* name;
+  const char* tool;  // "send" or "receive"
+  const char* node;  // "fifo", "fifo-read", "link", "fifo-receive" or ""
+  std::vector<std::string> args;
+  int status;
+  const char* says;  // in the one line on stderr; "" when nothing is said
+};
+
+class OutputNodeTest : public ReceiveOutputsTest, public ::testing::WithParamInterface<OutputNode> {
+ protected:
+  // The text a WAV's bytes decode to.
+  std::string Decoded(const std::string& wav) {
+    const fs::path scratch = dir / "scratch";
+    fs::create_directory(scratch);
+    std::ofstream(scratch / "x.wav", std::ios::binary) << wav;
+    const ToolResult decoded = RunTool(BRINDLEMOOR_RECEIVE_TOOL, {"x.wav"}, scratch);
+    fs::remove_all(scratch);
+    return decoded.out;
+  }
+};
+
+TEST_P(OutputNodeTest, WrittenThroughFollowedOrRefusedNeverReplaced) {
+  const OutputNode& row = GetParam();
+  const std::string kind = row.node;
+  WriteRecording("hi.wav", "hi");
+  std::string node = (dir / "node").string();
+  if (kind == "fifo-receive") {
+    fs::create_directory(dir / "fifo-dir");
+    node = (dir / "fifo-dir" / "receive.txt").string();
+  }
+  const bool fifo = kind.starts_with("fifo");
+  if (fifo) {
+    ASSERT_EQ(mkfifo(node.c_str(), 0644), 0);
+  }
+  if (kind == "link") fs::create_symlink("target.wav", node);
+  std::string read;
+  std::thread reader;
+  if (kind == "fifo-read") reader = std::thread([&] { read = ReadWhole(node); });
+  // `timeout` guards against a wait for a reader that never comes.
+  std::vector<std::string> args{
+      "-s", "KILL", "60",
+      std::string(row.tool) == "send" ? BRINDLEMOOR_SEND_TOOL : BRINDLEMOOR_RECEIVE_TOOL};
+  args.insert(args.end(), row.args.begin(), row.args.end());
+  const ToolResult result = RunTool("/usr/bin/timeout", args, dir);
+  if (reader.joinable()) reader.join();
+  EXPECT_EQ(result.status, row.status) << result.err;
+  if (*row.says) {
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_NE(result.err.find(row.says), std::string::npos) << result.err;
+  }
+  if (fifo) {
+    EXPECT_TRUE(fs::is_fifo(node));
+  }
+  if (kind == "fifo-read") {
+    EXPECT_EQ(Decoded(read), "hi");
+  }
+  if (kind == "link") {
+    EXPECT_TRUE(fs::is_symlink(node));
+    EXPECT_EQ(Decoded(ReadWhole(dir / "target.wav")), "hi");
+  }
+  if (row.args.size() > 1 && row.args[1] == "-") {
+    EXPECT_EQ(Decoded(result.out), "hi");
+  }
+  for (const std::string& name : Entries()) EXPECT_EQ(name.find(".tmp-"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OutputNodeTest,
+    ::testing::Values(
+        OutputNode{"SendToStandardOutput", "send", "", {"-o", "-", "--rate", "11025", "hi"}, 0, ""},
+        OutputNode{"SendThroughAFifo", "send", "fifo-read", {"-o", "node", "hi"}, 0, ""},
+        OutputNode{"SendToAFifoWithoutReader",
+                   "send",
+                   "fifo",
+                   {"-o", "node", "hi"},
+                   2,
+                   "node: a FIFO with no reader"},
+        OutputNode{"SendFollowsALink", "send", "link", {"-o", "node", "hi"}, 0, ""},
+        OutputNode{"DumpThroughAFifo", "receive", "fifo-read", {"hi.wav", "--dump", "node"}, 0, ""},
+        OutputNode{"DumpToAFifoWithoutReader",
+                   "receive",
+                   "fifo",
+                   {"a.wav", "--dump", "node"},
+                   3,
+                   "node: a FIFO with no reader"},
+        OutputNode{"DumpFollowsALink", "receive", "link", {"hi.wav", "--dump", "node"}, 0, ""},
+        OutputNode{"ReceiveTextIntoAFifoWithoutReader",
+                   "receive",
+                   "fifo-receive",
+                   {"a.wav", "--output-dir", "fifo-dir"},
+                   3,
+                   "fifo-dir/receive.txt: a FIFO with no reader (decoding goes on)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The receiver's text on a standard output that fails (a full device, a closed descriptor, a
+// reader that has gone): said once, exit status 3, and "receive.txt" still complete.
+struct FailingOutput {
+  const char* name;
+  const char* to;  // "full", "closed" or "gone"
+  const char* says;
+};
+
+class FailingOutputTest : public ReceiveOutputsTest,
+                          public ::testing::WithParamInterface<FailingOutput> {};
+
+TEST_P(FailingOutputTest, SaidOnceWithStatusThreeAndTheFileComplete) {
+  const std::string to = GetParam().to;
+  int outFd = testing::kOutputClosed;
+  int gone[2] = {-1, -1};
+  if (to == "full") outFd = open("/dev/full", O_WRONLY);
+  if (to == "gone") {
+    ASSERT_EQ(pipe(gone), 0);
+    close(gone[0]);  // the reader is gone before the first write
+    outFd = gone[1];
+  }
+  testing::RunningTool run =
+      testing::StartTool(BRINDLEMOOR_RECEIVE_TOOL, {"a.wav"}, dir, -1, outFd);
+  if (outFd >= 0) close(outFd);
+  EXPECT_EQ(run.WaitWithin(60), 3) << run.Err();
+  const std::string err = run.Err();
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  EXPECT_NE(err.find("cannot write the text to standard output: " + std::string(GetParam().says)),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(ReadWhole(dir / "receive.txt"), "Hello from Brindlemoor!\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FailingOutputTest,
+                         ::testing::Values(FailingOutput{"FullDevice", "full", "No space left"},
+                                           FailingOutput{"Closed", "closed", "Bad file"},
+                                           FailingOutput{"ReaderGone", "gone", "Broken pipe"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// SIGINT, SIGTERM and SIGHUP end the receiver cleanly in every state, keeping what arrived: a
+// pipe that stalls after a message (whose text shows as it comes, not when a large block is
+// full), a FIFO that never gets a writer (for the window too), a replay held by its standard
+// output with a dump under way (no temporary file is left).
+struct EndingSignal {
+  const char* name;
+  const char* input;  // "stalled-pipe", "fifo" or "held-replay"
+  int signal;
+  bool window;
+  const char* says;
+};
+
+class EndingSignalTest : public ReceiveOutputsTest,
+                         public ::testing::WithParamInterface<EndingSignal> {};
+
+TEST_P(EndingSignalTest, EndsCleanlyKeepingWhatArrived) {
+  const EndingSignal& row = GetParam();
+  const std::string input = row.input;
+#ifndef BRINDLEMOOR_WINDOW_TOOL
+  if (row.window) GTEST_SKIP() << "the window is not built";
+  const char* tool = BRINDLEMOOR_RECEIVE_TOOL;
+#else
+  const char* tool = row.window ? BRINDLEMOOR_WINDOW_TOOL : BRINDLEMOOR_RECEIVE_TOOL;
+#endif
+  int feed[2] = {-1, -1};
+  testing::RunningTool run;
+  if (input == "stalled-pipe") {
+    WriteRecording("m.wav", "Hello");
+    ASSERT_EQ(pipe2(feed, O_CLOEXEC), 0);
+    const std::string wav = ReadWhole(dir / "m.wav");
+    ASSERT_EQ(write(feed[1], wav.data(), wav.size()), static_cast<ssize_t>(wav.size()));
+    run = testing::StartTool(tool, {"-"}, dir, feed[0]);
+    EXPECT_EQ(run.ReadUntil("Hello", 30), "Hello");  // before the stream ends
+  } else if (input == "fifo") {
+    ASSERT_EQ(mkfifo((dir / "in.fifo").c_str(), 0644), 0);
+    run = testing::StartTool(tool, {"--input", "in.fifo"}, dir);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  } else {
+    std::string text;
+    for (int i = 0; i < 6000; ++i) text += static_cast<char>('a' + i % 26);
+    WriteRecording("long.wav", text);
+    run = testing::StartTool(tool, {"long.wav", "--dump", "d.wav"}, dir);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the pipe is full by then
+  }
+  ASSERT_EQ(kill(run.pid, row.signal), 0);
+  EXPECT_EQ(run.WaitWithin(30), 0) << run.Err();
+  if (feed[1] >= 0) close(feed[1]);
+  if (feed[0] >= 0) close(feed[0]);
+  EXPECT_NE(run.Err().find(row.says), std::string::npos) << run.Err();
+  if (input == "stalled-pipe") {
+    EXPECT_EQ(ReadWhole(dir / "receive.txt"), "Hello");
+  }
+  if (input == "held-replay") {
+    EXPECT_EQ(ReadWhole(dir / "receive.txt"), run.text);
+    EXPECT_TRUE(fs::exists(dir / "d.wav"));
+  }
+  for (const std::string& name : Entries()) EXPECT_EQ(name.find(".tmp-"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EndingSignalTest,
+    ::testing::Values(EndingSignal{"StalledPipeInterrupt", "stalled-pipe", SIGINT, false,
+                                   "stopped by Interrupt after"},
+                      EndingSignal{"StalledPipeHangup", "stalled-pipe", SIGHUP, false,
+                                   "stopped by Hangup after"},
+                      EndingSignal{"FifoWithoutWriter", "fifo", SIGTERM, false,
+                                   "stopped by Terminated before any sound came from in.fifo"},
+                      EndingSignal{"WindowFifoWithoutWriter", "fifo", SIGHUP, true,
+                                   "stopped by Hangup before the window opened"},
+                      EndingSignal{"ReplayWithDumpHangup", "held-replay", SIGHUP, false,
+                                   "stopped by Hangup after"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace brindlemoor

@@ -65,5 +65,16 @@ TEST_F(SignalTimerLoopTest, AHandlerCanKillItsTimerAndStartAnother) {
   EXPECT_TRUE(loop.TimerRunning(5));
 }
 
+// Every request to end the program ends the loop: SIGHUP (the terminal closed) like the others.
+class PendingSignalTest : public SignalTimerLoopTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PendingSignalTest, EndsTheLoop) {
+  raise(GetParam());
+  Recorder recorder{&loop, {}, 0, false};
+  EXPECT_EQ(loop.Run(&Recorder::OnTimer, &recorder), GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, PendingSignalTest, ::testing::Values(SIGTERM, SIGHUP));
+
 }  // namespace
 }  // namespace brindlemoor
