@@ -13,6 +13,7 @@ struct LiveReceiveOptions {
   std::string device;    // empty: the default input; else an index or part of a name
   std::string dumpPath;  // empty: no dump
   bool trace = false;
+  bool robust = false;        // the robust framing instead of the exact one
   bool showControls = false;  // control bytes of the text in caret notation (for a terminal)
   HeadlessServices::Display display = nullptr;  // with showControls: how the text is shown
 };

@@ -30,6 +30,7 @@ int RunLiveSession(Loop& loop, Device& device, Platform& platform,
   services.ShowControlBytes(options.showControls);
   services.ShowThrough(options.display);
   ReceiverDialog dialog(services, tap ? static_cast<WaveInDevice&>(*tap) : device, files);
+  if (options.robust) dialog.SetFraming(Framing::kRobust);
   SymbolTracePrinter tracer(stderr, dialog.Calibration());
   if (options.trace) dialog.SetSymbolObserver(&tracer);
 

@@ -50,9 +50,10 @@ void PrintUsage(std::FILE* to) {
       "Recordings this build reads: " + brindlemoor::ReadableRecordingFormats() + ".", 80);
   std::fprintf(
       to,
-      "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--trace] [--raw-stdout]\n"
-      "  or:  %s [--input] FILE [--channel N] [--output-dir DIR] [--dump FILE.wav] [--trace] "
+      "Usage: %s [--device SEL] [--output-dir DIR] [--dump FILE.wav] [--robust] [--trace] "
       "[--raw-stdout]\n"
+      "  or:  %s [--input] FILE [--channel N] [--output-dir DIR] [--dump FILE.wav] [--robust] "
+      "[--trace] [--raw-stdout]\n"
       "  or:  %s --list-devices | --help | --version\n"
       "\n"
       "Decodes data sent as sound. Without --input it listens on the default sound\n"
@@ -80,6 +81,9 @@ void PrintUsage(std::FILE* to) {
       "  --output-dir DIR   where \"receive.txt\" and \"flag.dat\" are appended\n"
       "  --dump FILE.wav    also write every captured sample to FILE.wav (a device or\n"
       "                     FIFO is written through; a FIFO must have its reader)\n"
+      "  --robust           the robust framing, for reverberant rooms and microphones\n"
+      "                     with noise suppression; the default, exact framing is\n"
+      "                     for sound that arrives dry (README: Robustness)\n"
       "  --trace            one line per framed symbol on stderr: onset, peak,\n"
       "                     harmonic levels and thresholds, byte or reason rejected\n"
       "  --raw-stdout       write the text to standard output as raw bytes even on a\n"
@@ -120,6 +124,7 @@ struct Options {
   std::string dumpPath;
   int channel = 0;  // 0: the mix of the recording's channels
   bool trace = false;
+  bool robust = false;
   bool rawStdout = false;
   bool codePage932 = false;  // a terminal shows the text as CP932
   bool listDevices = false;
@@ -134,6 +139,7 @@ constexpr brindlemoor::tools::KnownOption kOptions[] = {
     {"--dump", 0, "FILE.wav"},
     {"--channel", 0, "N"},
     {"--trace"},
+    {"--robust"},
     {"--raw-stdout"},
     {"--terminal-code-page", 0, "932"},
     {"--list-devices"},
@@ -161,6 +167,7 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
     options.channel = static_cast<int>(channel);
   }
   options.trace = line.Has("--trace");
+  options.robust = line.Has("--robust");
   options.rawStdout = line.Has("--raw-stdout");
   if (line.Has("--terminal-code-page")) {
     if (line.Value("--terminal-code-page") != "932")
@@ -325,7 +332,8 @@ int main(int argc, char** argv) {
 
   if (live) {
     const int status = RunLiveReceiver(
-        {options.device, options.dumpPath, options.trace, showControls, display}, output, kProgram);
+        {options.device, options.dumpPath, options.trace, options.robust, showControls, display},
+        output, kProgram);
     return status == kLiveExitDone && failures.any ? kExitOutputFailed : status;
   }
 
@@ -359,6 +367,7 @@ int main(int argc, char** argv) {
   services.ShowControlBytes(showControls);
   services.ShowThrough(display);
   ReceiverDialog dialog(services, dump ? static_cast<WaveInDevice&>(tap) : device, output);
+  if (options.robust) dialog.SetFraming(Framing::kRobust);
   SymbolTracePrinter tracer(stderr, dialog.Calibration());
   if (options.trace) dialog.SetSymbolObserver(&tracer);
   dialog.OnInitDialog();

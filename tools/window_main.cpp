@@ -39,7 +39,7 @@ constexpr const char* kProgram = "brindlemoor";
 
 void PrintUsage(std::FILE* out) {
   std::fprintf(out,
-               "Usage: %s [--device SEL | --input FILE] [Qt options]\n"
+               "Usage: %s [--device SEL | --input FILE] [--robust] [Qt options]\n"
                "  or:  %s --list-devices | --help | --version\n"
                "\n"
                "Shows a window with the text received as sound and appends it to receive.txt\n"
@@ -49,6 +49,9 @@ void PrintUsage(std::FILE* out) {
                "  --device SEL      listen on this input (an index or part of a name from\n"
                "                    --list-devices) instead of the default input\n"
                "  --input FILE      replay a recording in real time instead of listening\n"
+               "  --robust          the robust framing, for reverberant rooms and microphones\n"
+               "                    with noise suppression (the default, exact framing is for\n"
+               "                    sound that arrives dry)\n"
                "  --list-devices    list the sound devices and exit\n"
                "  -h, --help        show this help\n"
                "  --version         show the version\n"
@@ -69,17 +72,16 @@ struct Options {
   bool help = false;
   bool version = false;
   bool listDevices = false;
+  bool robust = false;
   std::optional<std::string> input;
   std::string device;                // empty: the default input
   std::vector<std::string> qtWords;  // the arguments that are not ours, for Qt
   std::vector<char*> qtArguments;    // argv[0] and qtWords, as QApplication takes them
 };
 
-constexpr brindlemoor::tools::KnownOption kOptions[] = {{"--device", 0, "SEL"},
-                                                        {"--input", 0, "FILE"},
-                                                        {"--list-devices"},
-                                                        {"--help", 'h'},
-                                                        {"--version"}};
+constexpr brindlemoor::tools::KnownOption kOptions[] = {
+    {"--device", 0, "SEL"}, {"--input", 0, "FILE"}, {"--robust"},
+    {"--list-devices"},     {"--help", 'h'},        {"--version"}};
 
 // Empty on success, else the problem. Single-dash arguments that are not ours, and the words
 // after them, are Qt's (-platform offscreen); Qt takes what it knows and the rest is refused.
@@ -93,6 +95,7 @@ std::string ParseArguments(int argc, char** argv, Options& options) {
   options.help = line.Has("--help");
   options.version = line.Has("--version");
   options.listDevices = line.Has("--list-devices");
+  options.robust = line.Has("--robust");
   if (line.Has("--input")) options.input = line.Value("--input");
   options.device = line.Value("--device");
   if (options.input && line.Has("--device")) return "--device and --input exclude each other";
@@ -173,6 +176,8 @@ int main(int argc, char** argv) {
   }
 
   brindlemoor::DirectoryTextOutput files(".");
+  const brindlemoor::Framing framing =
+      options.robust ? brindlemoor::Framing::kRobust : brindlemoor::Framing::kExact;
   std::unique_ptr<brindlemoor::TerminationSignals> terminationSignals;
   const auto watchSignals = [&terminationSignals](brindlemoor::ReceiverWindow& window) {
     terminationSignals =
@@ -182,7 +187,7 @@ int main(int argc, char** argv) {
     // Shown as a device that failed to open: the window, with the reason in it.
     brindlemoor::UnavailableInput device(unusable);
     const std::string name = brindlemoor::tools::ShownName(*options.input);
-    app.Run(device, files, [&](brindlemoor::ReceiverWindow& window) {
+    app.Run(device, files, framing, [&](brindlemoor::ReceiverWindow& window) {
       watchSignals(window);
       std::fprintf(stderr, "%s: %s: %s; nothing will be received\n", kProgram, name.c_str(),
                    unusable.c_str());
@@ -192,7 +197,7 @@ int main(int argc, char** argv) {
     brindlemoor::ReplayDevice device(*recording);
     brindlemoor::ReplayPump pump(device);
     const std::string name = *options.input;
-    app.Run(device, files, [&](brindlemoor::ReceiverWindow& window) {
+    app.Run(device, files, framing, [&](brindlemoor::ReceiverWindow& window) {
       watchSignals(window);
       if (OpenFailed(window)) {
         std::fprintf(stderr, "%s: cannot replay %s: %s\n", kProgram, name.c_str(),
@@ -209,7 +214,7 @@ int main(int argc, char** argv) {
     brindlemoor::PortAudioSession session(brindlemoor::PortAudioSession::Probe::kQuiet);
     brindlemoor::PortAudioDevice device(session,
                                         {.device = options.device, .forceConversion = false});
-    app.Run(device, files, [&](brindlemoor::ReceiverWindow& window) {
+    app.Run(device, files, framing, [&](brindlemoor::ReceiverWindow& window) {
       watchSignals(window);
       if (OpenFailed(window)) {
         const std::string reason = session.Ok() ? device.ErrorText() : session.ErrorText();

@@ -31,12 +31,14 @@ constexpr const char* kProgram = "brindlemoor";
 
 void PrintUsage(std::FILE* out) {
   std::fprintf(out,
-               "Usage: %s [--input FILE]\n"
+               "Usage: %s [--input FILE] [--robust]\n"
                "Shows a window with the text received as sound and appends it to receive.txt\n"
                "(calibrations to flag.dat) in the current directory.\n"
                "\n"
                "  --input FILE  replay a recording in real time instead of listening on the\n"
                "                default wave-in device\n"
+               "  --robust      the robust framing, for reverberant rooms and microphones with\n"
+               "                noise suppression (the default, exact framing is for dry sound)\n"
                "  -h, --help    show this help\n"
                "  --version     show the version\n"
                "\n"
@@ -47,7 +49,7 @@ void PrintUsage(std::FILE* out) {
 }
 
 constexpr brindlemoor::tools::KnownOption kOptions[] = {
-    {"--input", 0, "FILE"}, {"--help", 'h'}, {"--version"}};
+    {"--input", 0, "FILE"}, {"--robust"}, {"--help", 'h'}, {"--version"}};
 
 // A window program started from a console has no standard streams of its own: borrow the
 // console's, so --help and the messages below can be read there.
@@ -74,10 +76,11 @@ int RunWindow(brindlemoor::Win32ReceiverWindow& window) {
 }
 
 int Replay(const std::string& name, brindlemoor::RecordingFile& recording,
-           brindlemoor::TextOutput& files) {
+           brindlemoor::TextOutput& files, brindlemoor::Framing framing) {
   brindlemoor::ReplayDevice device(recording);
   brindlemoor::Win32ReplayPump pump(device);
   brindlemoor::Win32ReceiverWindow window(GetModuleHandleW(nullptr), device, files);
+  window.Core().SetFraming(framing);
   window.SetStartedHook([&](brindlemoor::Win32ReceiverWindow& w) {
     if (OpenFailed(w.Core())) {
       std::fprintf(stderr, "%s: cannot replay %s: %s\n", kProgram, name.c_str(),
@@ -94,9 +97,10 @@ int Replay(const std::string& name, brindlemoor::RecordingFile& recording,
   return RunWindow(window);
 }
 
-int Listen(brindlemoor::TextOutput& files) {
+int Listen(brindlemoor::TextOutput& files, brindlemoor::Framing framing) {
   brindlemoor::WinmmWaveInDevice device;
   brindlemoor::Win32ReceiverWindow window(GetModuleHandleW(nullptr), device, files);
+  window.Core().SetFraming(framing);
   window.SetStartedHook([&device](brindlemoor::Win32ReceiverWindow& w) {
     if (OpenFailed(w.Core())) {
       std::fprintf(stderr,
@@ -140,6 +144,8 @@ int main(int argc, char** argv) {
   }
   std::optional<std::string> input;
   if (line.Has("--input")) input = line.Value("--input");
+  const brindlemoor::Framing framing =
+      line.Has("--robust") ? brindlemoor::Framing::kRobust : brindlemoor::Framing::kExact;
 
   brindlemoor::DirectoryTextOutput files(".");
   if (input) {
@@ -150,7 +156,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s: %s: %s\n", kProgram, input->c_str(), error.description.c_str());
       return brindlemoor::tools::kExitUsage;
     }
-    return Replay(*input, *recording, files);
+    return Replay(*input, *recording, files, framing);
   }
-  return Listen(files);
+  return Listen(files, framing);
 }

@@ -18,6 +18,7 @@
 #include <fstream>
 #include <map>
 #include <numeric>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "channel/channel.h"
 #include "channel/loopback.h"
 #include "channel/text_distance.h"
+#include "shoebox_room.h"
 #include "sox_room.h"
 #include "synth/symbol_synth.h"
 
@@ -41,15 +43,18 @@ constexpr int32_t kRecordingBits = 16;
 constexpr int32_t kTimingRate = 11025;  // SymbolTiming lengths are given at this rate
 
 struct NamedTiming {
-  std::string name;
+  std::string name;  // the timing's name, with "-robust" for the robust framing's cells
   SymbolTiming timing;
+  Framing framing = Framing::kExact;
 };
 
 // A room of the channel simulator, or SoX's reverb at a reverberance (then `simulated` is kNone).
 struct BenchRoom {
   RoomKind simulated = RoomKind::kNone;
-  int32_t soxReverberance = 0;  // 0: not a SoX room
+  int32_t soxReverberance = 0;                // 0: not a SoX room
+  std::optional<bench::ShoeboxRoom> shoebox = std::nullopt;  // the held-out rooms
   std::string Name() const {
+    if (shoebox) return shoebox->Name();
     return soxReverberance > 0 ? "sox" + std::to_string(soxReverberance)
                                : std::string(RoomName(simulated));
   }
@@ -120,7 +125,15 @@ std::vector<double> ParseList(const std::string& text) {
 // sequences are sent.
 bool ParseTiming(const std::string& argument, NamedTiming& named) {
   const std::size_t equals = argument.find('=');
-  if (equals == std::string::npos) return false;
+  if (equals == std::string::npos) {  // a preset by its name
+    for (const NamedTiming& preset : std::vector<NamedTiming>{{"default", kDefaultTiming},
+                                                              {"fast", kFastTiming},
+                                                              {"safe", kSafeTiming},
+                                                              {"room", kRoomTiming}}) {
+      if (preset.name == argument) named = preset;
+    }
+    return !named.name.empty();
+  }
   named.name = argument.substr(0, equals);
   const std::vector<double> v = ParseList(argument.substr(equals + 1));
   if (v.size() < 3 || v.size() > 10) return false;
@@ -145,8 +158,8 @@ void PrintUsage(std::FILE* to) {
   std::fprintf(to,
                "Usage: %s [--out DIR] [--quick] [--rate HZ] [--seeds N]\n"
                "          [--snr LIST] [--clock LIST] [--reverb LIST] [--calibration LIST]\n"
-               "          [--sox-reverb LIST] [--high-cut HZ]\n"
-               "          [--timing NAME=TONE,RISE,GAP[,AMPLITUDE[,MARGIN,FUNDAMENTAL\n"
+               "          [--sox-reverb LIST] [--shoebox LIST] [--high-cut HZ] [--framing LIST]\n"
+               "          [--timing PRESET | NAME=TONE,RISE,GAP[,AMPLITUDE[,MARGIN,FUNDAMENTAL\n"
                "          [,KNEE,KNEE_LEVEL[,ALIGNED[,ROUNDS]]]]]]...\n"
                "\n"
                "Measures the character error rate of texts sent through the channel simulator\n"
@@ -155,6 +168,11 @@ void PrintUsage(std::FILE* to) {
                "default, fast, safe and room timings (or the --timing ones, lengths in samples\n"
                "at 11025 Hz, the rest as in SymbolTiming; ALIGNED 1 for aligned phases, ROUNDS\n"
                "calibration sequences), optionally behind a loudspeaker's high cut.\n"
+               "--shoebox RT60:DISTANCE,... adds held-out rooms (an image-source shoebox room,\n"
+               "reverberation time in seconds, microphone distance in metres) on the SoX grid,\n"
+               "reported apart: rooms that no framing was tuned on.\n"
+               "--framing exact,robust (the default) decodes every cell with both framings;\n"
+               "the robust framing's rows carry the timing's name with -robust.\n"
                "--sox-reverb adds rooms made by SoX's reverb at those reverberances (1..100;\n"
                "sox must be on PATH) on a smaller grid: clean, 30, 20 and 15 dB, clock -0.5,\n"
                "0 and +0.5 %%. Writes DIR/robustness.md and DIR/robustness.dat (default DIR:\n"
@@ -218,7 +236,10 @@ bool RunGrid(const Grid& grid, const std::string& scratch, std::vector<Cell>& ce
           if (!PropagateSound(sent, grid.sampleRate, path, sound, problem) ||
               (room.soxReverberance > 0 &&
                !bench::ApplySoxReverb(std::vector<double>(sound.samples), grid.sampleRate,
-                                      room.soxReverberance, scratch, sound.samples, problem))) {
+                                      room.soxReverberance, scratch, sound.samples, problem)) ||
+              (room.shoebox &&
+               !bench::ApplyShoeboxRoom(std::vector<double>(sound.samples), grid.sampleRate,
+                                        *room.shoebox, scratch, sound.samples, problem))) {
             std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
             return false;
           }
@@ -232,8 +253,8 @@ bool RunGrid(const Grid& grid, const std::string& scratch, std::vector<Cell>& ce
               const std::vector<double> captured = CaptureSound(sound, microphone);
               Received received;
               IoError error;
-              if (!ReceiveSound(captured, grid.sampleRate, kRecordingBits, scratch, received,
-                                error)) {
+              if (!ReceiveSound(captured, grid.sampleRate, kRecordingBits, scratch, received, error,
+                                timing.framing)) {
                 std::fprintf(stderr, "%s: %s: %s\n", kProgram, scratch.c_str(),
                              error.description.c_str());
                 return false;
@@ -364,7 +385,7 @@ void WriteRoomTable(std::ostream& out, const Grid& grid, const std::vector<Cell>
 }
 
 void WriteMarkdown(std::ostream& out, const Grid& grid, const Grid& soxGrid,
-                   const std::vector<Cell>& cells) {
+                   const Grid& heldOutGrid, const std::vector<Cell>& cells) {
   const std::string text = TextSet();
   out << "# Robustness of the sender's timings\n\n"
       << "Generated by `scripts/robustness.sh` (bench/robustness); do not edit by hand.\n\n"
@@ -392,7 +413,9 @@ void WriteMarkdown(std::ostream& out, const Grid& grid, const Grid& soxGrid,
            "settings at their defaults, in place of the simulator's room: a model of a room that "
            "this project did not write. These rooms run on a smaller grid (below).\n";
   }
-  out << "- cal: the calibration sequence is sent first.\n\n";
+  out << "- cal: the calibration sequence is sent first.\n"
+      << "- NAME-robust: the same cells decoded with the robust framing (`--robust`) instead of "
+         "the exact one.\n\n";
 
   out << "## Summary\n\n"
       << "| timing | symbol (samples at 11025 Hz) | bytes/s | clean | lowest SNR at 0 errors "
@@ -421,11 +444,21 @@ void WriteMarkdown(std::ostream& out, const Grid& grid, const Grid& soxGrid,
         << "-sample gap\n\n";
     WriteRoomTable(out, grid, cells, timing.name);
   }
-  if (soxGrid.rooms.empty()) return;
-  out << "\n## Rooms modelled by SoX's reverb\n";
-  for (const NamedTiming& timing : soxGrid.timings) {
+  if (!soxGrid.rooms.empty()) {
+    out << "\n## Rooms modelled by SoX's reverb\n";
+    for (const NamedTiming& timing : soxGrid.timings) {
+      out << "\n### " << timing.name << " timing\n\n";
+      WriteRoomTable(out, soxGrid, cells, timing.name);
+    }
+  }
+  if (heldOutGrid.rooms.empty()) return;
+  out << "\n## Held-out rooms\n\n"
+      << "An image-source model of a shoebox room (5 x 4 x 2.7 m, the same absorption on every "
+         "wall, set by Sabine's formula for the reverberation time; boxRT60sDISTANCEm), written "
+         "for this bench and never used to tune either framing.\n";
+  for (const NamedTiming& timing : heldOutGrid.timings) {
     out << "\n### " << timing.name << " timing\n\n";
-    WriteRoomTable(out, soxGrid, cells, timing.name);
+    WriteRoomTable(out, heldOutGrid, cells, timing.name);
   }
 }
 
@@ -447,6 +480,8 @@ int main(int argc, char** argv) {
   bool outGiven = false;
   std::vector<NamedTiming> timings;
   std::vector<BenchRoom> soxRooms;
+  std::vector<BenchRoom> heldOutRooms;
+  std::vector<Framing> framings = {Framing::kExact, Framing::kRobust};
   try {
     for (int i = 1; i < argc; ++i) {
       const std::string arg = argv[i];
@@ -501,6 +536,24 @@ int main(int argc, char** argv) {
           if (item != "on" && item != "off") throw std::invalid_argument("on or off");
           grid.calibrations.push_back(item == "on");
         }
+      } else if (arg == "--shoebox") {
+        std::stringstream in(value());
+        for (std::string item; std::getline(in, item, ',');) {
+          const std::size_t colon = item.find(':');
+          if (colon == std::string::npos) throw std::invalid_argument("--shoebox takes RT60:DIST");
+          bench::ShoeboxRoom box{std::stod(item.substr(0, colon)),
+                                 std::stod(item.substr(colon + 1))};
+          if (!(box.rt60Seconds >= 0.1 && box.distanceMetres > 0 && box.distanceMetres <= 3.5))
+            throw std::invalid_argument("--shoebox: RT60 from 0.1 s, distance up to 3.5 m");
+          heldOutRooms.push_back({RoomKind::kNone, 0, box});
+        }
+      } else if (arg == "--framing") {
+        framings.clear();
+        std::stringstream in(value());
+        for (std::string item; std::getline(in, item, ',');) {
+          if (item != "exact" && item != "robust") throw std::invalid_argument("exact or robust");
+          framings.push_back(item == "exact" ? Framing::kExact : Framing::kRobust);
+        }
       } else if (arg == "--timing") {
         NamedTiming named;
         if (!ParseTiming(value(), named)) throw std::invalid_argument("bad --timing");
@@ -514,6 +567,16 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   if (!timings.empty()) grid.timings = timings;
+  // Every timing once per framing, the exact rows first.
+  std::vector<NamedTiming> framed;
+  for (const Framing framing : framings) {
+    for (NamedTiming named : grid.timings) {
+      named.framing = framing;
+      if (framing == Framing::kRobust) named.name += "-robust";
+      framed.push_back(named);
+    }
+  }
+  grid.timings = framed;
   if (grid.sampleRate < kTimingRate || grid.seeds < 1) {
     std::fprintf(stderr, "%s: the rate must be at least 11025 Hz and seeds at least 1\n", kProgram);
     return kExitUsage;
@@ -527,11 +590,14 @@ int main(int argc, char** argv) {
   soxGrid.rooms = soxRooms;
   soxGrid.snrDb = {NAN, 30, 20, 15};
   soxGrid.clockPercent = {-0.5, 0, 0.5};
-  if (!RunGrid(grid, scratch, cells) || (!soxRooms.empty() && !RunGrid(soxGrid, scratch, cells)))
+  Grid heldOutGrid = soxGrid;
+  heldOutGrid.rooms = heldOutRooms;
+  if (!RunGrid(grid, scratch, cells) || (!soxRooms.empty() && !RunGrid(soxGrid, scratch, cells)) ||
+      (!heldOutRooms.empty() && !RunGrid(heldOutGrid, scratch, cells)))
     return kExitUsage;
 
   std::ostringstream markdown;
-  WriteMarkdown(markdown, grid, soxGrid, cells);
+  WriteMarkdown(markdown, grid, soxGrid, heldOutGrid, cells);
   std::fputs(markdown.str().c_str(), stdout);
   if (!quick || outGiven) {
     std::ofstream md(outDir + "/robustness.md");

@@ -41,6 +41,13 @@ bool Run(const std::vector<std::string>& argv, std::string& error) {
 
 bool ApplySoxReverb(std::span<const double> in, int32_t sampleRate, int32_t reverberance,
                     const std::string& scratch, std::vector<double>& out, std::string& error) {
+  return ApplySoxEffect(in, sampleRate, {"reverb", std::to_string(reverberance)}, scratch, out,
+                        error);
+}
+
+bool ApplySoxEffect(std::span<const double> in, int32_t sampleRate,
+                    const std::vector<std::string>& effect, const std::string& scratch,
+                    std::vector<double>& out, std::string& error) {
   const std::string dry = scratch + "-dry.wav";
   const std::string wet = scratch + "-wet.wav";
   std::vector<double> quiet(in.begin(), in.end());
@@ -48,9 +55,10 @@ bool ApplySoxReverb(std::span<const double> in, int32_t sampleRate, int32_t reve
   IoError io;
   bool ok = WriteWav(dry, quiet, sampleRate, kBits, io);
   if (!ok) error = dry + ": " + io.description;
-  ok = ok && Run({"sox", "-D", "-V1", dry, "-e", "floating-point", "-b", "32", wet, "reverb",
-                  std::to_string(reverberance)},
-                 error);
+  std::vector<std::string> command = {"sox", "-D", "-V1", dry, "-e", "floating-point",
+                                      "-b",  "32", wet};
+  command.insert(command.end(), effect.begin(), effect.end());
+  ok = ok && Run(command, error);
   AudioClip clip;
   if (ok && !ReadAudioFile(wet, clip, io)) {
     error = wet + ": " + io.description;

@@ -18,4 +18,9 @@ namespace brindlemoor::bench {
 bool ApplySoxReverb(std::span<const double> in, int32_t sampleRate, int32_t reverberance,
                     const std::string& scratch, std::vector<double>& out, std::string& error);
 
+// `in` through any SoX effect (`effect` holds its name and arguments), the same way.
+bool ApplySoxEffect(std::span<const double> in, int32_t sampleRate,
+                    const std::vector<std::string>& effect, const std::string& scratch,
+                    std::vector<double>& out, std::string& error);
+
 }  // namespace brindlemoor::bench

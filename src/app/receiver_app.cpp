@@ -19,9 +19,10 @@ ReceiverApp::ReceiverApp(int& argc, char** argv) : application(argc, argv) {
   QApplication::setWindowIcon(AppIcon());
 }
 
-void ReceiverApp::Run(WaveInDevice& device, TextOutput& files,
+void ReceiverApp::Run(WaveInDevice& device, TextOutput& files, Framing framing,
                       const std::function<void(ReceiverWindow&)>& started) {
   ReceiverWindow window(device, files, presenter);
+  window.Core().SetFraming(framing);
   window.InitDialog();
   if (started) started(window);
   window.exec();

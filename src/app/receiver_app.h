@@ -18,9 +18,9 @@ class ReceiverApp {
   // Takes Qt's own options (-platform, -display, ...) out of argc/argv.
   ReceiverApp(int& argc, char** argv);
 
-  // Builds the window over `device` and `files`, initialises it (receiving starts), calls
-  // `started` with it, and runs it until it ends. The window's result is ignored.
-  void Run(WaveInDevice& device, TextOutput& files,
+  // Builds the window over `device` and `files` with `framing`, initialises it (receiving
+  // starts), calls `started` with it, and runs it until it ends. The window's result is ignored.
+  void Run(WaveInDevice& device, TextOutput& files, Framing framing = Framing::kExact,
            const std::function<void(ReceiverWindow&)>& started = {});
 
  private:

@@ -7,6 +7,7 @@
 #include "app/resources.h"
 #include "capture/capture_format.h"
 #include "receiver/framing.h"
+#include "robust/robust_tick.h"
 
 namespace brindlemoor {
 
@@ -76,6 +77,7 @@ void ReceiverDialog::StartReceiving() {
   symbol.searchingOnset = 1;
   symbol.symbolCount = 0;
   symbol.symbolPeak = 0;
+  robustFramer.Reset();
   calibration.calibrated = 0;
   calibration.silentTicks = 0;
 
@@ -100,7 +102,11 @@ void ReceiverDialog::OnTimer(uint32_t timerId) {
   timerRunning = false;
   ReceiveContext context{capture,     recordBuffer, symbol, analyser, spectrum,
                          calibration, text,         files,  services, symbolObserver};
-  RunReceiveTick(context);
+  if (framing == Framing::kRobust) {
+    robust::RunRobustTick(context, robustFramer);
+  } else {
+    RunReceiveTick(context);
+  }
   services.SetTimer(kReceiveTimerId, kReceiveTimerPeriodMs);
   timerRunning = true;
 }

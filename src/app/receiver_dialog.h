@@ -14,6 +14,7 @@
 #include "receiver/receive_tick.h"
 #include "receiver/symbol_state.h"
 #include "receiver/tick_text.h"
+#include "robust/robust_framer.h"
 
 namespace brindlemoor {
 
@@ -24,6 +25,10 @@ struct BufferAllocator {
   void (*release)(void* block);
 };
 BufferAllocator SystemAllocator();
+
+// How symbols are framed: the exact receiver (the default), or the robust framing for rooms and
+// microphones that smear the tones.
+enum class Framing : uint8_t { kExact, kRobust };
 
 class ReceiverDialog {
  public:
@@ -46,6 +51,9 @@ class ReceiverDialog {
   void OnDestroy();
 
   void SetSymbolObserver(SymbolObserver* observer) { symbolObserver = observer; }
+  // Chosen before OnInitDialog; the robust framer starts afresh with every StartReceiving.
+  void SetFraming(Framing chosen) { framing = chosen; }
+  Framing FramingInUse() const { return framing; }
 
   // Read access for tools and tests.
   const WaveCapture& Capture() const { return capture; }
@@ -64,11 +72,13 @@ class ReceiverDialog {
   TextOutput& files;
   BufferAllocator allocator;
   SymbolObserver* symbolObserver = nullptr;
+  Framing framing = Framing::kExact;
 
   SpectrumAnalyzer analyser;
   WaveCapture capture;
   CalibrationState calibration;
   SymbolState symbol;
+  robust::RobustFramer robustFramer;
   TickText text;
   int32_t* spectrum = nullptr;
   uint8_t* recordBuffer = nullptr;

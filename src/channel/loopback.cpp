@@ -38,7 +38,8 @@ class MemoryFiles : public TextOutput {
 
 }  // namespace
 
-bool ReceiveRecording(const std::string& path, Received& received, IoError& error) {
+bool ReceiveRecording(const std::string& path, Received& received, IoError& error,
+                      Framing framing) {
   const std::unique_ptr<RecordingFile> recording = RecordingFile::Open(path, error);
   if (!recording) return false;
   received = {};
@@ -46,6 +47,7 @@ bool ReceiveRecording(const std::string& path, Received& received, IoError& erro
   QuietWindow window;
   MemoryFiles files(received);
   ReceiverDialog dialog(window, device, files);
+  dialog.SetFraming(framing);
   dialog.OnInitDialog();
   if (!dialog.TimerRunning()) {
     error.description = "cannot start the replay: " + device.ErrorText();
@@ -58,9 +60,10 @@ bool ReceiveRecording(const std::string& path, Received& received, IoError& erro
 }
 
 bool ReceiveSound(std::span<const double> samples, int32_t sampleRate, int32_t bits,
-                  const std::string& scratchPath, Received& received, IoError& error) {
+                  const std::string& scratchPath, Received& received, IoError& error,
+                  Framing framing) {
   if (!WriteWav(scratchPath, samples, sampleRate, bits, error)) return false;
-  const bool ok = ReceiveRecording(scratchPath, received, error);
+  const bool ok = ReceiveRecording(scratchPath, received, error, framing);
   std::remove(scratchPath.c_str());
   return ok;
 }

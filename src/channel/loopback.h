@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "app/receiver_dialog.h"
 #include "capture/io_error.h"
 
 namespace brindlemoor {
@@ -18,11 +19,13 @@ struct Received {
 };
 
 // Decodes the recording at `path`. False with `error` set when the file cannot be used.
-bool ReceiveRecording(const std::string& path, Received& received, IoError& error);
+bool ReceiveRecording(const std::string& path, Received& received, IoError& error,
+                      Framing framing = Framing::kExact);
 
 // Writes `samples` (full scale 1.0) at `sampleRate` with `bits` per sample to `scratchPath`,
 // decodes that file and removes it.
 bool ReceiveSound(std::span<const double> samples, int32_t sampleRate, int32_t bits,
-                  const std::string& scratchPath, Received& received, IoError& error);
+                  const std::string& scratchPath, Received& received, IoError& error,
+                  Framing framing = Framing::kExact);
 
 }  // namespace brindlemoor

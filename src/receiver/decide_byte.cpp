@@ -1,6 +1,7 @@
 #include "receiver/decide_byte.h"
 
 #include <cassert>
+#include <cmath>
 
 #include "receiver/framing.h"
 
@@ -60,7 +61,8 @@ double BitThreshold(int32_t spectrumPeak, int32_t bit) {
   return 0.0;
 }
 
-ByteDecision DecideByte(const int32_t* spectrum, const CalibrationState& calibration) {
+ByteDecision DecideByte(const int32_t* spectrum, const CalibrationState& calibration,
+                        FundamentalRule fundamental) {
   ByteDecision decision;
   for (int32_t bin = 1; bin < kSpectrumBins; ++bin) {
     if (spectrum[bin] > decision.spectrumPeak) {
@@ -73,7 +75,8 @@ ByteDecision DecideByte(const int32_t* spectrum, const CalibrationState& calibra
     decision.reason = Rejection::kPeakNotHarmonic;
     return decision;
   }
-  if (!(spectrum[kFundamentalBin] + spectrum[kFundamentalBin + 1] > peak / kFundamentalShare)) {
+  if (fundamental == FundamentalRule::kRequired &&
+      !(spectrum[kFundamentalBin] + spectrum[kFundamentalBin + 1] > peak / kFundamentalShare)) {
     decision.reason = Rejection::kNoFundamental;
     return decision;
   }
@@ -82,6 +85,7 @@ ByteDecision DecideByte(const int32_t* spectrum, const CalibrationState& calibra
   const LevelTable& reference = calibration.referenceTable;
   uint8_t byte = 0;
   int32_t lowBitsSet = 0;
+  double margin = 0.0;
   for (int32_t bit = 0; bit < 8; ++bit) {
     double value = HarmonicLevel(spectrum, bit);
     if (calibration.calibrated == 1) {
@@ -91,13 +95,17 @@ ByteDecision DecideByte(const int32_t* spectrum, const CalibrationState& calibra
       value = ratio * value;
     }
     if (bit >= 4) value = value * static_cast<double>(kCompensationFactors[lowBitsSet]);
-    if (BitThreshold(peak, bit) < value) {
+    const double threshold = BitThreshold(peak, bit);
+    const double distance = std::fabs(value - threshold) / peak;
+    if (bit == 0 || distance < margin) margin = distance;
+    if (threshold < value) {
       byte = static_cast<uint8_t>(byte | (1u << bit));
       if (bit < 4) ++lowBitsSet;
     }
   }
   decision.accepted = true;
   decision.byte = byte;
+  decision.margin = margin;
   return decision;
 }
 

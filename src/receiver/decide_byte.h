@@ -13,7 +13,13 @@ enum class Rejection : uint8_t {
   kPeakNotHarmonic,  // the strongest bin is not one of the nine harmonic bins (or all bins are 0)
   kNoFundamental,    // bins 11 + 12 do not exceed a tenth of the strongest bin
   kSilent,           // the framed symbol was all silence; never analysed
+  kNotPeriodic,      // robust framing: no period that repeats at 45 samples; never analysed
 };
+
+// Whether the fundamental must be present. A framing that has already seen the symbol repeat
+// every 45 samples may waive it: a microphone's noise suppression removes the 245 Hz fundamental
+// as hum, and the periodicity then vouches for the harmonic grid instead.
+enum class FundamentalRule : uint8_t { kRequired, kWaived };
 
 struct ByteDecision {
   bool accepted = false;
@@ -21,6 +27,9 @@ struct ByteDecision {
   int32_t spectrumPeak = 0;  // largest of bins 1..255
   int32_t peakBin = -1;      // lowest bin holding it, -1 if none is above 0
   Rejection reason = Rejection::kNone;
+  // Accepted only: how clearly the bits were decided, the least distance of a bit's value from
+  // its threshold over the strongest bin.
+  double margin = 0.0;
 };
 
 // Level of bit k (0..7): one bin, or the sum of two adjacent bins, near harmonic k + 2.
@@ -29,6 +38,7 @@ int32_t HarmonicLevel(const int32_t* spectrum, int32_t bit);
 double BitThreshold(int32_t spectrumPeak, int32_t bit);
 
 // `spectrum` holds 256 bins. Reads calibration state, changes nothing.
-ByteDecision DecideByte(const int32_t* spectrum, const CalibrationState& calibration);
+ByteDecision DecideByte(const int32_t* spectrum, const CalibrationState& calibration,
+                        FundamentalRule fundamental = FundamentalRule::kRequired);
 
 }  // namespace brindlemoor

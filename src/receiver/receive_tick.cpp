@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "receiver/framing.h"
+#include "receiver/period_analysis.h"
 
 namespace brindlemoor {
 namespace {
@@ -124,22 +125,10 @@ void ShiftToPeak(SymbolState& symbol) {
 }
 
 // The period starting at the peak, repeated to 512 samples and scaled so the peak is +-127.
-// Input i is (symbolSamples[k + i mod 45] * 127) / peak; the 45 distinct quotients are worked
-// out once and then repeated.
 void AnalysePeriod(const SymbolState& symbol, SpectrumAnalyzer& analyser, int32_t* spectrum) {
   const int32_t k = symbol.symbolPeakIndex;
-  const int32_t peak = symbol.symbolPeak;
-  assert(peak > 0 && k + kSymbolPeriod < kSymbolLength);
-  int16_t period[kSymbolPeriod];
-  for (int32_t i = 0; i < kSymbolPeriod; ++i) {
-    const int32_t sample = symbol.symbolSamples[static_cast<size_t>(k + i)];
-    period[i] = static_cast<int16_t>(sample * kNormalisedPeak / peak);
-  }
-  for (int32_t i = 0, phase = 0; i < kSymbolLength; ++i) {
-    analyser.SetInput(i, period[phase]);
-    phase = phase + 1 == kSymbolPeriod ? 0 : phase + 1;
-  }
-  analyser.ComputeMagnitudes(spectrum);
+  assert(symbol.symbolPeak > 0 && k + kSymbolPeriod < kSymbolLength);
+  AnalyseRepeatedPeriod(symbol.symbolSamples.data() + k, symbol.symbolPeak, analyser, spectrum);
 }
 
 void Report(ReceiveContext& context, const ByteDecision& decision) {

@@ -22,6 +22,8 @@ struct SymbolTrace {
   int32_t symbolPeakIndex;
   const int32_t* spectrum;  // 256 bins; stale when decision.reason is kSilent
   ByteDecision decision;
+  // Robust framing only: how faithfully the analysed period repeats (-1..1); below -1 otherwise.
+  double periodicity = -2.0;
 };
 
 class SymbolObserver {

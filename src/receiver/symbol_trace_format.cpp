@@ -28,9 +28,14 @@ std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* o
   out[0] = '\0';
   Append(out, used, "symbol block %u pos %u peak %d@%d", trace.onsetBlock, trace.onsetPosition,
          trace.symbolPeak, trace.symbolPeakIndex);
+  if (trace.periodicity >= -1.0) Append(out, used, " periodicity %.2f", trace.periodicity);
   const ByteDecision& decision = trace.decision;
   if (decision.reason == Rejection::kSilent) {
     Append(out, used, ": silent, skipped\n");
+    return used;
+  }
+  if (decision.reason == Rejection::kNotPeriodic) {
+    Append(out, used, ": rejected, no period repeats at 45 samples\n");
     return used;
   }
   Append(out, used, " spectrum %d@%d levels", decision.spectrumPeak, decision.peakBin);
@@ -59,6 +64,7 @@ std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* o
              decision.spectrumPeak / 10);
       break;
     case Rejection::kSilent:
+    case Rejection::kNotPeriodic:
       break;
   }
   return used;

@@ -86,10 +86,11 @@ std::vector<uint8_t> Traffic() {
 // Replays `traffic` through a dialog and returns the operator new calls made inside ticks after
 // the first.
 long TickAllocations(const std::vector<uint8_t>& traffic, WindowServices& window,
-                     TextOutput& files) {
+                     TextOutput& files, Framing framing = Framing::kExact) {
   MemorySampleStream stream(traffic);
   ReplayDevice device(stream);
   ReceiverDialog dialog(window, device, files);
+  dialog.SetFraming(framing);
   dialog.OnInitDialog();
   EXPECT_TRUE(dialog.TimerRunning());
   long tickAllocations = 0;
@@ -109,6 +110,14 @@ TEST(NoAllocationTest, TicksAllocateNothingInSteadyState) {
   CountingFiles files;
   EXPECT_EQ(TickAllocations(Traffic(), window, files), 0);
   EXPECT_GE(files.text, 3u * 255u);  // noise may decode to a few more
+  EXPECT_GT(files.flags, 0u);
+}
+
+TEST(NoAllocationTest, RobustTicksAllocateNothingInSteadyState) {
+  QuietWindow window;
+  CountingFiles files;
+  EXPECT_EQ(TickAllocations(Traffic(), window, files, Framing::kRobust), 0);
+  EXPECT_GE(files.text, 3u * 250u);
   EXPECT_GT(files.flags, 0u);
 }
 

@@ -57,12 +57,12 @@ check() {
 
 r=$tools/brindlemoor-receive s=$tools/brindlemoor-send c=$tools/brindlemoor-channel
 # Options, from --help.
-check "$r --" "--channel --device --dump --help --input --list-devices --output-dir --raw-stdout --terminal-code-page --trace --version"
+check "$r --" "--channel --device --dump --help --input --list-devices --output-dir --raw-stdout --robust --terminal-code-page --trace --version"
 check "$s --ra" "--rate --raw"
 check "$c --s" "--seed --snr"
-check "$r -" "--channel --device --dump --help --input --list-devices --output-dir --raw-stdout --terminal-code-page --trace --version"
+check "$r -" "--channel --device --dump --help --input --list-devices --output-dir --raw-stdout --robust --terminal-code-page --trace --version"
 if [ -x "$tools/brindlemoor" ]; then
-  check "$tools/brindlemoor --" "--device --help --input --list-devices --version"
+  check "$tools/brindlemoor --" "--device --help --input --list-devices --robust --version"
 fi
 # Fixed values; numbers are left to the user.
 check "$s --rate " "11025 22050 44100 48000"

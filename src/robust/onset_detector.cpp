@@ -1,0 +1,126 @@
+#include "robust/onset_detector.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace brindlemoor::robust {
+namespace {
+
+// The change must jump this many times over its least value of the hops 3 to 8 before (45 to
+// 120 samples back, before the window it is measured in)...
+constexpr double kChangeRise = 4.0;
+constexpr int32_t kRecentFirst = 3;
+constexpr int32_t kRecentLast = 8;
+// ...and stand this many times over the floor of the change: what noise alone makes (twice its
+// energy), or the slow change of a room's tail.
+constexpr double kOverFloor = 4.0;
+// A tone ending also changes the sound; it is told apart by its falling energy.
+constexpr double kFallingEnergy = 0.8;
+// The floor follows the quietest change at once and rises by this factor per hop (about 3 times
+// a second), so it climbs out of a pause into steady noise.
+constexpr double kFloorRise = 1.0015;
+// A room's tail changes too, less than the tone that made it and less as it dies away: the
+// change must also pass this share of the largest rising change so far, which falls by a decade
+// every kEchoDecade samples.
+constexpr double kEchoShare = 0.3;
+constexpr double kEchoDecade = 600.0;
+// One step of an 8-bit converter in every sample of a period: the floor of digital silence.
+constexpr double kLeastFloor = kPeriod;
+// With a known spacing T the next onset is looked for from 0.8 T to 1.2 T after the last; without
+// one (or when that window held none), from kShortestSpacing or 0.8 T on.
+constexpr double kWindowEarly = 0.8;
+constexpr double kWindowLate = 1.2;
+
+// In the window: the jump over the recent change and the floor that counts, and how many windows
+// in a row without one keep the clock going.
+constexpr double kWindowRise = 1.5;
+constexpr double kWindowOverFloor = 2.0;
+constexpr int32_t kMostMissedWindows = 1;
+// How far the symbol clock moves towards each observed onset, and its spacing with it; a clock
+// more than kClockSlip away from the measured rhythm starts again from it.
+constexpr double kClockPull = 0.3;
+constexpr double kSpacingPull = 0.05;
+constexpr double kClockSlip = 0.05;
+// The echo floor's fall per hop: 10^(-kHop / kEchoDecade).
+constexpr double kEchoFall = 0.94406087628592;
+static_assert(kHop == 15 && kEchoDecade == 600.0, "kEchoFall follows from them");
+
+}  // namespace
+
+void OnsetDetector::Reset() { *this = OnsetDetector(); }
+
+bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_t spacing,
+                         int64_t& onset) {
+  const int64_t end = history.Count();
+  double e = 0.0;
+  double d = 0.0;
+  for (int64_t at = end - kPeriod; at < end; ++at) {
+    const double x = history.At(at);
+    const double difference = x - history.At(at - kPeriod);
+    e += x * x;
+    d += difference * difference;
+  }
+  energy[static_cast<std::size_t>(hops & (kEnvelopeHops - 1))] = e;
+  change[static_cast<std::size_t>(hops & (kEnvelopeHops - 1))] = d;
+  ++hops;
+  changeFloor = hops == 1 ? std::max(d, kLeastFloor)
+                          : std::max(kLeastFloor, std::min(d, changeFloor * kFloorRise));
+  strength = 0.0;
+  if (hops <= kRecentLast) return false;
+
+  double recent = Change(kRecentFirst);
+  for (int32_t back = kRecentFirst + 1; back <= kRecentLast; ++back) {
+    recent = std::min(recent, Change(back));
+  }
+  // A tone's end changes the sound most, but its energy falls; the echo floor follows the rises.
+  const bool falling = e < kFallingEnergy * Energy(kRecentFirst);
+  const double echoBefore = echoFloor;
+  echoFloor = std::max(echoFloor * kEchoFall, falling ? 0.0 : kEchoShare * d);
+  const double reference = std::max({kChangeRise * recent, kOverFloor * changeFloor, echoBefore});
+  if (!falling && d > reference) strength = std::log(d / reference) + 1.0;
+
+  // The symbol clock's spacing starts at the rhythm's and then follows the onsets it sees; it is
+  // reset to the rhythm's when the two part.
+  if (spacing == 0) {
+    clockSpacing = 0.0;
+  } else if (std::fabs(clockSpacing - spacing) > kClockSlip * spacing) {
+    clockSpacing = spacing;
+  }
+  const int64_t start = end - kPeriod;
+  const int64_t since = lastOnset < 0 ? kLongestSpacing + 1 : start - lastOnset;
+  if (spacing > 0 && lastOnset >= 0 && since <= kWindowLate * clockSpacing &&
+      missedWindows < kMostMissedWindows) {
+    if (since < kWindowEarly * clockSpacing) return false;
+    // Where the clock expects a tone, a smaller jump will do: echoes do not make the rhythm.
+    const double windowReference = std::max(kWindowRise * recent, kWindowOverFloor * changeFloor);
+    const double jump = falling ? 0.0 : d / windowReference;
+    if (jump > bestStrength) {
+      bestStrength = jump;
+      bestStart = start;
+    }
+    if (since + kHop <= kWindowLate * clockSpacing) return false;
+    // The window closes with this hop. The onset follows the clock, pulled towards the strongest
+    // jump in the window, if there was one; a window without any keeps the clock going, but only
+    // for a few symbols, so that a message's end leaves no made-up symbols in the room's tail.
+    const double predicted = static_cast<double>(lastOnset) + clockSpacing;
+    const bool jumped = bestStrength > 1.0;
+    missedWindows = jumped ? 0 : missedWindows + 1;
+    const double error = jumped ? static_cast<double>(bestStart) - predicted : 0.0;
+    onset = static_cast<int64_t>(std::lrint(predicted + kClockPull * error));
+    clockSpacing += kSpacingPull * error;
+    onClock = true;
+    bestStrength = 0.0;
+    bestStart = -1;
+    return true;
+  }
+  if (strength > 0.0) missedWindows = 0;
+  bestStrength = 0.0;
+  bestStart = -1;
+  const double least = spacing > 0 ? kWindowEarly * spacing : kShortestSpacing;
+  if (strength <= 0.0 || since < least) return false;
+  onset = start;
+  onClock = false;
+  return true;
+}
+
+}  // namespace brindlemoor::robust

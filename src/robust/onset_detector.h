@@ -1,0 +1,52 @@
+// Finds where a symbol's tone begins, from two envelopes measured every 15 samples over the last
+// period: the sound's energy, and the energy of its change from one period to the next. A room's
+// tail of earlier tones repeats every 45 samples as they did, so it changes slowly; a new tone
+// does not. An onset is a jump of the change over its recent level, over its floor and over what
+// the last tones' tail may do, on a rising or steady energy. Once the sender's rhythm is known,
+// the next onset is looked for only around one spacing after the last, and the strongest jump
+// there is taken.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "robust/robust_constants.h"
+#include "robust/sample_history.h"
+
+namespace brindlemoor::robust {
+
+class OnsetDetector {
+ public:
+  void Reset();
+  // Called when the history has just reached a multiple of kHop samples, with the last onset
+  // (-1: none) and the sender's spacing (0: not known). True when an onset has been found;
+  // `onset` is then the first position of its window, which may lie some hops back.
+  bool Step(const SampleHistory& history, int64_t lastOnset, int32_t spacing, int64_t& onset);
+  // How strongly the hop just measured looks like an onset (0 when not at all), for the rhythm.
+  double Strength() const { return strength; }
+  // Whether the last onset found was where the symbol clock expected one.
+  bool OnClock() const { return onClock; }
+
+ private:
+  double Change(int32_t hopsBack) const { return change[Slot(hopsBack)]; }
+  double Energy(int32_t hopsBack) const { return energy[Slot(hopsBack)]; }
+  std::size_t Slot(int32_t hopsBack) const {
+    return static_cast<std::size_t>((hops - 1 - hopsBack) & (kEnvelopeHops - 1));
+  }
+
+  std::array<double, kEnvelopeHops> energy{};
+  std::array<double, kEnvelopeHops> change{};
+  int64_t hops = 0;
+  double changeFloor = 0.0;
+  double echoFloor = 0.0;  // what a room's tail of the last tones may change by
+  double strength = 0.0;
+  // The strongest onset so far in the window where the rhythm expects the next one.
+  double bestStrength = 0.0;
+  int64_t bestStart = -1;
+  int32_t missedWindows = 0;  // windows in a row that held no jump
+  double clockSpacing = 0.0;  // the symbol clock's spacing, 0 while no rhythm is known
+  bool onClock = false;
+};
+
+}  // namespace brindlemoor::robust

@@ -1,0 +1,129 @@
+#include "robust/period_choice.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace brindlemoor::robust {
+namespace {
+
+constexpr int32_t kCandidates = kCandidateSpan / kHop + 1;
+constexpr int32_t kPeriodsAhead = (kCandidateSpan + kAveragedPeriods * kPeriod) / kPeriod + 1;
+constexpr double kLargestTailGain = 0.98;
+// The chosen period is scaled to this peak before it is handed on as integers.
+constexpr double kScaledPeak = 16000.0;
+
+using Period = std::array<double, kPeriod>;
+
+double Dot(const Period& a, const Period& b) {
+  double sum = 0.0;
+  for (int32_t i = 0; i < kPeriod; ++i)
+    sum += a[static_cast<std::size_t>(i)] * b[static_cast<std::size_t>(i)];
+  return sum;
+}
+
+// The tail just before the onset: the last period, and how much it kept of the one before. A
+// sound that grew over those periods (noise, or the tone itself begun early) is no tail.
+double TailGain(const Period& last, const Period& before) {
+  const double lastEnergy = Dot(last, last);
+  const double beforeEnergy = Dot(before, before);
+  if (beforeEnergy <= 0.0 || lastEnergy > beforeEnergy) return 0.0;
+  return std::clamp(Dot(last, before) / beforeEnergy, 0.0, kLargestTailGain);
+}
+
+// How much of the sound of two periods, between 200 and 2500 Hz, lies on the harmonic grid of
+// 245 Hz: the power of the even bins of their 90-point DFT (122.5 Hz apart) over that of all
+// bins in the band. Noise and music, whatever their low rumble, share it out evenly; a symbol
+// puts nearly all of it on the grid.
+constexpr int32_t kFirstBin = 2;   // 245 Hz
+constexpr int32_t kLastBin = 20;   // 2450 Hz
+double GridShare(const Period& a, const Period& b) {
+  double onGrid = 0.0;
+  double total = 0.0;
+  for (int32_t bin = kFirstBin; bin <= kLastBin; ++bin) {
+    const double coefficient = 2.0 * std::cos(2.0 * std::numbers::pi * bin / (2 * kPeriod));
+    double s1 = 0.0;
+    double s2 = 0.0;
+    for (const Period* half : {&a, &b}) {
+      for (const double x : *half) {
+        const double s0 = x + coefficient * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+      }
+    }
+    const double power = s1 * s1 + s2 * s2 - coefficient * s1 * s2;
+    total += power;
+    if (bin % 2 == 0) onGrid += power;
+  }
+  return total > 0.0 ? onGrid / total : 0.0;
+}
+
+}  // namespace
+
+CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
+  Period last{};
+  Period before{};
+  for (int32_t i = 0; i < kPeriod; ++i) {
+    last[static_cast<std::size_t>(i)] = history.At(onset - kPeriod + i);
+    before[static_cast<std::size_t>(i)] = history.At(onset - 2 * kPeriod + i);
+  }
+  const double tailGain = TailGain(last, before);
+  std::array<double, kPeriodsAhead + 1> gains{};
+  gains[0] = 1.0;
+  for (std::size_t k = 1; k < gains.size(); ++k) gains[k] = gains[k - 1] * tailGain;
+
+  // The sound at `at` (at or after the onset) without the extrapolated tail.
+  auto clean = [&](int64_t at) {
+    const int64_t after = at - onset;
+    const double tail = last[static_cast<std::size_t>(after % kPeriod)] *
+                        gains[static_cast<std::size_t>(after / kPeriod + 1)];
+    return history.At(at) - tail;
+  };
+
+  std::array<double, kCandidates> periodicity{};
+  std::array<double, kCandidates> gridShare{};
+  std::array<Period, kCandidates> averages{};
+  for (int32_t c = 0; c < kCandidates; ++c) {
+    const int64_t start = onset + c * kHop;
+    Period a{};
+    Period b{};
+    for (int32_t i = 0; i < kPeriod; ++i) {
+      a[static_cast<std::size_t>(i)] = clean(start + i);
+      b[static_cast<std::size_t>(i)] = clean(start + kPeriod + i);
+    }
+    const double norms = Dot(a, a) * Dot(b, b);
+    periodicity[static_cast<std::size_t>(c)] = norms > 0.0 ? Dot(a, b) / std::sqrt(norms) : 0.0;
+    gridShare[static_cast<std::size_t>(c)] = GridShare(a, b);
+    Period& average = averages[static_cast<std::size_t>(c)];
+    for (std::size_t i = 0; i < a.size(); ++i) average[i] = 0.5 * (a[i] + b[i]);
+  }
+
+  // The most periodic candidates, best first; among equals the earliest.
+  CandidatePeriods chosen;
+  std::array<bool, kCandidates> taken{};
+  for (; chosen.count < kKeptCandidates; ++chosen.count) {
+    int32_t best = -1;
+    for (int32_t c = 0; c < kCandidates; ++c) {
+      const auto k = static_cast<std::size_t>(c);
+      if (!taken[k] && (best < 0 || periodicity[k] > periodicity[static_cast<std::size_t>(best)]))
+        best = c;
+    }
+    const auto k = static_cast<std::size_t>(best);
+    taken[k] = true;
+    ChosenPeriod& period = chosen.periods[static_cast<std::size_t>(chosen.count)];
+    period.offset = best * kHop;
+    period.periodicity = periodicity[k];
+    period.gridShare = gridShare[k];
+    period.tailGain = tailGain;
+    double largest = 0.0;
+    for (const double x : averages[k]) largest = std::max(largest, std::fabs(x));
+    if (largest <= 0.0) continue;
+    for (std::size_t i = 0; i < averages[k].size(); ++i) {
+      period.samples[i] = static_cast<int16_t>(std::lrint(averages[k][i] * kScaledPeak / largest));
+      period.peak = std::max<int32_t>(period.peak, std::abs(period.samples[i]));
+    }
+  }
+  return chosen;
+}
+
+}  // namespace brindlemoor::robust

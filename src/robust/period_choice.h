@@ -1,0 +1,34 @@
+// Chooses the period of a symbol to analyse, from the sound that follows its onset: the previous
+// tones' tail, measured in the period before the onset, is extrapolated and subtracted; each
+// candidate is two periods averaged, and the one that repeats best at 45 samples is chosen.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "robust/robust_constants.h"
+#include "robust/sample_history.h"
+
+namespace brindlemoor::robust {
+
+struct ChosenPeriod {
+  std::array<int16_t, kPeriod> samples{};  // scaled to use the 16-bit range; 0 when silent
+  int32_t peak = 0;                        // largest magnitude among them
+  int32_t offset = 0;                      // first sample's distance from the onset
+  double periodicity = 0.0;  // correlation of the two averaged periods, -1..1
+  double gridShare = 0.0;    // share of the two periods' 200..2500 Hz power on the 245 Hz grid
+  double tailGain = 0.0;                   // per-period decay of the tail that was subtracted
+};
+
+// The few most periodic candidates (by correlation), the most periodic first.
+inline constexpr int32_t kKeptCandidates = 3;
+struct CandidatePeriods {
+  std::array<ChosenPeriod, kKeptCandidates> periods{};
+  int32_t count = 0;
+};
+
+// `onset` is the first position of the onset's window; the history must hold the samples from
+// two periods before it to kAnalysisDelay after it.
+CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset);
+
+}  // namespace brindlemoor::robust

@@ -1,0 +1,21 @@
+// Constants of the robust framing, in samples at the receiver's 11025 Hz, named once.
+#pragma once
+
+#include <cstdint>
+
+namespace brindlemoor::robust {
+
+inline constexpr int32_t kPeriod = 45;            // one period of every symbol
+inline constexpr int32_t kHop = 15;               // the envelope is measured every kHop samples
+inline constexpr int32_t kHistorySamples = 2048;  // the recent sound kept; a power of two
+inline constexpr int32_t kEnvelopeHops = 16;      // envelope values kept
+// Candidate analysed periods start from the onset's window on, every kHop, up to this far.
+inline constexpr int32_t kCandidateSpan = 180;
+inline constexpr int32_t kAveragedPeriods = 2;  // periods averaged into the analysed one
+// Samples after the onset's window that must have arrived before the symbol is analysed.
+inline constexpr int32_t kAnalysisDelay = kCandidateSpan + kAveragedPeriods * kPeriod;
+// The learned spacing never falls below this (so at most one symbol is pending) or above this.
+inline constexpr int32_t kShortestSpacing = kAnalysisDelay + kPeriod + kHop;
+inline constexpr int32_t kLongestSpacing = 3000;
+
+}  // namespace brindlemoor::robust

@@ -1,0 +1,67 @@
+#include "robust/sender_rhythm.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace brindlemoor::robust {
+namespace {
+
+// The correlation forgets with a time constant of about three seconds of hops.
+constexpr double kForgetting = 1.0 - 1.0 / 2200.0;
+// The rhythm is re-estimated this often (hops).
+constexpr int32_t kEstimateEvery = 16;
+// A rhythm stands out when its lag's correlation is this many times the mean over all lags; of
+// lags within kNearPeak of the strongest, the shortest is the spacing (not twice it).
+constexpr double kStandsOut = 2.5;
+constexpr double kNearPeak = 0.6;
+// A rhythm needs a few onsets to stand on: this much correlation is about four pairs of clear
+// onsets one spacing apart.
+constexpr double kLeastEvidence = 12.0;
+
+}  // namespace
+
+void SenderRhythm::Reset() { *this = SenderRhythm(); }
+
+void SenderRhythm::NoteStrength(double strength) {
+  const auto slot = [this](int64_t hop) { return static_cast<std::size_t>(hop % kKept); };
+  strengths[slot(hops)] = strength;
+  for (int32_t lag = kShortestLag; lag <= kLongestLag && lag <= hops; ++lag) {
+    double& c = correlation[static_cast<std::size_t>(lag)];
+    c = kForgetting * c + strength * strengths[slot(hops - lag)];
+  }
+  ++hops;
+  if (hops % kEstimateEvery == 0) Estimate();
+}
+
+void SenderRhythm::Estimate() {
+  double best = 0.0;
+  double sum = 0.0;
+  for (int32_t lag = kShortestLag; lag <= kLongestLag; ++lag) {
+    const double c = correlation[static_cast<std::size_t>(lag)];
+    best = std::max(best, c);
+    sum += c;
+  }
+  const double mean = sum / (kLongestLag - kShortestLag + 1);
+  spacing = 0;
+  if (!(best > kLeastEvidence && best > kStandsOut * mean)) return;
+  for (int32_t lag = kShortestLag; lag <= kLongestLag; ++lag) {
+    const double c = correlation[static_cast<std::size_t>(lag)];
+    if (c < kNearPeak * best) continue;
+    // The top of this lobe.
+    int32_t peak = lag;
+    while (peak < kLongestLag && correlation[static_cast<std::size_t>(peak + 1)] >
+                                     correlation[static_cast<std::size_t>(peak)]) {
+      ++peak;
+    }
+    // Between the lags by the parabola through the top and its neighbours.
+    const double left = correlation[static_cast<std::size_t>(peak - 1)];
+    const double top = correlation[static_cast<std::size_t>(peak)];
+    const double right = correlation[static_cast<std::size_t>(std::min(peak + 1, kLongestLag))];
+    const double curve = left - 2.0 * top + right;
+    const double shift = curve < 0.0 ? std::clamp(0.5 * (left - right) / curve, -0.5, 0.5) : 0.0;
+    spacing = static_cast<int32_t>(std::lrint((peak + shift) * kHop));
+    return;
+  }
+}
+
+}  // namespace brindlemoor::robust

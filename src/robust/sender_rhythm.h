@@ -1,0 +1,33 @@
+// The sender's rhythm, measured from the sound: the autocorrelation of the onset strength over
+// the last seconds, whose strongest lag (the shortest of near-equal ones) is the spacing of the
+// sender's symbols. Follows any tone length and gap and a sender's clock offset; fixed size.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "robust/robust_constants.h"
+
+namespace brindlemoor::robust {
+
+class SenderRhythm {
+ public:
+  void Reset();
+  // The onset strength of the hop just measured (0 where nothing begins).
+  void NoteStrength(double strength);
+  // The spacing of the sender's symbols in samples, 0 while no rhythm stands out.
+  int32_t Spacing() const { return spacing; }
+
+ private:
+  static constexpr int32_t kShortestLag = kShortestSpacing / kHop;
+  static constexpr int32_t kLongestLag = kLongestSpacing / kHop;
+  static constexpr int32_t kKept = kLongestLag + 1;  // a power of two is not needed
+  void Estimate();
+
+  std::array<double, kKept> strengths{};  // the last hops' strengths, a ring
+  std::array<double, kKept> correlation{};
+  int64_t hops = 0;
+  int32_t spacing = 0;
+};
+
+}  // namespace brindlemoor::robust
