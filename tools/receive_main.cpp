@@ -26,6 +26,7 @@
 #include "capture/capture_format.h"
 #include "capture/capture_tap.h"
 #include "capture/recording_file.h"
+#include "capture/recording_formats.h"
 #include "capture/replay_device.h"
 #include "command_line.h"
 #include "list_devices.h"
@@ -51,6 +52,8 @@ constexpr int kExitOutputFailed = 3;
 void PrintUsage(std::FILE* to) {
   const brindlemoor::tools::PlatformHelp& platform = brindlemoor::tools::kPlatformHelp;
   const bool devices = platform.choosesDevices;
+  const std::string formats = brindlemoor::WrapAtSpaces(
+      "Recordings this build reads: " + brindlemoor::ReadableRecordingFormats() + ".", 80);
   std::fprintf(
       to,
       "Usage: %s %s[--output-dir DIR] [--dump FILE.wav] [--robust] [--trace] "
@@ -107,6 +110,8 @@ void PrintUsage(std::FILE* to) {
       "and reported, so decoding never stalls. An option's value may also be given as\n"
       "--option=VALUE.\n"
       "\n"
+      "%s"
+      "\n"
       "Exit status:\n"
       "  0  done, or ended by %s\n"
       "  2  bad usage, an unusable input or no sound input (nothing is written), or\n"
@@ -119,7 +124,7 @@ void PrintUsage(std::FILE* to) {
                 "                     --list-devices prints it (default: the system's default\n"
                 "                     input)\n"
               : "",
-      platform.listDevices, platform.interrupts);
+      platform.listDevices, formats.c_str(), platform.interrupts);
 }
 
 struct Options {

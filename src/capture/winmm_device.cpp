@@ -20,6 +20,8 @@ static_assert(offsetof(WaveHeader, flags) == offsetof(WAVEHDR, dwFlags));
 static_assert(offsetof(WaveHeader, loops) == offsetof(WAVEHDR, dwLoops));
 static_assert(offsetof(WaveHeader, next) == offsetof(WAVEHDR, lpNext));
 static_assert(offsetof(WaveHeader, reserved) == offsetof(WAVEHDR, reserved));
+// The header block of 128 headers: 128 x 32 bytes on 32-bit Windows, 128 x 48 on 64-bit.
+static_assert(sizeof(WaveHeader) == (sizeof(void*) == 4 ? 32 : 48));
 static_assert(kHeaderDone == WHDR_DONE && kHeaderPrepared == WHDR_PREPARED &&
               kHeaderInQueue == WHDR_INQUEUE);
 // The service's codes are the ones the ring knows.
@@ -27,8 +29,10 @@ static_assert(kWaveOk == MMSYSERR_NOERROR && kWaveBadDevice == MMSYSERR_BADDEVIC
               kWaveNoMemory == MMSYSERR_NOMEM && kWaveStillPlaying == WAVERR_STILLPLAYING &&
               kWaveUnprepared == WAVERR_UNPREPARED);
 static_assert(kWimOpen == WIM_OPEN && kWimClose == WIM_CLOSE && kWimData == WIM_DATA);
-// CaptureCallback has the platform's callback signature.
-static_assert(std::is_same_v<DWORD_PTR, uintptr_t> && std::is_same_v<UINT, unsigned>);
+// CaptureCallback has the platform's callback signature: DWORD_PTR is passed as uintptr_t (on
+// 32-bit Windows one is unsigned long, the other unsigned int, both of 32 bits).
+static_assert(sizeof(DWORD_PTR) == sizeof(uintptr_t) && std::is_unsigned_v<DWORD_PTR> &&
+              std::is_same_v<UINT, unsigned>);
 static_assert(std::is_same_v<HWAVEIN, HWAVEIN__*>);
 
 WAVEHDR* Platform(WaveHeader& header) { return reinterpret_cast<WAVEHDR*>(&header); }

@@ -28,11 +28,11 @@ while IFS='|' read -r jobs wanted unwanted; do
     [[ $listed != *" $p "* ]] || fail "'$jobs' installs $p, which it does not need"
   done
 done <<'ROWS'
---run|cmake pkg-config qt6-base-dev portaudio19-dev libsndfile1-dev libsoxr-dev|clang libclang-rt-14-dev googletest gnuplot-nox openbox xvfb imagemagick minimodem fonts-noto-cjk pulseaudio lintian
+--run|cmake pkg-config qt6-base-dev portaudio19-dev libsndfile1-dev libsoxr-dev|clang libclang-rt-14-dev googletest gnuplot-nox openbox xvfb imagemagick minimodem fonts-noto-cjk pulseaudio lintian wine32:i386 nsis
 --test|cmake googletest libgtest-dev clang libclang-rt-14-dev pulseaudio xvfb imagemagick fonts-noto-cjk help2man|minimodem gnuplot-nox lintian mmdebstrap wine
 --bench|cmake libbenchmark-dev libfftw3-dev minimodem gnuplot-nox sox time|googletest xvfb lintian
 --package|cmake debhelper help2man lintian mmdebstrap|clang googletest xvfb minimodem
---windows|g++-mingw-w64-x86-64 wine64 wine xvfb|googletest minimodem lintian
+--windows|g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine wine32:i386 nsis zip xvfb|googletest minimodem lintian
 |cmake qt6-base-dev googletest clang|minimodem gnuplot-nox lintian wine
 ROWS
 

@@ -11,6 +11,7 @@ set(windows_suites
   dsp/test_spectrum_analyzer.cpp
   capture/test_capture_tap.cpp
   capture/test_header_queue.cpp
+  capture/test_recording_formats.cpp
   capture/test_replay_device.cpp
   capture/test_wave_capture.cpp
   capture/test_wave_capture_threads.cpp
