@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "capture/portaudio_session.h"
+#include "live/portaudio_session.h"
 
 namespace brindlemoor {
 namespace {

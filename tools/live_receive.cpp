@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "capture/capture_format.h"
-#include "capture/portaudio_device.h"
+#include "live/portaudio_device.h"
 #include "live_session.h"
 #include "signal_timer_loop.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/headless_services.h"
+#include "dialog/headless_services.h"
 #include "receiver/text_output.h"
 
 namespace brindlemoor {

@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "capture/capture_format.h"
-#include "capture/winmm_device.h"
+#include "live/winmm_device.h"
 #include "console_timer_loop.h"
 #include "live_receive.h"
 #include "live_session.h"

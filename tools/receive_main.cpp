@@ -17,16 +17,16 @@
 #include <string>
 
 #ifndef _WIN32
-#include "app/cp932_display.h"
+#include "display/cp932_display.h"
 #endif
-#include "app/headless_services.h"
-#include "app/receiver_dialog.h"
-#include "app/replay_run.h"
-#include "app/resources.h"
+#include "dialog/headless_services.h"
+#include "dialog/receiver_dialog.h"
+#include "dialog/replay_run.h"
+#include "dialog/resources.h"
 #include "capture/capture_format.h"
 #include "capture/capture_tap.h"
-#include "capture/recording_file.h"
-#include "capture/recording_formats.h"
+#include "files/recording_file.h"
+#include "files/recording_formats.h"
 #include "capture/replay_device.h"
 #include "command_line.h"
 #include "list_devices.h"
@@ -38,7 +38,7 @@
 #include "platform/stream_termination.h"
 #include "platform_help.h"
 #include "receive_diagnostics.h"
-#include "receiver/directory_text_output.h"
+#include "files/directory_text_output.h"
 #include "same_file.h"
 #include "shown_name.h"
 #include "termination_poll.h"

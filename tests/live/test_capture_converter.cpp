@@ -6,7 +6,7 @@
 #include <numbers>
 #include <vector>
 
-#include "capture/capture_converter.h"
+#include "live/capture_converter.h"
 
 namespace brindlemoor {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "capture/capture_format.h"
-#include "capture/portaudio_device.h"
+#include "live/portaudio_device.h"
 #include "capture/wave_capture.h"
 #include "live/live_test_support.h"
 
