@@ -47,7 +47,8 @@ static_assert(kHop == 15 && kEchoDecade == 600.0, "kEchoFall follows from them")
 // A tone that rises slowly (over several periods) changes each period little, less than noise
 // at 15 dB changes it; its energy still leaps out of the gap. The energy must rise this many
 // times over its least value of the hops 3 to 8 before and over the quietest energy heard
-// lately, which follows the noise as the change's floor does.
+// lately, which follows the noise as the change's floor does; and, since a room's tail swells
+// and fades as its reflections arrive, over the echo floor's share of the largest energy lately.
 constexpr double kEnergyRise = 4.0;
 constexpr double kEnergyOverFloor = 4.0;
 
@@ -87,8 +88,10 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
   const double echoBefore = echoFloor;
   echoFloor = std::max(echoFloor * kEchoFall, falling ? 0.0 : kEchoShare * d);
   const double reference = std::max({kChangeRise * recent, kOverFloor * changeFloor, echoBefore});
-  const double energyReference =
-      std::max(kEnergyRise * recentEnergy, kEnergyOverFloor * energyFloor);
+  const double energyEchoBefore = energyEcho;
+  energyEcho = std::max(energyEcho * kEchoFall, e);
+  const double energyReference = std::max(
+      {kEnergyRise * recentEnergy, kEnergyOverFloor * energyFloor, kEchoShare * energyEchoBefore});
   const double jumpRatio = std::max(d / reference, e / energyReference);
   if (!falling && jumpRatio > 1.0) strength = std::log(jumpRatio) + 1.0;
 

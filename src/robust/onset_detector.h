@@ -40,6 +40,7 @@ class OnsetDetector {
   int64_t hops = 0;
   double changeFloor = 0.0;
   double energyFloor = 0.0;  // the quietest energy lately: the noise's
+  double energyEcho = 0.0;   // the largest energy lately, falling as a room's tail does
   double echoFloor = 0.0;    // what a room's tail of the last tones may change by
   double strength = 0.0;
   // The strongest onset so far in the window where the rhythm expects the next one.
