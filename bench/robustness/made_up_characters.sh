@@ -16,8 +16,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 sox -n -r 11025 -b 16 -c 1 "$work/silence.wav" trim 0 "$seconds"
-sox -n -r 11025 -b 16 -c 1 "$work/pink.wav" synth "$seconds" pinknoise vol 0.5
-sox -n -r 11025 -b 16 -c 1 "$work/brown.wav" synth "$seconds" brownnoise vol 0.5
+sox -R -n -r 11025 -b 16 -c 1 "$work/pink.wav" synth "$seconds" pinknoise vol 0.5
+sox -R -n -r 11025 -b 16 -c 1 "$work/brown.wav" synth "$seconds" brownnoise vol 0.5
 sox -m "$work/pink.wav" "$work/brown.wav" "$work/room-noise.wav"
 python3 "$here/synthetic_music.py" "$work/music.wav" "$seconds" 1
 sounds=(silence room-noise music)
