@@ -20,7 +20,7 @@ set -euo pipefail
 exe=$(realpath "$1")
 wav=$(realpath "$2")
 artifacts=$(realpath -m "$3")
-root=$(cd "$(dirname "$0")/../../.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 readonly kWaitTicks=400       # x 0.05 s = 20 s for anything the test waits for
 readonly kPaintDelay=0.1      # s between a tick's file write and the screenshot
 readonly kDesktop=480x260     # the virtual desktop and the X screen
