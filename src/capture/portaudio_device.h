@@ -1,6 +1,6 @@
 // A wave-in device over PortAudio: the default input (or a chosen one) recorded as unsigned 8-bit
 // mono at the capture rate, in callback mode. A device that refuses that format is opened at its
-// own rate in 32-bit float and converted (mix, libsamplerate, quantise) on the way into the
+// own rate in 32-bit float and converted (mix, the resampler, quantise) on the way into the
 // buffers. Buffers are filled strictly in the order added and each comes back once through the
 // wave-in callback.
 //
