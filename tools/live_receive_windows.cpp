@@ -8,8 +8,8 @@
 #include <cstdio>
 
 #include "capture/capture_format.h"
-#include "live/winmm_device.h"
 #include "console_timer_loop.h"
+#include "live/winmm_device.h"
 #include "live_receive.h"
 #include "live_session.h"
 #include "platform/console_text.h"

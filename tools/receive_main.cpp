@@ -19,8 +19,9 @@
 #ifndef _WIN32
 #include "display/cp932_display.h"
 #endif
-#include "files/recording_formats.h"
 #include "command_line.h"
+#include "files/directory_text_output.h"
+#include "files/recording_formats.h"
 #include "list_devices.h"
 #include "live_receive.h"
 #include "option_values.h"
@@ -28,7 +29,6 @@
 #include "platform/file_access.h"
 #include "platform/program_arguments.h"
 #include "platform_help.h"
-#include "files/directory_text_output.h"
 #include "replay_receive.h"
 #include "same_file.h"
 #include "shown_name.h"

@@ -16,20 +16,20 @@
 #include <string_view>
 #include <vector>
 
+#include "capture/capture_format.h"
+#include "capture/replay_device.h"
+#include "capture/unavailable_input.h"
+#include "command_line.h"
+#include "files/directory_text_output.h"
+#include "files/recording_file.h"
+#include "list_devices.h"
+#include "live/portaudio_device.h"
+#include "live/portaudio_session.h"
+#include "platform/stream_termination.h"
 #include "qt/receiver_app.h"
 #include "qt/receiver_window.h"
 #include "qt/replay_pump.h"
 #include "qt/termination_signals.h"
-#include "capture/capture_format.h"
-#include "live/portaudio_device.h"
-#include "live/portaudio_session.h"
-#include "files/recording_file.h"
-#include "capture/replay_device.h"
-#include "capture/unavailable_input.h"
-#include "command_line.h"
-#include "list_devices.h"
-#include "platform/stream_termination.h"
-#include "files/directory_text_output.h"
 #include "shown_name.h"
 
 namespace {

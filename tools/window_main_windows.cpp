@@ -16,18 +16,18 @@
 #include <optional>
 #include <string>
 
+#include "capture/replay_device.h"
+#include "command_line.h"
 #include "dialog/resources.h"
+#include "files/directory_text_output.h"
+#include "files/recording_file.h"
+#include "input_watch.h"
+#include "live/winmm_device.h"
+#include "platform/console_text.h"
+#include "platform/program_arguments.h"
 #include "win32/receiver_window.h"
 #include "win32/replay_pump.h"
 #include "win32/text.h"
-#include "files/recording_file.h"
-#include "capture/replay_device.h"
-#include "live/winmm_device.h"
-#include "command_line.h"
-#include "input_watch.h"
-#include "platform/console_text.h"
-#include "platform/program_arguments.h"
-#include "files/directory_text_output.h"
 
 namespace {
 

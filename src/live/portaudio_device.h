@@ -18,10 +18,10 @@
 #include <memory>
 #include <string>
 
-#include "live/capture_converter.h"
 #include "capture/header_queue.h"
-#include "live/portaudio_session.h"
 #include "capture/wave_in_device.h"
+#include "live/capture_converter.h"
+#include "live/portaudio_session.h"
 
 namespace brindlemoor {
 

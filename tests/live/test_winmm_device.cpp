@@ -12,8 +12,8 @@
 #include "capture/capture_fixture.h"
 #include "capture/capture_format.h"
 #include "capture/wave_capture.h"
-#include "live/winmm_device.h"
 #include "live/live_test_support.h"
+#include "live/winmm_device.h"
 
 namespace brindlemoor {
 namespace {
