@@ -26,6 +26,24 @@ namespace brindlemoor {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Waits until the process catches or blocks `signal` (as /proc shows), so that a signal sent to a
+// program still starting on a loaded machine does not kill it outright.
+bool WaitUntilCaught(pid_t pid, int signal, int seconds) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < until) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.rfind("SigCgt:", 0) != 0 && line.rfind("SigBlk:", 0) != 0) continue;
+      const unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
+      if (caught & (1ULL << (signal - 1))) return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
 using testing::ReadWhole;
 using testing::RunTool;
 using testing::ToolResult;
@@ -404,7 +422,8 @@ TEST_P(EndingSignalTest, EndsCleanlyKeepingWhatArrived) {
   } else if (input == "fifo") {
     ASSERT_EQ(mkfifo((dir / "in.fifo").c_str(), 0644), 0);
     run = testing::StartTool(tool, {"--input", "in.fifo"}, dir);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(WaitUntilCaught(run.pid, row.signal, 30));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into the FIFO's open()
   } else {
     std::string text;
     for (int i = 0; i < 6000; ++i) text += static_cast<char>('a' + i % 26);
