@@ -19,8 +19,9 @@ constexpr double kMaxRatio = 256;
 
 struct CaptureConverter::State {
   std::unique_ptr<Resampler> resampler;
-  std::vector<float> mono;       // maxInputFrames
-  std::vector<float> resampled;  // maxOutputSamples
+  std::vector<float> mono;         // maxInputFrames
+  std::vector<float> resampled;    // maxOutputSamples
+  std::vector<uint8_t> quantized;  // maxOutputSamples, for ConvertAll
 };
 
 uint8_t QuantizeSample(float x) {
@@ -52,6 +53,7 @@ std::unique_ptr<CaptureConverter> CaptureConverter::Create(int channels, double 
       static_cast<uint32_t>(std::ceil(maxInputFrames * ratio)) + kOutputSlack;
   state.mono.resize(maxInputFrames);
   state.resampled.resize(converter->maxOutputSamples);
+  state.quantized.resize(converter->maxOutputSamples);
   converter->Prime();
   return converter;
 }
@@ -80,6 +82,8 @@ void CaptureConverter::Prime() {
                                    maxOutputSamples) > 0) {
   }
 }
+
+uint8_t* CaptureConverter::Output() { return state->quantized.data(); }
 
 void CaptureConverter::Reset() {
   state->resampler->Reset();

@@ -10,7 +10,7 @@
 #include "capture/capture_format.h"
 #include "capture/portaudio_device.h"
 #include "capture/portaudio_output.h"
-#include "live/live_test_support.h"
+#include "testing/wave_in_log.h"
 
 namespace brindlemoor {
 namespace {
