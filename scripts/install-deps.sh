@@ -10,6 +10,7 @@
 #               sanitizer runtimes, a private PulseAudio, a virtual display, the window's fonts,
 #               help2man (the man pages are built and checked with the tests)
 #   --bench     the benchmarks and bench/compare-peers: Google Benchmark, FFTW, minimodem, sox,
+#               espeak-ng (speech for the made-up characters bench),
 #               gnuplot
 #   --package   the Debian package and its checks: debhelper, help2man, lintian, mmdebstrap
 #   --windows   the Windows build, its release files and its tests under wine: mingw-w64 for
@@ -33,7 +34,7 @@ readonly kTest=(
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
   xvfb xauth imagemagick openbox fonts-noto-cjk fonts-symbola
 )
-readonly kBench=(libbenchmark-dev libfftw3-dev minimodem sox time gnuplot-nox)
+readonly kBench=(libbenchmark-dev libfftw3-dev minimodem sox espeak-ng time gnuplot-nox)
 readonly kPackage=(debhelper dpkg-dev help2man lintian mmdebstrap bash-completion man-db)
 # mingw-w64 and wine for both architectures; dpkg-dev unpacks the sources of the libraries
 # cross-built for Windows; NSIS and zip make the release files; PulseAudio, Xvfb and xdotool for

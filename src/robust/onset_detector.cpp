@@ -44,6 +44,13 @@ constexpr double kClockSlip = 0.05;
 // The echo floor's fall per hop: 10^(-kHop / kEchoDecade).
 constexpr double kEchoFall = 0.94406087628592;
 static_assert(kHop == 15 && kEchoDecade == 600.0, "kEchoFall follows from them");
+// A tone that rises slowly (over several periods) changes each period little, less than noise
+// at 15 dB changes it; its energy still leaps out of the gap. The energy must rise this many
+// times over its least value of the hops 3 to 8 before and over the quietest energy heard
+// lately, which follows the noise as the change's floor does; and, since a room's tail swells
+// and fades as its reflections arrive, over the echo floor's share of the largest energy lately.
+constexpr double kEnergyRise = 4.0;
+constexpr double kEnergyOverFloor = 4.0;
 
 }  // namespace
 
@@ -65,19 +72,28 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
   ++hops;
   changeFloor = hops == 1 ? std::max(d, kLeastFloor)
                           : std::max(kLeastFloor, std::min(d, changeFloor * kFloorRise));
+  energyFloor = hops == 1 ? std::max(e, kLeastFloor)
+                          : std::max(kLeastFloor, std::min(e, energyFloor * kFloorRise));
   strength = 0.0;
   if (hops <= kRecentLast) return false;
 
   double recent = Change(kRecentFirst);
+  double recentEnergy = Energy(kRecentFirst);
   for (int32_t back = kRecentFirst + 1; back <= kRecentLast; ++back) {
     recent = std::min(recent, Change(back));
+    recentEnergy = std::min(recentEnergy, Energy(back));
   }
   // A tone's end changes the sound most, but its energy falls; the echo floor follows the rises.
   const bool falling = e < kFallingEnergy * Energy(kRecentFirst);
   const double echoBefore = echoFloor;
   echoFloor = std::max(echoFloor * kEchoFall, falling ? 0.0 : kEchoShare * d);
   const double reference = std::max({kChangeRise * recent, kOverFloor * changeFloor, echoBefore});
-  if (!falling && d > reference) strength = std::log(d / reference) + 1.0;
+  const double energyEchoBefore = energyEcho;
+  energyEcho = std::max(energyEcho * kEchoFall, e);
+  const double energyReference = std::max(
+      {kEnergyRise * recentEnergy, kEnergyOverFloor * energyFloor, kEchoShare * energyEchoBefore});
+  const double jumpRatio = std::max(d / reference, e / energyReference);
+  if (!falling && jumpRatio > 1.0) strength = std::log(jumpRatio) + 1.0;
 
   // The symbol clock's spacing starts at the rhythm's and then follows the onsets it sees; it is
   // reset to the rhythm's when the two part.
@@ -93,7 +109,9 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
     if (since < kWindowEarly * clockSpacing) return false;
     // Where the clock expects a tone, a smaller jump will do: echoes do not make the rhythm.
     const double windowReference = std::max(kWindowRise * recent, kWindowOverFloor * changeFloor);
-    const double jump = falling ? 0.0 : d / windowReference;
+    const double windowEnergy =
+        std::max(kWindowRise * recentEnergy, kWindowOverFloor * energyFloor);
+    const double jump = falling ? 0.0 : std::max(d / windowReference, e / windowEnergy);
     if (jump > bestStrength) {
       bestStrength = jump;
       bestStart = start;

@@ -39,7 +39,9 @@ class OnsetDetector {
   std::array<double, kEnvelopeHops> change{};
   int64_t hops = 0;
   double changeFloor = 0.0;
-  double echoFloor = 0.0;  // what a room's tail of the last tones may change by
+  double energyFloor = 0.0;  // the quietest energy lately: the noise's
+  double energyEcho = 0.0;   // the largest energy lately, falling as a room's tail does
+  double echoFloor = 0.0;    // what a room's tail of the last tones may change by
   double strength = 0.0;
   // The strongest onset so far in the window where the rhythm expects the next one.
   double bestStrength = 0.0;

@@ -35,8 +35,8 @@ double TailGain(const Period& last, const Period& before) {
 // 245 Hz: the power of the even bins of their 90-point DFT (122.5 Hz apart) over that of all
 // bins in the band. Noise and music, whatever their low rumble, share it out evenly; a symbol
 // puts nearly all of it on the grid.
-constexpr int32_t kFirstBin = 2;   // 245 Hz
-constexpr int32_t kLastBin = 20;   // 2450 Hz
+constexpr int32_t kFirstBin = 2;  // 245 Hz
+constexpr int32_t kLastBin = 20;  // 2450 Hz
 double GridShare(const Period& a, const Period& b) {
   double onGrid = 0.0;
   double total = 0.0;
@@ -115,6 +115,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
     period.periodicity = periodicity[k];
     period.gridShare = gridShare[k];
     period.tailGain = tailGain;
+    period.energy = Dot(averages[k], averages[k]);
     double largest = 0.0;
     for (const double x : averages[k]) largest = std::max(largest, std::fabs(x));
     if (largest <= 0.0) continue;

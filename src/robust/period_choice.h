@@ -15,13 +15,14 @@ struct ChosenPeriod {
   std::array<int16_t, kPeriod> samples{};  // scaled to use the 16-bit range; 0 when silent
   int32_t peak = 0;                        // largest magnitude among them
   int32_t offset = 0;                      // first sample's distance from the onset
-  double periodicity = 0.0;  // correlation of the two averaged periods, -1..1
-  double gridShare = 0.0;    // share of the two periods' 200..2500 Hz power on the 245 Hz grid
-  double tailGain = 0.0;                   // per-period decay of the tail that was subtracted
+  double periodicity = 0.0;                // correlation of the two averaged periods, -1..1
+  double gridShare = 0.0;  // share of the two periods' 200..2500 Hz power on the 245 Hz grid
+  double tailGain = 0.0;   // per-period decay of the tail that was subtracted
+  double energy = 0.0;     // of the averaged period before scaling: how loud the symbol is there
 };
 
 // The few most periodic candidates (by correlation), the most periodic first.
-inline constexpr int32_t kKeptCandidates = 3;
+inline constexpr int32_t kKeptCandidates = 6;
 struct CandidatePeriods {
   std::array<ChosenPeriod, kKeptCandidates> periods{};
   int32_t count = 0;

@@ -10,7 +10,7 @@ inline constexpr int32_t kHop = 15;               // the envelope is measured ev
 inline constexpr int32_t kHistorySamples = 2048;  // the recent sound kept; a power of two
 inline constexpr int32_t kEnvelopeHops = 16;      // envelope values kept
 // Candidate analysed periods start from the onset's window on, every kHop, up to this far.
-inline constexpr int32_t kCandidateSpan = 180;
+inline constexpr int32_t kCandidateSpan = 270;
 inline constexpr int32_t kAveragedPeriods = 2;  // periods averaged into the analysed one
 // Samples after the onset's window that must have arrived before the symbol is analysed.
 inline constexpr int32_t kAnalysisDelay = kCandidateSpan + kAveragedPeriods * kPeriod;

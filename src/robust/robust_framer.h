@@ -15,8 +15,8 @@ struct RobustFramer {
   SampleHistory history;
   OnsetDetector detector;
   SenderRhythm rhythm;
-  int64_t lastOnset = -1;     // the last onset believed, decoded or not
-  int64_t pendingOnset = -1;  // an onset whose symbol waits for samples; -1 when none
+  int64_t lastOnset = -1;       // the last onset believed, decoded or not
+  int64_t pendingOnset = -1;    // an onset whose symbol waits for samples; -1 when none
   bool pendingOnClock = false;  // the pending onset is where the sender's rhythm put it
 
   void Reset() {
