@@ -25,11 +25,11 @@
 #include "app/resources.h"
 #include "capture/capture_format.h"
 #include "capture/capture_tap.h"
+#include "capture/live_input.h"
 #include "capture/recording_file.h"
 #include "capture/recording_formats.h"
 #include "capture/replay_device.h"
 #include "command_line.h"
-#include "list_devices.h"
 #include "live_receive.h"
 #include "option_values.h"
 #include "platform/console_text.h"
@@ -315,7 +315,7 @@ int main(int argc, char** argv) {
     tools::PrintVersion(stdout, kProgram);
     return 0;
   }
-  if (options.listDevices) return ListSoundDevices(kProgram);
+  if (options.listDevices) return ListLiveInputs(kProgram);
   const bool live = options.input.empty();
   const bool showControls = !options.rawStdout && ::isatty(STDOUT_FILENO);
   HeadlessServices::Display display = nullptr;

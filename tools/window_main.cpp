@@ -21,13 +21,11 @@
 #include "app/replay_pump.h"
 #include "app/termination_signals.h"
 #include "capture/capture_format.h"
-#include "capture/portaudio_device.h"
-#include "capture/portaudio_session.h"
+#include "capture/live_input.h"
 #include "capture/recording_file.h"
 #include "capture/replay_device.h"
 #include "capture/unavailable_input.h"
 #include "command_line.h"
-#include "list_devices.h"
 #include "platform/stream_termination.h"
 #include "receiver/directory_text_output.h"
 #include "shown_name.h"
@@ -147,7 +145,7 @@ int main(int argc, char** argv) {
     brindlemoor::tools::PrintVersion(stdout, kProgram);
     return 0;
   }
-  if (options.listDevices) return brindlemoor::ListSoundDevices(kProgram);
+  if (options.listDevices) return brindlemoor::ListLiveInputs(kProgram);
 
   std::unique_ptr<brindlemoor::RecordingFile> recording;
   std::string unusable;  // why the recording cannot be replayed
@@ -212,20 +210,21 @@ int main(int argc, char** argv) {
       pump.Start([&name] { std::fprintf(stderr, "%s: end of %s\n", kProgram, name.c_str()); });
     });
   } else {
-    brindlemoor::PortAudioSession session(brindlemoor::PortAudioSession::Probe::kQuiet);
-    brindlemoor::PortAudioDevice device(session,
-                                        {.device = options.device, .forceConversion = false});
+    const std::unique_ptr<brindlemoor::LiveInput> input =
+        brindlemoor::OpenLiveInput(options.device);
+    brindlemoor::WaveInDevice& device = input->Device();
     app.Run(device, files, framing, [&](brindlemoor::ReceiverWindow& window) {
       watchSignals(window);
       if (OpenFailed(window)) {
-        const std::string reason = session.Ok() ? device.ErrorText() : session.ErrorText();
+        const std::string unavailable = input->Unavailable();
+        const std::string reason = unavailable.empty() ? device.ErrorText() : unavailable;
         std::fprintf(stderr, "%s: cannot capture from %s: %s; nothing will be received\n", kProgram,
                      InputLabel(options.device).c_str(), reason.c_str());
         window.ShowInputProblem(QString::fromStdString(
             "No sound input (" + InputLabel(options.device) + "): " + reason));
       } else if (window.Core().Capture().recording) {
         std::fprintf(stderr, "%s: capturing from \"%s\" at %u Hz\n", kProgram,
-                     device.DeviceName().c_str(), brindlemoor::kSampleRate);
+                     input->Name().c_str(), brindlemoor::kSampleRate);
       }
     });
   }

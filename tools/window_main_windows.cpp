@@ -20,9 +20,9 @@
 #include "app/win32_receiver_window.h"
 #include "app/win32_replay_pump.h"
 #include "app/win32_text.h"
+#include "capture/live_input.h"
 #include "capture/recording_file.h"
 #include "capture/replay_device.h"
-#include "capture/winmm_device.h"
 #include "command_line.h"
 #include "input_watch.h"
 #include "platform/console_text.h"
@@ -114,10 +114,11 @@ int Replay(const std::string& name, brindlemoor::RecordingFile& recording,
 }
 
 int Listen(brindlemoor::TextOutput& files, brindlemoor::Framing framing) {
-  brindlemoor::WinmmWaveInDevice device;
+  const std::unique_ptr<brindlemoor::LiveInput> input = brindlemoor::OpenLiveInput("");
+  brindlemoor::WaveInDevice& device = input->Device();
   brindlemoor::Win32ReceiverWindow window(GetModuleHandleW(nullptr), device, files);
   window.Core().SetFraming(framing);
-  window.SetStartedHook([&device](brindlemoor::Win32ReceiverWindow& w) {
+  window.SetStartedHook([&device, &input](brindlemoor::Win32ReceiverWindow& w) {
     if (OpenFailed(w.Core())) {
       brindlemoor::PrintText(
           stderr,
@@ -126,7 +127,7 @@ int Listen(brindlemoor::TextOutput& files, brindlemoor::Framing framing) {
           kProgram, device.ErrorText().c_str());
       w.ShowInputProblem("No sound input (the default wave-in device): " + device.ErrorText());
     } else if (w.Core().Capture().recording) {
-      const std::string name = brindlemoor::WinmmWaveInDevice::DefaultInputName();
+      const std::string name = input->Name();
       brindlemoor::PrintText(stderr, "%s: listening on the default wave-in device (%s)\n", kProgram,
                              name.empty() ? "no name" : name.c_str());
     }
