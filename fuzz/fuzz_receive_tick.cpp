@@ -61,10 +61,10 @@ void CheckAfterTick(const ReceiverDialog& dialog) {
   FUZZ_CHECK(capture.lastQueued == capture.blocksConsumed + kRingMask);
 
   const SymbolState& symbol = dialog.Symbol();
-  FUZZ_CHECK(symbol.searchingOnset == 0 || symbol.searchingOnset == 1);
+  FUZZ_CHECK(symbol.Searching() || symbol.Collecting());
   FUZZ_CHECK(symbol.symbolCount >= 0 && symbol.symbolCount <= kSymbolLength);
   FUZZ_CHECK(symbol.symbolPeak >= 0 && symbol.symbolPeak <= 128);
-  if (symbol.searchingOnset == 1) {
+  if (symbol.Searching()) {
     FUZZ_CHECK(symbol.symbolCount == 0 && symbol.symbolPeak == 0);
   } else {
     FUZZ_CHECK(symbol.symbolCount < kSymbolLength);

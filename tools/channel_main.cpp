@@ -34,6 +34,43 @@ constexpr double kMaxHighCutHz = 5000.0;
 // Symbols need more than their highest harmonic (2205 Hz) below half the rate.
 constexpr int32_t kMinRate = 8000;
 
+// The options in the order --help lists them.
+constexpr brindlemoor::tools::KnownOption kOptions[] = {
+    {.name = "--clock",
+     .valueName = "PERCENT",
+     .help = "the sender's sample clock runs PERCENT fast (negative: slow),\n"
+             "-10 .. 10; the sound is resampled so that its pitch and length\n"
+             "change by that much"},
+    {.name = "--reverb",
+     .valueName = "ROOM",
+     .help = "off, mild (furnished room, RT60 0.25 s, echoes 10 dB below the\n"
+             "direct sound) or strong (bare room, RT60 0.6 s, echoes as strong\n"
+             "as the direct sound); default off"},
+    {.name = "--high-cut",
+     .valueName = "HZ",
+     .help = "a loudspeaker that passes high frequencies less well: a\n"
+             "12 dB/octave low-pass, -3 dB at HZ (100 .. 5000)"},
+    {.name = "--gain",
+     .valueName = "G",
+     .help = "linear gain, greater than 0 (default 1); samples clip at full scale"},
+    {.name = "--snr",
+     .valueName = "DB",
+     .help = "add white Gaussian noise DB decibels below the power of the tones\n"
+             "(measured where the tones sound, not over the silences), counting\n"
+             "the noise within the receiver's band, 0 to 5512 Hz"},
+    {.name = "--seed",
+     .valueName = "N",
+     .help = "seed of the noise (default 1): the same seed gives the same noise"},
+    {.name = "--dc",
+     .valueName = "D",
+     .help = "add a DC offset of D, a fraction of full scale (-1 .. 1)"},
+    {.name = "--quantize8", .help = "round every sample to the 256 levels of an 8-bit converter"},
+    {.name = "--bits", .valueName = "8|16", .help = "sample size of OUT (default 16)"},
+    {.name = "--help", .shortName = 'h', .help = "show this help"},
+    {.name = "--version", .help = "show the version"},
+};
+constexpr std::size_t kHelpColumn = 20;
+
 void PrintUsage(std::FILE* to) {
   std::fprintf(
       to,
@@ -44,32 +81,17 @@ void PrintUsage(std::FILE* to) {
       "DC offset, 8-bit converter. The recording is read and written in blocks, so memory\n"
       "does not grow with its length; one that is damaged or cut short is refused.\n"
       "\n"
-      "Options:\n"
-      "  --clock PERCENT   the sender's sample clock runs PERCENT fast (negative: slow),\n"
-      "                    -10 .. 10; the sound is resampled so that its pitch and length\n"
-      "                    change by that much\n"
-      "  --reverb ROOM     off, mild (furnished room, RT60 0.25 s, echoes 10 dB below the\n"
-      "                    direct sound) or strong (bare room, RT60 0.6 s, echoes as strong\n"
-      "                    as the direct sound); default off\n"
-      "  --high-cut HZ     a loudspeaker that passes high frequencies less well: a\n"
-      "                    12 dB/octave low-pass, -3 dB at HZ (100 .. 5000)\n"
-      "  --gain G          linear gain, greater than 0 (default 1); samples clip at full scale\n"
-      "  --snr DB          add white Gaussian noise DB decibels below the power of the tones\n"
-      "                    (measured where the tones sound, not over the silences), counting\n"
-      "                    the noise within the receiver's band, 0 to 5512 Hz\n"
-      "  --seed N          seed of the noise (default 1): the same seed gives the same noise\n"
-      "  --dc D            add a DC offset of D, a fraction of full scale (-1 .. 1)\n"
-      "  --quantize8       round every sample to the 256 levels of an 8-bit converter\n"
-      "  --bits 8|16       sample size of OUT (default 16)\n"
-      "  -h, --help        show this help\n"
-      "  --version         show the version\n"
+      "Options:\n",
+      kProgram);
+  std::fputs(brindlemoor::tools::OptionsHelp(kOptions, kHelpColumn).c_str(), to);
+  std::fputs(
       "\n"
       "An option's value may also be given as --option=VALUE.\n"
       "\n"
       "Exit status:\n"
       "  0  written\n"
       "  2  bad usage, unreadable input or unwritable output\n",
-      kProgram);
+      to);
 }
 
 int Fail(const std::string& message) {
@@ -84,12 +106,6 @@ struct Options {
   int32_t bits = 16;
   bool help = false;
   bool version = false;
-};
-
-constexpr brindlemoor::tools::KnownOption kOptions[] = {
-    {"--clock", 0, "PERCENT"}, {"--reverb", 0, "ROOM"}, {"--high-cut", 0, "HZ"}, {"--gain", 0, "G"},
-    {"--snr", 0, "DB"},        {"--seed", 0, "N"},      {"--dc", 0, "D"},        {"--quantize8"},
-    {"--bits", 0, "8|16"},     {"--help", 'h'},         {"--version"},
 };
 
 // Empty on success, else the problem.

@@ -98,6 +98,29 @@ std::string InvalidValue(std::string_view option, std::string_view value,
          std::string(expected);
 }
 
+std::string OptionsHelp(std::span<const KnownOption> options, std::size_t column) {
+  std::string text;
+  for (const KnownOption& option : options) {
+    if (option.help.empty()) continue;
+    std::string form = "  ";
+    if (option.shortName != 0) form += {'-', option.shortName, ',', ' '};
+    form += option.name;
+    if (!option.valueName.empty()) form += " " + std::string(option.valueName);
+    text += form;
+    if (form.size() < column) {
+      text.append(column - form.size(), ' ');
+    } else {
+      text += "\n" + std::string(column, ' ');
+    }
+    for (const char c : option.help) {
+      text += c;
+      if (c == '\n') text.append(column, ' ');
+    }
+    text += '\n';
+  }
+  return text;
+}
+
 int UsageError(const char* program, std::string_view problem) {
   brindlemoor::PrintText(stderr, "%s: %.*s (see '%s --help')\n", program,
                          static_cast<int>(problem.size()), problem.data(), program);

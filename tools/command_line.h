@@ -14,10 +14,14 @@ namespace brindlemoor::tools {
 
 inline constexpr int kExitUsage = 2;
 
+// One option of a program: how it is written and, for --help, what it does.
 struct KnownOption {
   std::string_view name;         // the long form, dashes included: "--input"
   char shortName = 0;            // 'i' for "-i"; 0: none
   std::string_view valueName{};  // what the value is ("FILE"); empty: a flag without a value
+  // Its words in --help, lines broken by hand with '\n' (the help's wording is kept as written,
+  // not rewrapped); empty: accepted but not listed.
+  std::string_view help{};
 };
 
 // What to do with a single-dash argument that is no option of ours.
@@ -47,6 +51,11 @@ std::string UnexpectedArgument(std::string_view argument);
 // "invalid value 'x' for --rate: expected 11025, 22050, 44100 or 48000"
 std::string InvalidValue(std::string_view option, std::string_view value,
                          std::string_view expected);
+
+// The options' lines of --help, in the table's order: "  -i, --input FILE" and the help's lines
+// from `column` on, continuation lines indented to it; a form too long to leave a space before
+// `column` stands alone on its line.
+std::string OptionsHelp(std::span<const KnownOption> options, std::size_t column);
 
 // Prints "<program>: <problem> (see '<program> --help')" on stderr; returns kExitUsage.
 int UsageError(const char* program, std::string_view problem);

@@ -4,18 +4,14 @@
 
 #include <string>
 
-#include "app/headless_services.h"
+#include "decode_options.h"
 #include "receiver/text_output.h"
 
 namespace brindlemoor {
 
 struct LiveReceiveOptions {
-  std::string device;    // empty: the default input; else an index or part of a name
-  std::string dumpPath;  // empty: no dump
-  bool trace = false;
-  bool robust = false;        // the robust framing instead of the exact one
-  bool showControls = false;  // control bytes of the text in caret notation (for a terminal)
-  HeadlessServices::Display display = nullptr;  // with showControls: how the text is shown
+  std::string device;  // empty: the default input; else an index or part of a name
+  DecodeOptions decode;
 };
 
 // Exit statuses of the live mode.

@@ -22,17 +22,15 @@ template <class Loop, class Device, class Platform>
 int RunLiveSession(Loop& loop, Device& device, Platform& platform,
                    const LiveReceiveOptions& options, TextOutput& files, const char* program) {
   LiveDump liveDump;
-  if (!OpenLiveDump(options.dumpPath, device, program, liveDump)) return kLiveExitOutputFailed;
+  if (!OpenLiveDump(options.decode.dumpPath, device, program, liveDump))
+    return kLiveExitOutputFailed;
   CaptureTap* tap = liveDump.tap.get();
   CaptureDumpWriter* dump = liveDump.writer.get();
 
   LoopServices<Loop> services(loop, program);
-  services.ShowControlBytes(options.showControls);
-  services.ShowThrough(options.display);
   ReceiverDialog dialog(services, tap ? static_cast<WaveInDevice&>(*tap) : device, files);
-  if (options.robust) dialog.SetFraming(Framing::kRobust);
   SymbolTracePrinter tracer(stderr, dialog.Calibration());
-  if (options.trace) dialog.SetSymbolObserver(&tracer);
+  ApplyDecodeOptions(options.decode, services, dialog, tracer);
 
   dialog.OnInitDialog();
   if (!services.TimerRunning()) {

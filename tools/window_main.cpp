@@ -35,6 +35,26 @@ namespace {
 constexpr int kExitUsage = 2;
 constexpr const char* kProgram = "brindlemoor";
 
+// The options in the order --help lists them.
+constexpr brindlemoor::tools::KnownOption kOptions[] = {
+    {.name = "--device",
+     .valueName = "SEL",
+     .help = "listen on this input (an index or part of a name from\n"
+             "--list-devices) instead of the default input"},
+    {.name = "--input",
+     .valueName = "FILE",
+     .help = "replay a recording in real time instead of listening"},
+    {.name = "--robust",
+     .help = "the robust framing, for a sender's --room timing in\n"
+             "reverberant rooms and for microphones with noise\n"
+             "suppression (the default, exact framing is for sound\n"
+             "that arrives dry)"},
+    {.name = "--list-devices", .help = "list the sound devices and exit"},
+    {.name = "--help", .shortName = 'h', .help = "show this help"},
+    {.name = "--version", .help = "show the version"},
+};
+constexpr std::size_t kHelpColumn = 20;
+
 void PrintUsage(std::FILE* out) {
   std::fprintf(out,
                "Usage: %s [--device SEL | --input FILE] [--robust] [Qt options]\n"
@@ -43,28 +63,21 @@ void PrintUsage(std::FILE* out) {
                "Shows a window with the text received as sound and appends it to receive.txt\n"
                "(calibrations to flag.dat) in the current directory.\n"
                "\n"
-               "Options:\n"
-               "  --device SEL      listen on this input (an index or part of a name from\n"
-               "                    --list-devices) instead of the default input\n"
-               "  --input FILE      replay a recording in real time instead of listening\n"
-               "  --robust          the robust framing, for a sender's --room timing in\n"
-               "                    reverberant rooms and for microphones with noise\n"
-               "                    suppression (the default, exact framing is for sound\n"
-               "                    that arrives dry)\n"
-               "  --list-devices    list the sound devices and exit\n"
-               "  -h, --help        show this help\n"
-               "  --version         show the version\n"
-               "\n"
-               "An option's value may also be given as --option=VALUE. Qt's own options, such as\n"
-               "-platform offscreen, are passed on. An input that cannot be opened (a device,\n"
-               "or a recording that cannot be read) leaves the window empty, with the reason\n"
-               "on stderr and greyed in its text line.\n"
-               "\n"
-               "Exit status:\n"
-               "  0  the window was closed (or SIGINT, SIGTERM or SIGHUP closed it), or the\n"
-               "     devices were listed\n"
-               "  2  a usage error or no display\n",
+               "Options:\n",
                kProgram, kProgram);
+  std::fputs(brindlemoor::tools::OptionsHelp(kOptions, kHelpColumn).c_str(), out);
+  std::fputs(
+      "\n"
+      "An option's value may also be given as --option=VALUE. Qt's own options, such as\n"
+      "-platform offscreen, are passed on. An input that cannot be opened (a device,\n"
+      "or a recording that cannot be read) leaves the window empty, with the reason\n"
+      "on stderr and greyed in its text line.\n"
+      "\n"
+      "Exit status:\n"
+      "  0  the window was closed (or SIGINT, SIGTERM or SIGHUP closed it), or the\n"
+      "     devices were listed\n"
+      "  2  a usage error or no display\n",
+      out);
 }
 
 struct Options {
@@ -77,10 +90,6 @@ struct Options {
   std::vector<std::string> qtWords;  // the arguments that are not ours, for Qt
   std::vector<char*> qtArguments;    // argv[0] and qtWords, as QApplication takes them
 };
-
-constexpr brindlemoor::tools::KnownOption kOptions[] = {
-    {"--device", 0, "SEL"}, {"--input", 0, "FILE"}, {"--robust"},
-    {"--list-devices"},     {"--help", 'h'},        {"--version"}};
 
 // Empty on success, else the problem. Single-dash arguments that are not ours, and the words
 // after them, are Qt's (-platform offscreen); Qt takes what it knows and the rest is refused.

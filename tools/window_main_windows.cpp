@@ -34,24 +34,34 @@ namespace {
 constexpr int kExitNoWindow = 1;
 constexpr const char* kProgram = "brindlemoor";
 
-constexpr const char* kUsage =
-    "Usage: brindlemoor [[--input] FILE] [--robust]\n"
-    "Shows a window with the text received as sound and appends it to receive.txt\n"
-    "(calibrations to flag.dat) in the current directory.\n"
-    "\n"
-    "  --input FILE  replay a recording in real time instead of listening on the\n"
-    "                default wave-in device (FILE alone, or a file dropped on the\n"
-    "                program, means the same)\n"
-    "  --robust      the robust framing, for a sender's --room timing in reverberant\n"
-    "                rooms and for microphones with noise suppression (the default,\n"
-    "                exact framing is for dry sound)\n"
-    "  -h, --help    show this help\n"
-    "  --version     show the version\n"
-    "\n"
-    "An option's value may also be given as --option=VALUE. A usage error or a\n"
-    "recording that cannot be opened is shown in a message box.\n"
-    "Exit status: 0 when the window is closed, 1 when it cannot be created, 2 for a\n"
-    "usage error or an unusable recording.\n";
+// The options in the order --help lists them.
+constexpr brindlemoor::tools::KnownOption kOptions[] = {
+    {.name = "--input",
+     .valueName = "FILE",
+     .help = "replay a recording in real time instead of listening on the\n"
+             "default wave-in device (FILE alone, or a file dropped on the\n"
+             "program, means the same)"},
+    {.name = "--robust",
+     .help = "the robust framing, for a sender's --room timing in reverberant\n"
+             "rooms and for microphones with noise suppression (the default,\n"
+             "exact framing is for dry sound)"},
+    {.name = "--help", .shortName = 'h', .help = "show this help"},
+    {.name = "--version", .help = "show the version"},
+};
+constexpr std::size_t kHelpColumn = 16;
+
+std::string Usage() {
+  return "Usage: brindlemoor [[--input] FILE] [--robust]\n"
+         "Shows a window with the text received as sound and appends it to receive.txt\n"
+         "(calibrations to flag.dat) in the current directory.\n"
+         "\n" +
+         brindlemoor::tools::OptionsHelp(kOptions, kHelpColumn) +
+         "\n"
+         "An option's value may also be given as --option=VALUE. A usage error or a\n"
+         "recording that cannot be opened is shown in a message box.\n"
+         "Exit status: 0 when the window is closed, 1 when it cannot be created, 2 for a\n"
+         "usage error or an unusable recording.\n";
+}
 
 // Tells a person who started the program from the desktop, where no console shows stderr, and
 // the console it was started from, if any. Returns `status`.
@@ -61,9 +71,6 @@ int ShowProblem(const std::string& text, int status) {
               brindlemoor::Utf8ToWide(kProgram).c_str(), MB_ICONERROR | MB_OK | MB_SETFOREGROUND);
   return status;
 }
-
-constexpr brindlemoor::tools::KnownOption kOptions[] = {
-    {"--input", 0, "FILE"}, {"--robust"}, {"--help", 'h'}, {"--version"}};
 
 // A window program started from a console has no standard streams of its own: borrow the
 // console's, so --help and the messages below can be read there.
@@ -162,10 +169,10 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
     }
   }
   if (!problem.empty()) {
-    return ShowProblem(problem + "\n\n" + kUsage, brindlemoor::tools::kExitUsage);
+    return ShowProblem(problem + "\n\n" + Usage(), brindlemoor::tools::kExitUsage);
   }
   if (line.Has("--help")) {
-    std::fputs(kUsage, stdout);
+    std::fputs(Usage().c_str(), stdout);
     return 0;
   }
   if (line.Has("--version")) {

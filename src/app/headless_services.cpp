@@ -11,10 +11,8 @@ namespace brindlemoor {
 HeadlessServices::HeadlessServices(std::FILE* text, std::FILE* messages, std::string programName)
     : text(text), messages(messages), programName(std::move(programName)) {}
 
-void HeadlessServices::SetTimer(uint32_t id, uint32_t periodMs) {
-  if (id != kReceiveTimerId) return;
-  timerRunning = true;
-  timerPeriodMs = periodMs;
+void HeadlessServices::SetTimer(uint32_t id, uint32_t /*periodMs*/) {
+  if (id == kReceiveTimerId) timerRunning = true;
 }
 
 void HeadlessServices::KillTimer(uint32_t id) {

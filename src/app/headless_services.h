@@ -30,7 +30,6 @@ class HeadlessServices : public WindowServices {
   void ShowThrough(Display display) { shownThrough = display; }
 
   bool TimerRunning() const { return timerRunning; }
-  uint32_t TimerPeriodMs() const { return timerPeriodMs; }
   // False once writing the text failed (a closed pipe, a full device); the failure has been
   // reported once on the message stream and the text stream is not written again.
   bool TextWritten() const { return textOk; }
@@ -40,7 +39,6 @@ class HeadlessServices : public WindowServices {
   std::FILE* messages;
   std::string programName;
   bool timerRunning = false;
-  uint32_t timerPeriodMs = 0;
   bool textOk = true;
   bool controlsVisible = false;
   Display shownThrough = nullptr;

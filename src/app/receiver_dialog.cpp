@@ -74,9 +74,7 @@ void ReceiverDialog::StartReceiving() {
   }
 
   capture.blocksConsumed = 0;
-  symbol.searchingOnset = 1;
-  symbol.symbolCount = 0;
-  symbol.symbolPeak = 0;
+  symbol.Reset();
   robustFramer.Reset();
   calibration.calibrated = 0;
   calibration.silentTicks = 0;

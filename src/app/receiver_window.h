@@ -2,7 +2,8 @@
 // the main window's layout in dialog units. It owns the ReceiverDialog core and the Qt window
 // services the core runs on, and only forwards events: timer and menu commands to the core,
 // Enter, Esc and the close button to the dialog's end, after which the core's destroy handling
-// runs while the services still exist.
+// runs while the services still exist. It paints nothing of its own when minimised: the window
+// manager draws a minimised window from the icon set by SetIcons.
 #pragma once
 
 #include <QDialog>
@@ -53,10 +54,6 @@ class ReceiverWindow : public QDialog {
   void contextMenuEvent(QContextMenuEvent* event) override;
   // Enter ends the dialog as its OK command does, even though it has no OK button.
   void keyPressEvent(QKeyEvent* event) override;
-
-  // Painting while minimised: a minimised window is drawn by the window manager on Linux (its
-  // task bar entry or icon shows the window icon set by SetIcons), so the window paints only
-  // its text line and never an icon of its own.
 
  private:
   QLineEdit* textLine;  // owned by this widget

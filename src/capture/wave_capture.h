@@ -68,7 +68,6 @@ class WaveCapture {
   uint32_t LoadBlocksFilled() const { return blocksFilled.load(std::memory_order_acquire); }
   // The header block (128 headers, one per slot); null before the first OpenAndStart.
   const WaveHeader* Headers() const { return headers.get(); }
-  WaveInDevice& Device() const { return device; }
 
   // True after a successful OpenAndStart until Stop.
   bool recording = false;

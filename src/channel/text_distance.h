@@ -1,5 +1,6 @@
-// Character error rate of a received text: the edit distance (insertions, deletions and
-// substitutions of single bytes, Levenshtein) from the sent text, divided by the sent length.
+// How far a received text is from the sent one, for character error rates: the edit distance
+// (insertions, deletions and substitutions of single bytes, Levenshtein); the callers divide by
+// the sent length.
 // Characters that noise makes up in the silence before the first symbol and after the last are
 // a property of the receiver listening to noise, whatever the sender does; MessageDistance
 // leaves them out (and JunkCharacters counts them), so that timings are compared by what happens
@@ -45,12 +46,6 @@ inline std::size_t MessageDistance(std::string_view sent, std::string_view recei
 // character next to the message may count either way).
 inline std::size_t JunkCharacters(std::string_view sent, std::string_view received) {
   return EditDistance(sent, received) - MessageDistance(sent, received);
-}
-
-inline double CharacterErrorRate(std::string_view sent, std::string_view received) {
-  return sent.empty()
-             ? 0.0
-             : static_cast<double>(EditDistance(sent, received)) / static_cast<double>(sent.size());
 }
 
 }  // namespace brindlemoor

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "receiver/framing.h"
 #include "receiver/period_analysis.h"
@@ -36,6 +37,14 @@ class BlockReader {
   // only sets the reference. Windows are cut at a block's end and a rise in a cut window is
   // ignored. True with `at` just after the onset window; false when the blocks run out
   // (at.block == snapshot).
+  //
+  // Windows start every 46 samples, not 45: a window is `windowLength` (sampleRate / 245 = 45)
+  // samples, and after one that is not an onset the scan steps one sample further before the
+  // next window, so the sample between two windows is never looked at. The stride is that step,
+  // not a property of the signal (a 45-sample window holds a whole period wherever it starts, so
+  // the skipped sample loses nothing of a steady tone); it stays because where onsets fall, and
+  // so every byte received, depends on it. A block scanned from 0 has windows at 0, 46, ...,
+  // 1012 and a cut one at 1058.
   bool ScanForOnset(Cursor& at, int32_t floor) const {
     int32_t previousPeak = kPeakSentinel;
     for (;;) {
@@ -143,6 +152,26 @@ void NoteOnset(SymbolState& symbol, const Cursor& at) {
   symbol.onsetPosition = at.position;
 }
 
+// Analyses, decides and routes a complete symbol. Returns the floor of the re-sync scan that
+// skips the rest of it, or nothing when the tick's text is now full. A symbol of pure silence has
+// no peak to scale by: it is skipped like a rejected one, and the scan looks for the next onset
+// from the lowest floor.
+std::optional<int32_t> HandOver(ReceiveContext& context) {
+  const SymbolState& symbol = context.symbol;
+  if (symbol.symbolPeak == 0) {
+    Report(context, ByteDecision{false, 0, 0, -1, Rejection::kSilent});
+    return 0;
+  }
+  AnalysePeriod(symbol, context.analyser, context.spectrum);
+  const ByteDecision decision = DecideByte(context.spectrum, context.calibration);
+  Report(context, decision);
+  if (decision.accepted && RouteByte(decision.byte, context.spectrum, context.calibration,
+                                     context.text, context.files)) {
+    return std::nullopt;  // the rest of the snapshot is dropped; the next tick searches anew
+  }
+  return symbol.symbolPeak / 2;
+}
+
 }  // namespace
 
 bool RunReceiveTick(ReceiveContext& context) {
@@ -153,40 +182,25 @@ bool RunReceiveTick(ReceiveContext& context) {
 
   const BlockReader reader(context, snapshot);
   Cursor at{capture.blocksConsumed, 0};
-  if (symbol.searchingOnset == 1 && reader.ScanForOnset(at, kOnsetFloor)) NoteOnset(symbol, at);
+  // Searching: the tick begins with an onset search. Collecting: the symbol left by the last
+  // tick continues at position 0 of the first new block.
+  if (symbol.Searching() && reader.ScanForOnset(at, kOnsetFloor)) NoteOnset(symbol, at);
   context.text.Clear();
-  symbol.searchingOnset = 1;
+  symbol.StartSearching();
 
   while (at.block != snapshot) {
     if (!reader.Collect(at, symbol)) {
-      symbol.searchingOnset = 0;
+      symbol.SuspendCollection();
       break;
     }
-    // A symbol of pure silence has no peak to scale by: skip it like a rejected one and look
-    // for the next onset from the lowest floor.
-    int32_t resyncFloor = 0;
-    if (symbol.symbolPeak == 0) {
-      Report(context, ByteDecision{false, 0, 0, -1, Rejection::kSilent});
-    } else {
-      if (symbol.symbolPeakIndex + kSymbolPeriod >= kSymbolLength) {
-        ShiftToPeak(symbol);
-        continue;
-      }
-      AnalysePeriod(symbol, context.analyser, context.spectrum);
-      const ByteDecision decision = DecideByte(context.spectrum, context.calibration);
-      Report(context, decision);
-      if (decision.accepted && RouteByte(decision.byte, context.spectrum, context.calibration,
-                                         context.text, context.files)) {
-        // The text is full: the rest of the snapshot is dropped and the next tick searches anew.
-        symbol.symbolCount = 0;
-        symbol.symbolPeak = 0;
-        break;
-      }
-      resyncFloor = symbol.symbolPeak / 2;
+    if (symbol.symbolPeak > 0 && symbol.symbolPeakIndex + kSymbolPeriod >= kSymbolLength) {
+      ShiftToPeak(symbol);
+      continue;
     }
-    const bool found = reader.ScanForOnset(at, resyncFloor);
-    symbol.symbolCount = 0;
-    symbol.symbolPeak = 0;
+    const std::optional<int32_t> resyncFloor = HandOver(context);
+    // The re-sync scan skips the rest of the symbol; a full text ends the tick without it.
+    const bool found = resyncFloor.has_value() && reader.ScanForOnset(at, *resyncFloor);
+    symbol.ClearSymbol();
     if (!found) break;
     NoteOnset(symbol, at);
   }

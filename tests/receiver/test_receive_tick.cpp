@@ -141,6 +141,20 @@ TEST(ReceiveTickTest, CollectionCarriesIntoTheNextTick) {
   EXPECT_EQ(rig.dialog.Symbol().searchingOnset, 1);
 }
 
+TEST(ReceiveTickTest, RestartForgetsAHalfCollectedSymbol) {
+  Stream s;
+  s.Silence(900).Tone(PeriodWithPeakAt(77, 100, 30), 700);
+  ReceiverRig rig(s.bytes);
+  rig.DeliverAndTick(1);
+  ASSERT_TRUE(rig.dialog.Symbol().Collecting());
+  rig.dialog.OnDestroy();
+  rig.dialog.StartReceiving();
+  EXPECT_TRUE(rig.dialog.Symbol().Searching());
+  EXPECT_EQ(rig.dialog.Symbol().searchingOnset, 1);
+  EXPECT_EQ(rig.dialog.Symbol().symbolCount, 0);
+  EXPECT_EQ(rig.dialog.Symbol().symbolPeak, 0);
+}
+
 TEST(ReceiveTickTest, EarliestOfEqualPeaksAndTheShiftAtALatePeak) {
   // Onset at 91; collected index i is stream position 91 + i.
   struct Case {

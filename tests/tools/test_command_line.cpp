@@ -91,5 +91,42 @@ TEST(CommandLineValueTest, FallsBackWhenNotGiven) {
   EXPECT_FALSE(line.Has("--trace"));
 }
 
+struct HelpCase {
+  const char* name;
+  KnownOption option;
+  std::string lines;  // what OptionsHelp gives for the option alone, at column 12
+};
+
+class OptionsHelpTest : public ::testing::TestWithParam<HelpCase> {};
+
+TEST_P(OptionsHelpTest, ListsTheFormAndIndentsTheHelp) {
+  const HelpCase& c = GetParam();
+  EXPECT_EQ(OptionsHelp(std::span(&c.option, 1), 12), c.lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, OptionsHelpTest,
+    ::testing::Values(
+        HelpCase{"Flag", {.name = "--trace", .help = "trace"}, "  --trace   trace\n"},
+        HelpCase{"ShortAliasAndValue",
+                 {.name = "--n", .shortName = 'n', .valueName = "F", .help = "read F"},
+                 "  -n, --n F read F\n"},
+        HelpCase{"ContinuationLinesIndented",
+                 {.name = "--in", .valueName = "F", .help = "one\ntwo\nthree"},
+                 "  --in F    one\n            two\n            three\n"},
+        // One space must stay between the form and the help; a form that leaves none stands alone.
+        HelpCase{"FormOneShortOfTheColumn", {.name = "--abcdefg", .help = "x"}, "  --abcdefg x\n"},
+        HelpCase{"FormReachingTheColumn",
+                 {.name = "--abcdefgh", .help = "x"},
+                 "  --abcdefgh\n            x\n"},
+        HelpCase{"NoHelpNotListed", {.name = "--hidden", .valueName = "N"}, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OptionsHelpOrderTest, KeepsTheTableOrder) {
+  constexpr KnownOption options[] = {{.name = "--b", .help = "second"},
+                                     {.name = "--a", .help = "first"}};
+  EXPECT_EQ(OptionsHelp(options, 6), "  --b second\n  --a first\n");
+}
+
 }  // namespace
 }  // namespace brindlemoor::tools
