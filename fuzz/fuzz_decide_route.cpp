@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 
+#include "convention/symbol_convention.h"
 #include "fuzz/fuzz_input.h"
 #include "fuzz/invariants.h"
 #include "receiver/decide_byte.h"
@@ -22,7 +23,6 @@ namespace brindlemoor::fuzz {
 namespace {
 
 constexpr int kMaxSparseBins = 24;
-constexpr std::array<int32_t, 9> kHarmonicBins = {11, 23, 34, 46, 57, 68, 80, 91, 102};
 
 class CheckingBox : public TextBox {
  public:

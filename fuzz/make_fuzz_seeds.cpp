@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "capture/capture_format.h"
+#include "convention/symbol_convention.h"
 #include "dsp/spectrum_analyzer.h"
 #include "receiver/framing.h"
 #include "synth/symbol_synth.h"
@@ -29,8 +30,15 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr int32_t kRate = static_cast<int32_t>(kSampleRate);
 // The bins a decision reads besides the peak: the fundamental's and every harmonic level's.
-constexpr std::array<int32_t, 14> kDecisionBins = {11, 12, 23, 34, 45, 46,  57,
-                                                   68, 69, 79, 80, 91, 102, 103};
+constexpr std::array<int32_t, 14> kDecisionBins = [] {
+  std::array<int32_t, 14> bins{kFundamentalBin, kFundamentalBin + 1};
+  std::size_t used = 2;
+  for (int32_t bit = 0; bit < kBitCount; ++bit) {
+    bins[used++] = kBitBins[bit];
+    if (kTwoBinLevel[bit]) bins[used++] = kBitBins[bit] + 1;
+  }
+  return bins;
+}();
 
 bool WriteFile(const std::string& path, const Bytes& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "wb");

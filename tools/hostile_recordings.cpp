@@ -9,12 +9,13 @@
 #include <cstring>
 #include <optional>
 
+#include "convention/symbol_convention.h"
 #include "synth/symbol_synth.h"
 
 namespace brindlemoor {
 namespace {
 
-constexpr uint32_t kRate = 11025;
+constexpr uint32_t kRate = kSampleRate;
 constexpr size_t kSomeFrames = 4000;
 constexpr uint32_t kHuge = 0xFFFFFFF0u;
 // The words for three kinds of broken header, after "not a usable audio file: ".
@@ -41,7 +42,9 @@ class Bytes {
   }
   // `count` bytes of a waveform that is plainly sound (a ramp with a period of 45).
   Bytes& Samples(size_t count) {
-    for (size_t i = 0; i < count; ++i) bytes.push_back(static_cast<uint8_t>(128 + (i % 45) * 2));
+    for (size_t i = 0; i < count; ++i) {
+      bytes.push_back(static_cast<uint8_t>(128 + (i % kSymbolPeriod) * 2));
+    }
     return *this;
   }
   Bytes& Raw(const std::string& text) {
@@ -382,7 +385,7 @@ std::vector<HostileRecording> DamagedRecordings() {
       "The quick brown fox jumps over the lazy dog; past the damage the rest decodes\n";
   const std::vector<uint8_t> audio = MessageAudio(text);
   const auto frames = static_cast<uint32_t>(audio.size());
-  const uint32_t declared = frames + 11025;
+  const uint32_t declared = frames + kRate;
   const std::string truncated = "truncated: header declares " + std::to_string(declared) +
                                 " frames, file holds " + std::to_string(frames) + "; decoded those";
   std::vector<HostileRecording> list;

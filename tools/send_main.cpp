@@ -1,91 +1,6 @@
 // brindlemoor-send: sends text as sound, one symbol per byte, for the Brindlemoor receiver.
 //
-// How the symbols are shaped and timed, and why (lengths in samples at 11025 Hz; the receiver
-// captures at that rate, and the synthesiser scales every length to the output rate):
-//
-// The ceiling. The receiver scans windows of 45 samples every 46 and finds an onset where a
-// window's peak rises 2 or more above the previous window's and above a floor (5 when it
-// searches, half the last symbol's peak when it re-syncs after a symbol). It collects the 512
-// samples after the onset window, and the re-sync's first window only sets the reference. So the
-// next onset ends at least 512 + 46 + 45 = 603 samples after the last collection began: no
-// timing is framed faster than 11025 / 603 = 18.3 symbols per second.
-//
-// The pull-back. In the re-sync the next onset is normally the second window, and it lands
-// T - 603 samples earlier in its tone than the last onset did in its own (T = symbol length),
-// until the window no longer reaches half level; then it is found one window later. Anything
-// that pushes an onset late (a window cut at a block's end, noise) is undone at T - 603 samples
-// per symbol. While onsets sit late, a tick that ends between a collection and the next onset
-// starts a fresh search whose first window already holds most of the tone, and the symbol is
-// lost unless a later window still rises by 2. With T = 610 the pull-back is 7 samples, and
-// replays at every lead silence from 0 to 1101 samples lost about one symbol in 255; with
-// T = 615, 620, 668 and 800 none was lost (1102 lead silences x 255 symbols, 281,010 symbols
-// each).
-//
-// The rise. The level climbs to 55 % in 90 samples and on to full level at 360 (8 periods),
-// where the waveform's largest sample is. The steep first part crosses the re-sync's half-level
-// floor about 80 samples into the tone, so onsets sit early and a collection ends near the next
-// tone's start. The slow part still gains about 9 of 115 units per window, so a tick that begins
-// anywhere in the first 270 samples of a tone finds it. After the rise the level falls by a
-// quarter over the rest of the tone: the earliest largest sample, where the receiver takes its
-// period, is at sample 360 even with noise, and the period 360..404 lies inside the tone.
-//
-// The tone and the gap. A tone may be found 8 samples in at the earliest, so the next scan
-// starts at sample 520 or later; the 460-sample tone is over by then (a tone still sounding
-// under a scan fakes onsets at windows cut by block ends). The default gap of 208 makes
-// T = 668 (16.5 symbols per second, a pull-back of 65). Echoes: the analysed period starts 568
-// samples (52 ms) after the previous tone ended; in the mild room of the channel simulator
-// (RT60 0.25 s, echoes 10 dB below the direct sound) what is left of that tone is then about
-// 22 dB down. --fast uses a gap of 160 (T = 620, 17.8 symbols per second, pull-back 17, 48 ms);
-// --safe a 500-sample tone with its full level at 405 and a gap of 300 (T = 800, 13.8 symbols
-// per second, 64 ms).
-//
-// The spectrum. The receiver compares each harmonic's level with a fraction of the strongest bin
-// P (P/2, P/3, P/3, P/5 for bits 0..3; P/4, P/3, 0.4 P, P/2 for bits 4..7, those four levels
-// multiplied by 1.5 or 2 when two or more of bits 0..3 are set). Equal amplitudes put present
-// harmonics near P, far above their thresholds, while an absent harmonic's threshold can be as
-// low as P/8: noise and the leakage of a clock offset make false ones. So each present harmonic
-// is sent at twice (6 dB above) the threshold that this very byte meets, P is harmonic 2 when
-// bit 0 is set and the fundamental otherwise, and the fundamental is 0.6 P when it is not P
-// (synth/harmonic_levels.h). Against equal amplitudes, at 15 dB SNR the character error rate
-// fell from 2 to 5 % to under 1.5 %, and at a 2 % clock offset from about 40 % to 0 to 3 %. The
-// price is less room for a loudspeaker's colouring: a 1500 Hz high cut breaks almost half of the
-// characters unless a calibration is sent first, and none with one. The calibration's own
-// symbols keep equal amplitudes, so that their levels follow the channel's gains.
-//
-// The bare room (--room). A room whose echoes carry as much energy as the direct sound and die
-// away slowly (the simulator's strong room: RT60 0.6 s, 10 dB per 100 ms) defeats the timings
-// above by framing more than by colouring: the tail of a 460-sample tone is still about 6 dB
-// below its peak when the re-sync scan starts (558 samples after the onset), so the scan finds
-// onsets in the tail, and each one becomes a made-up symbol that decodes like the tone before it;
-// a calibration step spoilt that way fails the whole calibration, and without it the room's
-// colouring costs another 10 to 20 % of the characters. Longer gaps alone make it worse (the
-// default tone with gaps of 1000 to 2000 samples: 78 to 91 % lost): each tick that ends in a gap
-// restarts the onset search with its floor of 5, which a tail still meets 200 ms after its tone,
-// and noise anywhere. The measurements: docs/robustness/rooms.md.
-// What --room does, each step measured in the strong room:
-// - A short tone, 240 samples: the knee at 20 (55 %), full level at 180, the fall to 75 % at 240,
-//   so less of it is left ringing when the scan starts. Shorter failed on a clean channel: with
-//   full level at 100 a tick or block boundary in the rise let the onset come after the peak
-//   (3.5 % lost); the rise must outlast two scan windows.
-// - Aligned phases: every component peaks on the same sample, so the tone's peak stands high
-//   over its power. The receiver's re-sync level is half that peak; the room's tail, a sum of
-//   echoes in random phase, only has the power to match it. With the same short tone and gap,
-//   aligned phases took the errors from 33 % to 14 % (11025 Hz, 121 characters).
-// - A gap of 1000 samples (T = 1240, 8.9 symbols per second). Between T = 800 and 1540 the
-//   errors (mean of six cells: clean and 20 dB, clock -0.5, 0 and +0.5 %) went up and down between
-//   17 and 50 % with no trend, following mostly whether a calibration completed; T = 1240 had the
-//   most completed calibrations and the fewest errors.
-// - The calibration sequence three times: the receiver keeps the gains of the last sequence that
-//   completes, so a step spoilt by a made-up symbol costs one sequence, not the calibration (a
-//   failed sequence leaves at most its last seven steps as text before the message). At T = 1240
-//   one sequence completed in 5 of 6 cells; three sequences, in all 6 (mean 15 % lost).
-// The fundamental is not what fails here: the analysed period starts 180 samples into the tone,
-// so only echoes of its first 16 ms colour it. What is left is decisions: with a calibration the
-// lost characters are mostly bits missed or added where the room's colouring is deepest, which
-// the calibration measures on single-harmonic steps and the data meets mixed with other harmonics
-// and with the last tone's tail.
-//
-// Measured over a grid of noise, clock offsets and rooms: docs/robustness/robustness.md.
+// How the symbols are shaped and timed, and why: docs/sender-timings.md.
 //
 // Exit status: 0 sent (or --help); 2 bad usage, unreadable input, a zero byte without --raw, an
 // output file that cannot be created or no sound output; 3 writing the output failed (nothing is
@@ -108,6 +23,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "convention/symbol_convention.h"
 #include "interrupt_flag.h"
 #include "option_values.h"
 #include "platform/console_text.h"
@@ -132,9 +48,9 @@ constexpr int kExitInterrupted = 130;
 
 constexpr int32_t kDefaultRate = 44100;
 constexpr int32_t kDefaultBits = 16;
-constexpr int32_t kTimingRate = 11025;  // SymbolTiming lengths are samples at this rate
+// SymbolTiming lengths are samples at the receiver's rate.
+constexpr int32_t kTimingRate = static_cast<int32_t>(kSampleRate);
 constexpr double kSamplesPerMs = kTimingRate / 1000.0;
-constexpr int32_t kPeriodSamples = 45;  // one period of the fundamental at kTimingRate
 // Limits of the timing options, in milliseconds.
 constexpr double kMaxToneMs = 1000.0;
 constexpr double kMaxGapMs = 2000.0;
@@ -311,13 +227,13 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
   if (options.amplitude) options.timing.amplitude = *options.amplitude;
   if (options.leadMs) options.timing.leadSamples = MsToSamples(*options.leadMs);
   // The tone must hold its rise and at least one whole period at full level after it.
-  if (options.timing.toneSamples < options.timing.riseSamples + kPeriodSamples) {
+  if (options.timing.toneSamples < options.timing.riseSamples + kSymbolPeriod) {
     char problem[160];
     std::snprintf(problem, sizeof problem,
                   "a tone of %.1f ms is too short: it needs at least %.1f ms (its rise and one "
                   "full period)",
                   options.timing.toneSamples / kSamplesPerMs,
-                  (options.timing.riseSamples + kPeriodSamples) / kSamplesPerMs);
+                  (options.timing.riseSamples + kSymbolPeriod) / kSamplesPerMs);
     return problem;
   }
   return {};

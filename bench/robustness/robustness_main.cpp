@@ -26,6 +26,7 @@
 #include "channel/channel.h"
 #include "channel/loopback.h"
 #include "channel/text_distance.h"
+#include "convention/symbol_convention.h"
 #include "shoebox_room.h"
 #include "sox_room.h"
 #include "synth/symbol_synth.h"
@@ -40,7 +41,8 @@ constexpr int kExitCheckFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int32_t kDefaultRate = 44100;
 constexpr int32_t kRecordingBits = 16;
-constexpr int32_t kTimingRate = 11025;  // SymbolTiming lengths are given at this rate
+// SymbolTiming lengths are given at the receiver's rate.
+constexpr int32_t kTimingRate = static_cast<int32_t>(kSampleRate);
 
 struct NamedTiming {
   std::string name;  // the timing's name, with "-robust" for the robust framing's cells

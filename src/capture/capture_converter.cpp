@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "capture/eight_bit_quantisers.h"
 #include "capture/mix_to_mono.h"
 #include "capture/resampler.h"
 
@@ -23,11 +24,6 @@ struct CaptureConverter::State {
   std::vector<float> resampled;    // maxOutputSamples
   std::vector<uint8_t> quantized;  // maxOutputSamples, for ConvertAll
 };
-
-uint8_t QuantizeSample(float x) {
-  const long value = 128 + std::lround(127.0 * static_cast<double>(x));
-  return static_cast<uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
-}
 
 std::unique_ptr<CaptureConverter> CaptureConverter::Create(int channels, double inputRate,
                                                            double outputRate,
@@ -107,7 +103,7 @@ uint32_t CaptureConverter::Convert(const float* interleaved, uint32_t frames, ui
     produced += static_cast<uint32_t>(made);
     if (took == 0 && made == 0) break;
   }
-  for (uint32_t i = 0; i < produced; ++i) out[i] = QuantizeSample(state->resampled[i]);
+  for (uint32_t i = 0; i < produced; ++i) out[i] = QuantiseSymmetric(state->resampled[i]);
   return produced;
 }
 

@@ -59,7 +59,4 @@ class CaptureConverter {
   uint32_t maxOutputSamples = 0;
 };
 
-// 128 + round(127 x), clamped to 0..255: a sample in -1..1 as an unsigned 8-bit capture sample.
-uint8_t QuantizeSample(float x);
-
 }  // namespace brindlemoor

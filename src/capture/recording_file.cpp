@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "capture/capture_format.h"
+#include "capture/eight_bit_quantisers.h"
 #include "capture/mix_to_mono.h"
 #include "capture/resampler.h"
 #include "capture/sound_file_problem.h"
@@ -130,19 +131,6 @@ std::optional<long long> DeclaredFrames(const SoundHeader& header, const SF_INFO
     return std::nullopt;
   }
   return info.frames;
-}
-
-uint8_t Quantise(float sample) {
-  // 128 + lrint(x * 128), clamped to a byte; NaN becomes silence. The product is clamped to just
-  // beyond the byte's range (which changes no result), then rounded half to even by adding and
-  // taking away 1.5 x 2^23: in [2^23, 2^24) a float's step is 1, so the sum is the rounded
-  // value. That is lrint in the default rounding mode, without a call per sample.
-  constexpr float kRoundingShift = 12582912.0f;
-  const float scaled = sample * 128.0f;
-  if (std::isnan(scaled)) return kSilence;
-  const float bounded = std::clamp(scaled, -129.0f, 128.0f);
-  const auto rounded = static_cast<int>((bounded + kRoundingShift) - kRoundingShift);
-  return static_cast<uint8_t>(std::clamp(128 + rounded, 0, 255));
 }
 
 std::string Seconds(long long frames, int rate) {
@@ -592,7 +580,7 @@ std::size_t RecordingFile::Read(uint8_t* out, std::size_t count) {
       std::memcpy(out + done, file.raw.data() + file.pendingPosition, n);
     } else {
       const float* from = file.pending + file.pendingPosition;
-      for (std::size_t i = 0; i < n; ++i) out[done + i] = Quantise(from[i]);
+      for (std::size_t i = 0; i < n; ++i) out[done + i] = QuantiseRecorded(from[i]);
     }
     file.pendingPosition += n;
     done += n;

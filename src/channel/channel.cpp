@@ -3,21 +3,19 @@
 #include <algorithm>
 #include <cmath>
 
+#include "capture/eight_bit_quantisers.h"
 #include "channel/clock_offset.h"
 #include "channel/noise_source.h"
 #include "channel/speaker_filter.h"
 #include "channel/tone_power.h"
+#include "convention/symbol_convention.h"
 
 namespace brindlemoor {
 
 namespace {
 
-// An unsigned 8-bit converter's levels: k = 0 .. 255 stands for (k - 128) / 128.
-constexpr double kU8Steps = 128.0;
-constexpr double kU8Lowest = -128.0;
-constexpr double kU8Highest = 127.0;
-// The receiver hears up to half its 11025 Hz rate.
-constexpr double kReceiverBandHz = 11025.0 / 2;
+// The receiver hears up to half its rate.
+constexpr double kReceiverBandHz = kSampleRate / 2.0;
 
 }  // namespace
 
@@ -56,9 +54,7 @@ MicrophoneStage::MicrophoneStage(const Microphone& microphone, double tonePower,
 double MicrophoneStage::Next(double x) {
   if (sigma > 0.0) x += sigma * noise.NextGaussian();
   if (microphone.dcOffset != 0.0) x += microphone.dcOffset;
-  if (microphone.quantize8Bit) {
-    x = std::clamp(std::nearbyint(x * kU8Steps), kU8Lowest, kU8Highest) / kU8Steps;
-  }
+  if (microphone.quantize8Bit) x = QuantiseConverterLevel(x);
   return x;
 }
 

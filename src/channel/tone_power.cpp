@@ -4,13 +4,9 @@
 #include <cassert>
 #include <vector>
 
+#include "convention/symbol_convention.h"
+
 namespace brindlemoor {
-
-namespace {
-
-constexpr int32_t kFundamentalHz = 245;
-
-}  // namespace
 
 TonePower MeasureTonePower(std::span<const double> clean, int32_t sampleRate) {
   ToneMeter meter(sampleRate);

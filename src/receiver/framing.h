@@ -3,11 +3,12 @@
 
 #include <cstdint>
 
+#include "convention/symbol_convention.h"
+
 namespace brindlemoor {
 
-inline constexpr uint32_t kWindowDivisor = 245;  // window length = sampleRate / 245
-inline constexpr int32_t kSymbolPeriod = 45;     // samples in one period, fixed
-inline constexpr int32_t kSymbolLength = 512;    // samples collected per symbol
+// The onset search's window is one period long: sampleRate / kWindowDivisor samples.
+inline constexpr uint32_t kWindowDivisor = static_cast<uint32_t>(kFundamentalHz);
 inline constexpr int32_t kPeakSentinel = 9999;   // previous window peak at a scan's start
 inline constexpr int32_t kOnsetFloor = 5;        // an onset window's peak must exceed it
 inline constexpr int32_t kNormalisedPeak = 127;  // the peak sample becomes +-127

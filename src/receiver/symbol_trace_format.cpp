@@ -3,11 +3,10 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "convention/symbol_convention.h"
+
 namespace brindlemoor {
 namespace {
-
-constexpr int32_t kBits = 8;
-constexpr int32_t kFundamentalBin = 11;  // bins 11 + 12 carry the 245 Hz fundamental
 
 // Appends printf-style text at `used`, never past the line's end. A C variadic function, so
 // that the compiler checks every format against its arguments.
@@ -39,11 +38,11 @@ std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* o
     return used;
   }
   Append(out, used, " spectrum %d@%d levels", decision.spectrumPeak, decision.peakBin);
-  for (int32_t bit = 0; bit < kBits; ++bit) {
+  for (int32_t bit = 0; bit < kBitCount; ++bit) {
     Append(out, used, " %d", HarmonicLevel(trace.spectrum, bit));
   }
   Append(out, used, " thresholds");
-  for (int32_t bit = 0; bit < kBits; ++bit) {
+  for (int32_t bit = 0; bit < kBitCount; ++bit) {
     Append(out, used, " %g", BitThreshold(decision.spectrumPeak, bit));
   }
   if (calibrated) Append(out, used, " (calibrated)");
@@ -61,7 +60,7 @@ std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* o
     case Rejection::kNoFundamental:
       Append(out, used, ": rejected, no fundamental (bins 11+12 = %d, needs > %d)\n",
              trace.spectrum[kFundamentalBin] + trace.spectrum[kFundamentalBin + 1],
-             decision.spectrumPeak / 10);
+             decision.spectrumPeak / kFundamentalShare);
       break;
     case Rejection::kSilent:
     case Rejection::kNotPeriodic:

@@ -10,20 +10,9 @@ namespace brindlemoor {
 
 namespace {
 
-constexpr int32_t kBitCount = 8;
-constexpr int32_t kFirstBitHarmonic = 2;
-constexpr double kAnalysisPoints = 512.0;
-constexpr double kPeriodSamples = 45.0;
-// The decision's first bin of each bit's level and whether the level adds the next bin.
-constexpr std::array<int32_t, kBitCount> kBitBins = {23, 34, 45, 57, 68, 79, 91, 102};
-constexpr std::array<bool, kBitCount> kTwoBinLevel = {false, false, true,  false,
-                                                      true,  true,  false, true};
-constexpr int32_t kFundamentalBin = 11;
-// Thresholds as fractions of P, and the factor on bits 4..7 by the count of bits 0..3 set.
-constexpr std::array<double, kBitCount> kThresholdFraction = {1.0 / 2, 1.0 / 3, 1.0 / 3, 1.0 / 5,
-                                                              1.0 / 4, 1.0 / 3, 0.4,     1.0 / 2};
-constexpr std::array<double, 5> kCompensation = {1.0, 1.0, 1.5, 2.0, 2.0};
-constexpr int32_t kFirstCompensatedBit = 4;
+// The analysis the receiver makes: one period repeated to a 512-point spectrum.
+constexpr double kAnalysisPoints = kSymbolLength;
+constexpr double kPeriodSamples = kSymbolPeriod;
 
 }  // namespace
 
@@ -67,14 +56,14 @@ ComponentAmplitudes MarginAmplitudes(uint8_t byte, double margin, double fundame
   // equalisation needs to see.
   if (std::popcount(static_cast<unsigned>(byte)) == 1) return EqualAmplitudes(byte);
   const int32_t lowBits = std::popcount(static_cast<unsigned>(byte & 0x0f));
-  const double factor = kCompensation[lowBits];
+  const double factor = static_cast<double>(kCompensationFactors[lowBits]);
 
   // Levels as fractions of P, turned into amplitudes by each component's gain into its level.
   ComponentAmplitudes a{};
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     if (((byte >> bit) & 1) == 0) continue;
     const double applied = bit >= kFirstCompensatedBit ? factor : 1.0;
-    const double level = std::min(1.0, margin * kThresholdFraction[bit] / applied);
+    const double level = std::min(1.0, margin * ThresholdFraction(bit) / applied);
     a[bit + kFirstBitHarmonic] = level / LevelGain(bit + kFirstBitHarmonic);
   }
   if ((byte & 1) != 0) {

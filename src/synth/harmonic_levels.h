@@ -1,17 +1,17 @@
 // How strongly each component of a symbol is sent. The receiver repeats one 45-sample period to
 // 512 samples, measures harmonic levels in bins of that 512-point spectrum, and compares each
-// with a fraction of the strongest bin P: P/2, P/3, P/3, P/5 for bits 0..3, and P/4, P/3,
-// 0.4 P, P/2 for bits 4..7, the latter multiplied by a factor F of 1.5 or 2 when two or more of
-// bits 0..3 are set. A sender that knows these rules can put each harmonic a chosen ratio above
-// the level its bit needs for this very byte, instead of sending all at one amplitude.
+// with a fraction of the strongest bin P, bits 4..7 after a factor that grows with the bits 0..3
+// set (convention/symbol_convention.h). A sender that knows these rules can put each harmonic a
+// chosen ratio above the level its bit needs for this very byte, instead of sending all at one
+// amplitude.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
-namespace brindlemoor {
+#include "convention/symbol_convention.h"
 
-inline constexpr int32_t kHighestHarmonic = 9;  // bit 7
+namespace brindlemoor {
 
 // Index h (1..9) holds the amplitude of harmonic h (1 = the fundamental); index 0 is unused.
 // Only ratios matter: the tone is scaled afterwards.

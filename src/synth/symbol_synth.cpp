@@ -7,18 +7,18 @@
 #include <numbers>
 
 #include "capture/capture_format.h"
+#include "capture/eight_bit_quantisers.h"
+#include "convention/symbol_convention.h"
 #include "synth/waveform.h"
 
 namespace brindlemoor {
 
 namespace {
 
-// Every length in SymbolTiming is given at this rate; 45 samples make one period.
-constexpr int32_t kTimingRate = 11025;
-constexpr int64_t kFundamentalHz = 245;
-constexpr int32_t kBitCount = 8;
-// An 8-bit sample of x is kSilence + 127 x: full scale is one step short of the format's ends.
-constexpr double kU8Scale = 127.0;
+// Every length in SymbolTiming is given at the receiver's rate, where kSymbolPeriod samples make
+// one period.
+constexpr int32_t kTimingRate = static_cast<int32_t>(kSampleRate);
+constexpr int64_t kFundamental = kFundamentalHz;
 
 // The tone's level at sample i of `tone`: a rise from 0 to `kneeLevel` over `knee` samples and on
 // to 1 at `rise` (one straight line when `knee` is 0), then a straight fall to 1 - kFallDepth at
@@ -120,7 +120,7 @@ void AppendTone(std::vector<double>& out, const ComponentAmplitudes& amplitudes,
   assert(sampleRate >= kTimingRate);
   // The largest magnitude within one period at this rate, and where it is: the tone starts
   // there and is scaled by it.
-  const int64_t periodSamples = (sampleRate + kFundamentalHz - 1) / kFundamentalHz;
+  const int64_t periodSamples = (sampleRate + kFundamental - 1) / kFundamental;
   int64_t peakIndex = 0;
   double peak = 0.0;
   for (int64_t n = 0; n < periodSamples; ++n) {
@@ -169,8 +169,7 @@ std::vector<uint8_t> QuantizeToU8(std::span<const double> samples) {
   std::vector<uint8_t> out;
   out.reserve(samples.size());
   for (const double x : samples) {
-    const long level = kSilence + std::lrint(kU8Scale * x);
-    out.push_back(static_cast<uint8_t>(std::clamp(level, 0L, 255L)));
+    out.push_back(QuantiseSymmetric(x));
   }
   return out;
 }

@@ -18,7 +18,7 @@ namespace brindlemoor {
 // from 0 over `riseSamples` (in a straight line, or bent at a knee), reaching full level on the
 // waveform's largest sample, then falls gently (by a quarter over the rest of the tone), so the
 // earliest largest sample of the symbol lies in its first full-level period. Why the presets
-// have the lengths they have is explained in tools/send_main.cpp.
+// have the lengths they have is explained in docs/sender-timings.md.
 struct SymbolTiming {
   int32_t toneSamples;
   int32_t riseSamples;  // 0 < riseSamples < toneSamples

@@ -5,11 +5,12 @@
 #include <cmath>
 #include <numbers>
 
+#include "convention/symbol_convention.h"
+
 namespace brindlemoor {
 
 namespace {
 
-constexpr int64_t kFundamentalHz = 245;
 // Phase of harmonic h (index h; index 0 unused), in radians. Found once by a random search that
 // minimised the worst crest factor (peak / RMS) over all 256 bytes of the continuous waveform
 // with equal amplitudes, so no byte is much peakier than another: the worst is about 2.6 (a
@@ -27,7 +28,8 @@ double WaveformSample(const ComponentAmplitudes& amplitudes, int64_t n, int32_t 
   double value = 0.0;
   for (int32_t harmonic = 1; harmonic <= kHighestHarmonic; ++harmonic) {
     if (amplitudes[harmonic] == 0.0) continue;
-    const int64_t cycleFraction = (kFundamentalHz * harmonic * n) % sampleRate;
+    const int64_t cycleFraction =
+        (static_cast<int64_t>(kFundamentalHz) * harmonic * n) % sampleRate;
     value += amplitudes[harmonic] *
              std::sin(2.0 * std::numbers::pi * static_cast<double>(cycleFraction) / sampleRate +
                       (phases == PhaseSet::kAligned ? kCosinePhase : kPhases[harmonic]));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "capture/capture_converter.h"
+#include "capture/eight_bit_quantisers.h"
 
 namespace brindlemoor {
 namespace {
@@ -22,7 +23,7 @@ TEST(QuantizeSample, MapsMinusOneToOneOntoTheUnsignedRange) {
   };
   for (const Case& c : {Case{0.0f, 128}, Case{1.0f, 255}, Case{-1.0f, 1}, Case{0.5f, 192},
                         Case{-0.5f, 64}, Case{2.0f, 255}, Case{-2.0f, 0}, Case{0.003f, 128}}) {
-    EXPECT_EQ(QuantizeSample(c.x), c.expected) << c.x;
+    EXPECT_EQ(QuantiseSymmetric(c.x), c.expected) << c.x;
   }
 }
 

@@ -10,6 +10,7 @@ target_link_libraries(brindlemoor_testing PUBLIC brindlemoor_io GTest::gtest)
 set(windows_suites
   dsp/test_spectrum_analyzer.cpp
   capture/test_capture_tap.cpp
+  capture/test_eight_bit_quantisers.cpp
   capture/test_header_queue.cpp
   capture/test_recording_formats.cpp
   capture/test_replay_device.cpp
