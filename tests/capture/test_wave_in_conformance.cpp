@@ -16,6 +16,7 @@ struct FakeBackend {
   static constexpr bool kNotifies = false;
   static constexpr bool kIdleIsSilence = true;
   static constexpr bool kStopReturnsPartial = false;
+  static constexpr bool kGuardsTheQueue = true;
   static std::vector<uint32_t> OrderSizes() { return {300, 1, 1102, 37, 2000, 450, 1102, 64}; }
   static std::vector<uint32_t> StopSizes() { return Blocks(8); }
 
@@ -38,6 +39,7 @@ struct ReplayBackend {
   static constexpr bool kNotifies = false;
   static constexpr bool kIdleIsSilence = true;
   static constexpr bool kStopReturnsPartial = false;
+  static constexpr bool kGuardsTheQueue = true;
   static std::vector<uint32_t> OrderSizes() { return Blocks(6); }
   static std::vector<uint32_t> StopSizes() { return Blocks(8); }
 

@@ -23,6 +23,7 @@ struct PortAudioBackend {
   static constexpr bool kNotifies = true;
   static constexpr bool kIdleIsSilence = true;  // the loopback's silence
   static constexpr bool kStopReturnsPartial = true;
+  static constexpr bool kGuardsTheQueue = true;
   // Uneven sizes, so that block boundaries fall anywhere inside the device's callbacks.
   static std::vector<uint32_t> OrderSizes() { return {300, 1, 1102, 37, 2000, 450, 1102, 64}; }
   // 90 s of sound each: never filled during the test.

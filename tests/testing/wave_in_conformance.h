@@ -9,6 +9,8 @@
 //     static constexpr bool kIdleIsSilence;     // with no sound, blocks hold silence (128)
 //     static constexpr bool kStopReturnsPartial;// StopSizes() are too large to fill: Stop returns
 //                                               // just the oldest, partly filled
+//     static constexpr bool kGuardsTheQueue;    // refuses a close while buffers are queued and a
+//                                               // header queued twice
 //     static std::vector<uint32_t> OrderSizes();  // buffer sizes for the order case
 //     static std::vector<uint32_t> StopSizes();   // buffer sizes for the stop case
 //     std::string Unavailable() const;      // why the source cannot be tested here, or empty
@@ -158,7 +160,9 @@ TYPED_TEST_P(WaveInConformance, ResetReturnsEveryQueuedBufferOnTheCallingThreadI
   this->Queue(buffers);
   // A queued header cannot be unprepared, and the device cannot close yet.
   EXPECT_EQ(this->Device().UnprepareHeader(buffers.headers[0]), kWaveStillPlaying);
-  EXPECT_EQ(this->Device().Close(), kWaveStillPlaying);
+  if (TypeParam::kGuardsTheQueue) {
+    EXPECT_EQ(this->Device().Close(), kWaveStillPlaying);
+  }
   ASSERT_EQ(this->Device().Reset(), kWaveOk);
   ASSERT_EQ(this->log.DataCount(), kRingBlocks);
   for (uint32_t i = 0; i < kRingBlocks; ++i) {
@@ -190,7 +194,9 @@ TYPED_TEST_P(WaveInConformance, StopKeepsTheEmptyBuffersQueuedAndResetReturnsThe
   }
   // The empty ones stay queued: they cannot be unprepared, and the device cannot close yet.
   EXPECT_EQ(this->Device().UnprepareHeader(buffers.headers.back()), kWaveStillPlaying);
-  EXPECT_EQ(this->Device().Close(), kWaveStillPlaying);
+  if (TypeParam::kGuardsTheQueue) {
+    EXPECT_EQ(this->Device().Close(), kWaveStillPlaying);
+  }
   EXPECT_EQ(this->Device().Reset(), kWaveOk);
   // Every buffer is back once the reset returns, in the order added, the later ones empty.
   ASSERT_EQ(this->log.DataCount(), count);
@@ -213,7 +219,9 @@ TYPED_TEST_P(WaveInConformance, RefusesMisuseOfHeadersAndASecondOpen) {
   EXPECT_EQ(this->Device().AddBuffer(header), kWaveUnprepared);
   ASSERT_EQ(this->Device().PrepareHeader(header), kWaveOk);
   ASSERT_EQ(this->Device().AddBuffer(header), kWaveOk);
-  EXPECT_EQ(this->Device().AddBuffer(header), kWaveStillPlaying);
+  if (TypeParam::kGuardsTheQueue) {
+    EXPECT_EQ(this->Device().AddBuffer(header), kWaveStillPlaying);
+  }
   CallbackLog other;
   EXPECT_NE(this->Device().Open(CaptureFormat(), &RecordingCallback, &other), kWaveOk);
   EXPECT_FALSE(this->Device().ErrorText().empty());

@@ -19,6 +19,9 @@ struct WinmmBackend {
   static constexpr bool kNotifies = true;
   static constexpr bool kIdleIsSilence = false;
   static constexpr bool kStopReturnsPartial = false;
+  // The service wine provides closes with buffers queued and queues a header twice; Windows'
+  // own refuses both, and the device passes on what the service says.
+  static constexpr bool kGuardsTheQueue = false;
   static std::vector<uint32_t> OrderSizes() { return Blocks(6); }
   static std::vector<uint32_t> StopSizes() { return Blocks(8); }
 
