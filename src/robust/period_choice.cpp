@@ -37,23 +37,32 @@ double TailGain(const Period& last, const Period& before) {
 // puts nearly all of it on the grid.
 constexpr int32_t kFirstBin = 2;  // 245 Hz
 constexpr int32_t kLastBin = 20;  // 2450 Hz
+constexpr int32_t kBins = kLastBin - kFirstBin + 1;
 double GridShare(const Period& a, const Period& b) {
-  double onGrid = 0.0;
-  double total = 0.0;
-  for (int32_t bin = kFirstBin; bin <= kLastBin; ++bin) {
-    const double coefficient = 2.0 * std::cos(2.0 * std::numbers::pi * bin / (2 * kPeriod));
-    double s1 = 0.0;
-    double s2 = 0.0;
-    for (const Period* half : {&a, &b}) {
-      for (const double x : *half) {
-        const double s0 = x + coefficient * s1 - s2;
-        s2 = s1;
-        s1 = s0;
+  // One Goertzel filter per bin, all stepped together sample by sample (the same arithmetic
+  // per bin as one after the other, but independent chains run side by side).
+  std::array<double, kBins> coefficients{};
+  for (int32_t k = 0; k < kBins; ++k) {
+    coefficients[static_cast<std::size_t>(k)] =
+        2.0 * std::cos(2.0 * std::numbers::pi * (kFirstBin + k) / (2 * kPeriod));
+  }
+  std::array<double, kBins> s1{};
+  std::array<double, kBins> s2{};
+  for (const Period* half : {&a, &b}) {
+    for (const double x : *half) {
+      for (std::size_t k = 0; k < s1.size(); ++k) {
+        const double s0 = x + coefficients[k] * s1[k] - s2[k];
+        s2[k] = s1[k];
+        s1[k] = s0;
       }
     }
-    const double power = s1 * s1 + s2 * s2 - coefficient * s1 * s2;
+  }
+  double onGrid = 0.0;
+  double total = 0.0;
+  for (std::size_t k = 0; k < s1.size(); ++k) {
+    const double power = s1[k] * s1[k] + s2[k] * s2[k] - coefficients[k] * s1[k] * s2[k];
     total += power;
-    if (bin % 2 == 0) onGrid += power;
+    if ((kFirstBin + static_cast<int32_t>(k)) % 2 == 0) onGrid += power;
   }
   return total > 0.0 ? onGrid / total : 0.0;
 }
@@ -81,19 +90,19 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
   };
 
   std::array<double, kCandidates> periodicity{};
-  std::array<double, kCandidates> gridShare{};
+  std::array<Period, kCandidates> firsts{};
+  std::array<Period, kCandidates> seconds{};
   std::array<Period, kCandidates> averages{};
   for (int32_t c = 0; c < kCandidates; ++c) {
     const int64_t start = onset + c * kHop;
-    Period a{};
-    Period b{};
+    Period& a = firsts[static_cast<std::size_t>(c)];
+    Period& b = seconds[static_cast<std::size_t>(c)];
     for (int32_t i = 0; i < kPeriod; ++i) {
       a[static_cast<std::size_t>(i)] = clean(start + i);
       b[static_cast<std::size_t>(i)] = clean(start + kPeriod + i);
     }
     const double norms = Dot(a, a) * Dot(b, b);
     periodicity[static_cast<std::size_t>(c)] = norms > 0.0 ? Dot(a, b) / std::sqrt(norms) : 0.0;
-    gridShare[static_cast<std::size_t>(c)] = GridShare(a, b);
     Period& average = averages[static_cast<std::size_t>(c)];
     for (std::size_t i = 0; i < a.size(); ++i) average[i] = 0.5 * (a[i] + b[i]);
   }
@@ -113,7 +122,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
     ChosenPeriod& period = chosen.periods[static_cast<std::size_t>(chosen.count)];
     period.offset = best * kHop;
     period.periodicity = periodicity[k];
-    period.gridShare = gridShare[k];
+    period.gridShare = GridShare(firsts[k], seconds[k]);  // only for the kept few: it is dear
     period.tailGain = tailGain;
     period.energy = Dot(averages[k], averages[k]);
     double largest = 0.0;

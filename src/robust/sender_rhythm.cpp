@@ -23,11 +23,21 @@ constexpr double kLeastEvidence = 12.0;
 void SenderRhythm::Reset() { *this = SenderRhythm(); }
 
 void SenderRhythm::NoteStrength(double strength) {
-  const auto slot = [this](int64_t hop) { return static_cast<std::size_t>(hop % kKept); };
-  strengths[slot(hops)] = strength;
-  for (int32_t lag = kShortestLag; lag <= kLongestLag && lag <= hops; ++lag) {
-    double& c = correlation[static_cast<std::size_t>(lag)];
-    c = kForgetting * c + strength * strengths[slot(hops - lag)];
+  // Each strength is kept twice, kKept apart, so that the strengths `lag` hops back lie in one
+  // run below the newest: the loop reads them without wrapping.
+  const auto slot = static_cast<std::size_t>(hops % kKept) + kKept;
+  strengths[slot] = strength;
+  strengths[slot - kKept] = strength;
+  const int32_t longest = static_cast<int32_t>(std::min<int64_t>(kLongestLag, hops));
+  if (strength == 0.0) {
+    // Forgetting alone: the same values as adding 0 times each strength.
+    for (int32_t lag = kShortestLag; lag <= longest; ++lag)
+      correlation[static_cast<std::size_t>(lag)] *= kForgetting;
+  } else {
+    for (int32_t lag = kShortestLag; lag <= longest; ++lag) {
+      double& c = correlation[static_cast<std::size_t>(lag)];
+      c = kForgetting * c + strength * strengths[slot - static_cast<std::size_t>(lag)];
+    }
   }
   ++hops;
   if (hops % kEstimateEvery == 0) Estimate();

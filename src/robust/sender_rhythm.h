@@ -24,7 +24,7 @@ class SenderRhythm {
   static constexpr int32_t kKept = kLongestLag + 1;  // a power of two is not needed
   void Estimate();
 
-  std::array<double, kKept> strengths{};  // the last hops' strengths, a ring
+  std::array<double, 2 * kKept> strengths{};  // the last hops' strengths, a ring kept twice
   std::array<double, kKept> correlation{};
   int64_t hops = 0;
   int32_t spacing = 0;
