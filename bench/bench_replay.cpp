@@ -20,12 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "app/headless_services.h"
-#include "app/receiver_dialog.h"
-#include "app/replay_run.h"
+#include "dialog/headless_services.h"
+#include "dialog/receiver_dialog.h"
+#include "dialog/replay_run.h"
 #include "bench/traffic_stream.h"
 #include "capture/replay_device.h"
-#include "receiver/directory_text_output.h"
+#include "files/directory_text_output.h"
 
 namespace brindlemoor::bench {
 namespace {

@@ -29,9 +29,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/receiver_dialog.h"
-#include "app/replay_run.h"
-#include "app/resources.h"
+#include "dialog/receiver_dialog.h"
+#include "dialog/replay_run.h"
+#include "dialog/resources.h"
 #include "bench/traffic_stream.h"
 #include "capture/replay_device.h"
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/receiver_dialog.h"
-#include "app/resources.h"
+#include "dialog/receiver_dialog.h"
+#include "dialog/resources.h"
 #include "capture/capture_format.h"
 #include "capture/replay_device.h"
 #include "capture/sample_stream.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "capture/capture_format.h"
-#include "capture/recording_file.h"
+#include "files/recording_file.h"
 #include "fuzz/fuzz_input.h"
 
 namespace brindlemoor::fuzz {

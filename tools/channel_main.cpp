@@ -18,7 +18,7 @@
 #include "platform/console_text.h"
 #include "platform/program_arguments.h"
 #include "same_file.h"
-#include "synth/wav_writer.h"
+#include "files/wav_writer.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/headless_services.h"
-#include "app/receiver_dialog.h"
+#include "dialog/headless_services.h"
+#include "dialog/receiver_dialog.h"
 #include "receive_diagnostics.h"
 
 namespace brindlemoor {

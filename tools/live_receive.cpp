@@ -12,7 +12,7 @@
 #include <string>
 
 #include "capture/capture_format.h"
-#include "capture/live_input.h"
+#include "live/live_input.h"
 #include "live_session.h"
 #include "signal_timer_loop.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "capture/capture_format.h"
-#include "capture/live_input.h"
 #include "console_timer_loop.h"
+#include "live/live_input.h"
 #include "live_receive.h"
 #include "live_session.h"
 #include "platform/console_text.h"

@@ -9,8 +9,8 @@
 
 #include <cstdio>
 
-#include "app/receiver_dialog.h"
-#include "app/resources.h"
+#include "dialog/receiver_dialog.h"
+#include "dialog/resources.h"
 #include "input_watch.h"
 #include "live_receive.h"
 #include "loop_services.h"

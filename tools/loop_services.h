@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/headless_services.h"
+#include "dialog/headless_services.h"
 
 namespace brindlemoor {
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "capture/capture_format.h"
-#include "capture/io_error.h"
+#include "files/io_error.h"
 #include "synth/symbol_synth.h"
-#include "synth/wav_writer.h"
+#include "files/wav_writer.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Draws the application icon at the sizes the program and the desktop use and writes them as
 // PNG files: make-icon OUTDIR writes OUTDIR/brindlemoor-SIZE.png. The checked-in icons under
-// src/app/icons were made with it.
+// data/icons were made with it.
 //
 // The picture: a sound source on a dark teal tile, with three wave fronts travelling right.
 // Coordinates are fractions of the icon's side so every size is drawn from the same shapes.

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "capture/capture_dump_file.h"
+#include "files/capture_dump_file.h"
 #include "capture/capture_tap.h"
 #include "receiver/calibration_state.h"
 #include "receiver/receive_tick.h"

@@ -17,18 +17,18 @@
 #include <string>
 
 #ifndef _WIN32
-#include "app/cp932_display.h"
+#include "display/cp932_display.h"
 #endif
-#include "capture/live_input.h"
-#include "capture/recording_formats.h"
 #include "command_line.h"
+#include "files/directory_text_output.h"
+#include "files/recording_formats.h"
+#include "live/live_input.h"
 #include "live_receive.h"
 #include "option_values.h"
 #include "platform/console_text.h"
 #include "platform/file_access.h"
 #include "platform/program_arguments.h"
 #include "platform_help.h"
-#include "receiver/directory_text_output.h"
 #include "replay_receive.h"
 #include "same_file.h"
 #include "shown_name.h"

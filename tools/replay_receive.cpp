@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/replay_run.h"
+#include "dialog/replay_run.h"
 #include "capture/capture_format.h"
 #include "capture/capture_tap.h"
-#include "capture/recording_file.h"
+#include "files/recording_file.h"
 #include "capture/replay_device.h"
 #include "platform/console_text.h"
 #include "platform/stream_termination.h"

@@ -34,7 +34,7 @@
 #include "send_playback.h"
 #include "synth/message_synth.h"
 #include "synth/symbol_synth.h"
-#include "synth/wav_writer.h"
+#include "files/wav_writer.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "send_playback.h"
 
-#include "capture/portaudio_output.h"
-#include "capture/portaudio_session.h"
+#include "live/portaudio_output.h"
+#include "live/portaudio_session.h"
 
 namespace brindlemoor::tools {
 

@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "capture/io_error.h"
+#include "files/io_error.h"
 
 namespace brindlemoor::tools {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/visible_controls.h"
+#include "dialog/visible_controls.h"
 
 namespace brindlemoor::tools {
 

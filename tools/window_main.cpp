@@ -16,18 +16,18 @@
 #include <string_view>
 #include <vector>
 
-#include "app/receiver_app.h"
-#include "app/receiver_window.h"
-#include "app/replay_pump.h"
-#include "app/termination_signals.h"
 #include "capture/capture_format.h"
-#include "capture/live_input.h"
-#include "capture/recording_file.h"
 #include "capture/replay_device.h"
 #include "capture/unavailable_input.h"
 #include "command_line.h"
+#include "files/directory_text_output.h"
+#include "files/recording_file.h"
+#include "live/live_input.h"
 #include "platform/stream_termination.h"
-#include "receiver/directory_text_output.h"
+#include "qt/receiver_app.h"
+#include "qt/receiver_window.h"
+#include "qt/replay_pump.h"
+#include "qt/termination_signals.h"
 #include "shown_name.h"
 
 namespace {

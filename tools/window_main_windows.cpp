@@ -16,18 +16,18 @@
 #include <optional>
 #include <string>
 
-#include "app/resources.h"
-#include "app/win32_receiver_window.h"
-#include "app/win32_replay_pump.h"
-#include "app/win32_text.h"
-#include "capture/live_input.h"
-#include "capture/recording_file.h"
 #include "capture/replay_device.h"
 #include "command_line.h"
+#include "dialog/resources.h"
+#include "files/directory_text_output.h"
+#include "files/recording_file.h"
 #include "input_watch.h"
+#include "live/live_input.h"
 #include "platform/console_text.h"
 #include "platform/program_arguments.h"
-#include "receiver/directory_text_output.h"
+#include "win32/receiver_window.h"
+#include "win32/replay_pump.h"
+#include "win32/text.h"
 
 namespace {
 

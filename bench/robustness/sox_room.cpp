@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "channel/audio_file.h"
-#include "synth/wav_writer.h"
+#include "files/wav_writer.h"
 
 extern char** environ;
 

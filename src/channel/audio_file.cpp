@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "capture/sound_file_problem.h"
+#include "files/sound_file_problem.h"
 #include "platform/file_access.h"
 
 namespace brindlemoor {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/io_error.h"
+#include "files/io_error.h"
 
 namespace brindlemoor {
 

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "capture/resampler.h"
+#include "files/resampler.h"
 #include "channel/room_reverb.h"
 #include "channel/speaker_filter.h"
 

@@ -3,7 +3,7 @@
 #include <cassert>
 #include <cmath>
 
-#include "capture/resampler.h"
+#include "files/resampler.h"
 
 namespace brindlemoor {
 

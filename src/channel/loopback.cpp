@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/receiver_dialog.h"
-#include "app/replay_run.h"
-#include "app/window_services.h"
-#include "capture/recording_file.h"
+#include "dialog/receiver_dialog.h"
+#include "dialog/replay_run.h"
+#include "dialog/window_services.h"
+#include "files/recording_file.h"
 #include "capture/replay_device.h"
 #include "platform/file_access.h"
 #include "receiver/text_output.h"
-#include "synth/wav_writer.h"
+#include "files/wav_writer.h"
 
 namespace brindlemoor {
 

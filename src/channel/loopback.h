@@ -8,8 +8,8 @@
 #include <span>
 #include <string>
 
-#include "app/receiver_dialog.h"
-#include "capture/io_error.h"
+#include "dialog/receiver_dialog.h"
+#include "files/io_error.h"
 
 namespace brindlemoor {
 

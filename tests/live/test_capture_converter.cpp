@@ -6,8 +6,8 @@
 #include <numbers>
 #include <vector>
 
-#include "capture/capture_converter.h"
 #include "capture/eight_bit_quantisers.h"
+#include "live/capture_converter.h"
 
 namespace brindlemoor {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "capture/live_input.h"
+#include "live/live_input.h"
 #include "testing/wave_in_log.h"
 
 namespace brindlemoor::testing {

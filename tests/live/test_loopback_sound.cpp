@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "capture/capture_format.h"
-#include "capture/portaudio_device.h"
-#include "capture/portaudio_output.h"
+#include "live/portaudio_device.h"
+#include "live/portaudio_output.h"
 #include "testing/wave_in_log.h"
 
 namespace brindlemoor {

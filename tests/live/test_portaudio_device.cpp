@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "capture/capture_format.h"
-#include "capture/portaudio_device.h"
+#include "live/portaudio_device.h"
 #include "testing/wave_in_conformance.h"
 #include "testing/wave_in_log.h"
 

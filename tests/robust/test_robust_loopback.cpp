@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/receiver_dialog.h"
-#include "app/resources.h"
+#include "dialog/receiver_dialog.h"
+#include "dialog/resources.h"
 #include "capture/replay_device.h"
 #include "capture/sample_stream.h"
 #include "channel/channel.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/window_services.h"
+#include "dialog/window_services.h"
 
 namespace brindlemoor::testing {
 

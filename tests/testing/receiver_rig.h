@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/receiver_dialog.h"
-#include "app/resources.h"
+#include "dialog/receiver_dialog.h"
+#include "dialog/resources.h"
 #include "capture/capture_format.h"
 #include "testing/fake_wave_in_device.h"
 #include "testing/fake_window.h"

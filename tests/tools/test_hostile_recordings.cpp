@@ -25,7 +25,7 @@
 
 #include "capture/capture_format.h"
 #include "synth/symbol_synth.h"
-#include "synth/wav_writer.h"
+#include "files/wav_writer.h"
 #include "tools/hostile_recordings.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)

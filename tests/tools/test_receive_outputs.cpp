@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "synth/symbol_synth.h"
-#include "synth/wav_writer.h"
+#include "files/wav_writer.h"
 #include "testing/terminal_run.h"
 #include "testing/tool_run.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/winmm_device.h"
+#include "live/winmm_device.h"
 #include "platform/utf16.h"
 
 namespace brindlemoor {

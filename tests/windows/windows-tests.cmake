@@ -3,7 +3,7 @@
 # cross-built from the same sources as on Linux, and the wave-in device on wine's sound service.
 add_library(brindlemoor_testing STATIC testing/fake_wave_in_device.cpp testing/fake_window.cpp)
 target_include_directories(brindlemoor_testing PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(brindlemoor_testing PUBLIC brindlemoor_io GTest::gtest)
+target_link_libraries(brindlemoor_testing PUBLIC brindlemoor_files GTest::gtest)
 
 # The suites whose subject exists on both platforms; the rest need PortAudio, Qt, the channel
 # simulator or POSIX processes and FIFOs.
@@ -12,23 +12,24 @@ set(windows_suites
   capture/test_capture_tap.cpp
   capture/test_eight_bit_quantisers.cpp
   capture/test_header_queue.cpp
-  capture/test_recording_formats.cpp
   capture/test_replay_device.cpp
+  capture/test_wave_in_conformance.cpp
   capture/test_wave_capture.cpp
   capture/test_wave_capture_threads.cpp
+  files/test_recording_formats.cpp
+  files/test_text_files.cpp
   receiver/test_decide_byte.cpp
   receiver/test_receive_tick.cpp
   receiver/test_symbol_trace_format.cpp
   receiver/test_tick_text.cpp
-  receiver/test_text_files.cpp
-  app/test_dialog_units.cpp
-  app/test_no_allocation.cpp
-  app/test_receiver_dialog.cpp
-  app/test_round_trip.cpp
+  dialog/test_dialog_units.cpp
+  dialog/test_no_allocation.cpp
+  dialog/test_receiver_dialog.cpp
+  dialog/test_round_trip.cpp
   synth/test_sender_synth.cpp
   synth/test_symbol_synth.cpp
 )
-foreach(subsystem dsp capture receiver app synth)
+foreach(subsystem dsp capture files receiver dialog synth)
   set(sources ${windows_suites})
   list(FILTER sources INCLUDE REGEX "^${subsystem}/")
   list(TRANSFORM sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
@@ -43,8 +44,8 @@ endforeach()
 
 # The wave-in device on the system's sound service (winepulse under wine), inside a private
 # loopback PulseAudio; skipped (77) when PulseAudio is not installed.
-add_executable(test_winmm ${CMAKE_CURRENT_SOURCE_DIR}/windows/test_winmm_device.cpp)
-target_link_libraries(test_winmm PRIVATE brindlemoor_winmm brindlemoor_testing GTest::gtest_main)
+add_executable(test_winmm ${CMAKE_CURRENT_SOURCE_DIR}/live/test_winmm_device.cpp)
+target_link_libraries(test_winmm PRIVATE brindlemoor_live brindlemoor_testing GTest::gtest_main)
 add_test(NAME winmm_wave_in_device
          COMMAND ${PROJECT_SOURCE_DIR}/scripts/pulse-loopback.sh run
                  ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:test_winmm>)
@@ -53,7 +54,7 @@ set_tests_properties(winmm_wave_in_device PROPERTIES LABELS "winmm;live" SKIP_RE
 
 # The programs as installed files (icon, manifest, version block) and the wave-in mutex.
 add_executable(test_windows_programs ${CMAKE_CURRENT_SOURCE_DIR}/windows/test_windows_programs.cpp)
-target_link_libraries(test_windows_programs PRIVATE brindlemoor_winmm brindlemoor_platform
+target_link_libraries(test_windows_programs PRIVATE brindlemoor_live brindlemoor_platform
                       GTest::gtest_main)
 target_compile_definitions(test_windows_programs PRIVATE
   BRINDLEMOOR_WINDOW_PROGRAM="$<TARGET_FILE:brindlemoor>"
@@ -80,4 +81,4 @@ foreach(scenario live calibrated no-input replay names sender)
 endforeach()
 
 # The Win32 window: its resources, services and dialog, and end to end under wine.
-include(${CMAKE_CURRENT_SOURCE_DIR}/app/win32/win32-tests.cmake)
+include(${CMAKE_CURRENT_SOURCE_DIR}/win32/win32-tests.cmake)
