@@ -40,7 +40,7 @@ std::atomic<uint64_t> allocations{0};
 }  // namespace
 
 // Every call of operator new is counted; the other forms (arrays, nothrow) come to it through the
-// standard library's defaults, or are the sanitizer's own in sanitized builds, matched by its
+// standard library's defaults, or are the sanitizer's own in sanitised builds, matched by its
 // own deletes.
 void* operator new(std::size_t size) {
   allocations.fetch_add(1, std::memory_order_relaxed);

@@ -48,7 +48,7 @@ SymbolBank::SymbolBank() {
   for (int byte = 0; byte < 256; ++byte) {
     symbol.clear();
     AppendSymbol(symbol, static_cast<uint8_t>(byte), kDefaultTiming, kSampleRate);
-    const std::vector<uint8_t> quantised = QuantizeToU8(symbol);
+    const std::vector<uint8_t> quantised = QuantiseToU8(symbol);
     if (byte == 0) {
       symbolLength = quantised.size();
       samples.reserve(256 * symbolLength);

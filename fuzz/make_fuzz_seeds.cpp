@@ -52,7 +52,7 @@ Bytes Symbols(const std::vector<uint8_t>& bytes) {
   SymbolTiming timing = kDefaultTiming;
   timing.leadSamples = 300;  // short seeds fuzz faster
   timing.tailSamples = 0;
-  return QuantizeToU8(SynthesizeMessage(bytes, timing, kRate));
+  return QuantiseToU8(SynthesiseMessage(bytes, timing, kRate));
 }
 
 std::vector<uint8_t> Text(const char* text) {
@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
       put("fuzz_recording_file", recording.name, recording.bytes);
     }
   }
-  std::vector<double> message = SynthesizeMessage(Text("ok"), kDefaultTiming, kRate);
+  std::vector<double> message = SynthesiseMessage(Text("ok"), kDefaultTiming, kRate);
   message.resize(1500);
   const std::string scratch = root + "/scratch.sound";
   const struct {

@@ -116,7 +116,7 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
     return problem;
   options.help = line.Has("--help");
   options.version = line.Has("--version");
-  options.channel.microphone.quantize8Bit = line.Has("--quantize8");
+  options.channel.microphone.quantise8Bit = line.Has("--quantize8");
   for (const auto& [name, value] : line.values) {
     auto invalid = [&](const char* expected) { return tools::InvalidValue(name, value, expected); };
     if (name == "--clock") {

@@ -170,7 +170,7 @@ std::vector<uint8_t> Noise(size_t count) {
 // The synthesised message `text` as 8-bit samples at 11025 Hz.
 std::vector<uint8_t> MessageAudio(const std::string& text) {
   const std::vector<uint8_t> symbols(text.begin(), text.end());
-  return QuantizeToU8(SynthesizeMessage(symbols, kDefaultTiming, static_cast<int32_t>(kRate)));
+  return QuantiseToU8(SynthesiseMessage(symbols, kDefaultTiming, static_cast<int32_t>(kRate)));
 }
 
 // `audio` encoded by libsndfile in `format` (FLAC, MP3), into memory; empty when it cannot.
@@ -321,7 +321,7 @@ std::vector<HostileRecording> OddButUsableRecordings() {
   const std::string text = kUsableText;
   const std::vector<uint8_t> symbols(text.begin(), text.end());
   const std::vector<uint8_t> audio =
-      QuantizeToU8(SynthesizeMessage(symbols, kDefaultTiming, static_cast<int32_t>(kRate)));
+      QuantiseToU8(SynthesiseMessage(symbols, kDefaultTiming, static_cast<int32_t>(kRate)));
   const auto usable = [&](std::string name, const Wav& wav) {
     HostileRecording r = File(std::move(name), wav.Build(), "");
     r.text = text;
@@ -346,7 +346,7 @@ std::vector<HostileRecording> TruncatedRecordings() {
   const std::string text = "a recording cut short keeps what it holds\n";
   const std::vector<uint8_t> symbols(text.begin(), text.end());
   const std::vector<uint8_t> audio =
-      QuantizeToU8(SynthesizeMessage(symbols, kDefaultTiming, static_cast<int32_t>(kRate)));
+      QuantiseToU8(SynthesiseMessage(symbols, kDefaultTiming, static_cast<int32_t>(kRate)));
   const auto frames = static_cast<uint32_t>(audio.size());
   const std::string declared = std::to_string(frames);
   const auto cut = [&](std::string name, std::vector<uint8_t> bytes, std::string held) {

@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
 
   const std::vector<uint8_t> text(kGreeting.begin(), kGreeting.end());
   const std::vector<double> samples =
-      brindlemoor::SynthesizeMessage(text, brindlemoor::kDefaultTiming, brindlemoor::kSampleRate);
+      brindlemoor::SynthesiseMessage(text, brindlemoor::kDefaultTiming, brindlemoor::kSampleRate);
   brindlemoor::IoError error;
   if (!brindlemoor::WriteWav(argv[1], samples, brindlemoor::kSampleRate,
                              brindlemoor::kBitsPerSample, error)) {

@@ -302,7 +302,7 @@ class Progress {
 constexpr int32_t kRates[] = {48000, 44100, 22050, 11025};
 
 bool Fits(std::size_t messageBytes, const SymbolTiming& timing, int32_t rate, int32_t bits) {
-  return MessageSynthesizer::SamplesFor(messageBytes, timing, rate) <= MaxWavSamples(bits);
+  return MessageSynthesiser::SamplesFor(messageBytes, timing, rate) <= MaxWavSamples(bits);
 }
 
 // Empty when the WAV file of `messageBytes` symbols (the calibration included) fits the format's
@@ -311,7 +311,7 @@ std::string CheckWavSize(const Options& options, std::size_t messageBytes, std::
   const SymbolTiming& timing = options.timing;
   if (Fits(messageBytes, timing, options.sampleRate, options.bits)) return {};
   const double gib = static_cast<double>(
-                         MessageSynthesizer::SamplesFor(messageBytes, timing, options.sampleRate)) *
+                         MessageSynthesiser::SamplesFor(messageBytes, timing, options.sampleRate)) *
                      (options.bits / 8) / (1024.0 * 1024.0 * 1024.0);
   std::string instead;
   if (options.bits == 16 && Fits(messageBytes, timing, options.sampleRate, 8)) {
@@ -325,7 +325,7 @@ std::string CheckWavSize(const Options& options, std::size_t messageBytes, std::
     }
   }
   const int64_t perSymbol = SymbolSamples(timing, options.sampleRate);
-  const int64_t silence = MessageSynthesizer::SamplesFor(0, timing, options.sampleRate);
+  const int64_t silence = MessageSynthesiser::SamplesFor(0, timing, options.sampleRate);
   const int64_t symbolsThatFit = (MaxWavSamples(options.bits) - silence) / perSymbol;
   const int64_t textThatFits = symbolsThatFit - static_cast<int64_t>(messageBytes - textBytes);
   char problem[320];
@@ -338,7 +338,7 @@ std::string CheckWavSize(const Options& options, std::size_t messageBytes, std::
   return *options.output + ": " + problem;
 }
 
-int WriteFile(const Options& options, MessageSynthesizer& synth) {
+int WriteFile(const Options& options, MessageSynthesiser& synth) {
   tools::CatchInterrupts();
 
   IoError error;
@@ -372,7 +372,7 @@ int WriteFile(const Options& options, MessageSynthesizer& synth) {
   return kExitSent;
 }
 
-int Play(const Options& options, MessageSynthesizer& synth) {
+int Play(const Options& options, MessageSynthesiser& synth) {
   const std::string where = options.device.empty() ? "default sound output" : options.device;
   IoError error;
   const std::unique_ptr<tools::SoundOutput> output = tools::SoundOutput::Open(error);
@@ -443,6 +443,6 @@ int main(int argc, char** argv) {
         !problem.empty())
       return Fail(problem);
   }
-  MessageSynthesizer synth(message, options.timing, options.sampleRate);
+  MessageSynthesiser synth(message, options.timing, options.sampleRate);
   return options.output ? WriteFile(options, synth) : Play(options, synth);
 }

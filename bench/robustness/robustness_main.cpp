@@ -224,7 +224,7 @@ bool RunGrid(const Grid& grid, const std::string& scratch, std::vector<Cell>& ce
     calibrated.insert(calibrated.end(), textBytes.begin(), textBytes.end());
     for (const bool calibration : grid.calibrations) {
       const std::vector<double> sent =
-          SynthesizeMessage(calibration ? calibrated : textBytes, timing.timing, grid.sampleRate);
+          SynthesiseMessage(calibration ? calibrated : textBytes, timing.timing, grid.sampleRate);
       for (const BenchRoom& room : grid.rooms) {
         for (const double clock : grid.clockPercent) {
           AcousticPath path;

@@ -54,7 +54,7 @@ MicrophoneStage::MicrophoneStage(const Microphone& microphone, double tonePower,
 double MicrophoneStage::Next(double x) {
   if (sigma > 0.0) x += sigma * noise.NextGaussian();
   if (microphone.dcOffset != 0.0) x += microphone.dcOffset;
-  if (microphone.quantize8Bit) x = QuantiseConverterLevel(x);
+  if (microphone.quantise8Bit) x = QuantiseConverterLevel(x);
   return x;
 }
 

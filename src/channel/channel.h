@@ -39,7 +39,7 @@ struct Microphone {
   double dcOffset = 0.0;  // added to every sample, full scale = 1.0
   // Rounds every sample to the 256 levels of an unsigned 8-bit converter, (k - 128) / 128 for
   // k = 0 .. 255, clipping at the ends.
-  bool quantize8Bit = false;
+  bool quantise8Bit = false;
 };
 
 struct ChannelSettings {

@@ -33,13 +33,13 @@ std::string SystemError(const char* what) {
   return std::string(what) + ": " + std::strerror(errno);
 }
 
-// Writes all samples as unsigned 8-bit bytes exactly as QuantizeToU8 makes them: raw writes
+// Writes all samples as unsigned 8-bit bytes exactly as QuantiseToU8 makes them: raw writes
 // bypass libsndfile's own scaling.
 bool WriteU8(SNDFILE* file, std::span<const double> samples) {
   for (std::size_t start = 0; start < samples.size(); start += kChunkSamples) {
     const std::span<const double> chunk =
         samples.subspan(start, std::min(kChunkSamples, samples.size() - start));
-    const std::vector<uint8_t> bytes = QuantizeToU8(chunk);
+    const std::vector<uint8_t> bytes = QuantiseToU8(chunk);
     const sf_count_t size = static_cast<sf_count_t>(bytes.size());
     if (sf_write_raw(file, bytes.data(), size) != size) return false;
   }
@@ -71,7 +71,7 @@ int WriteThrough(int descriptor, std::span<const double> samples, int32_t bits) 
     const std::span<const double> chunk =
         samples.subspan(start, std::min(kChunkSamples, samples.size() - start));
     if (bits == 8) {
-      bytes = QuantizeToU8(chunk);
+      bytes = QuantiseToU8(chunk);
     } else {
       bytes.resize(2 * chunk.size());
       for (std::size_t i = 0; i < chunk.size(); ++i) {

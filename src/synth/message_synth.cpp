@@ -5,21 +5,21 @@
 
 namespace brindlemoor {
 
-MessageSynthesizer::MessageSynthesizer(std::span<const uint8_t> bytes, const SymbolTiming& timing,
+MessageSynthesiser::MessageSynthesiser(std::span<const uint8_t> bytes, const SymbolTiming& timing,
                                        int32_t sampleRate)
     : bytes(bytes.begin(), bytes.end()),
       timing(timing),
       sampleRate(sampleRate),
       total(SamplesFor(bytes.size(), timing, sampleRate)) {}
 
-int64_t MessageSynthesizer::SamplesFor(std::size_t byteCount, const SymbolTiming& timing,
+int64_t MessageSynthesiser::SamplesFor(std::size_t byteCount, const SymbolTiming& timing,
                                        int32_t sampleRate) {
   return ScaledSamples(timing.leadSamples, sampleRate) +
          SymbolSamples(timing, sampleRate) * static_cast<int64_t>(byteCount) +
          ScaledSamples(timing.tailSamples, sampleRate);
 }
 
-bool MessageSynthesizer::Refill() {
+bool MessageSynthesiser::Refill() {
   pending.clear();
   pendingAt = 0;
   if (stage > bytes.size() + 1) return false;
@@ -36,7 +36,7 @@ bool MessageSynthesizer::Refill() {
   return true;
 }
 
-std::size_t MessageSynthesizer::Next(std::span<double> out) {
+std::size_t MessageSynthesiser::Next(std::span<double> out) {
   std::size_t written = 0;
   while (written < out.size()) {
     if (pendingAt == pending.size() && !Refill()) break;

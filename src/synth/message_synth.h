@@ -1,6 +1,6 @@
 // Produces a message's samples (lead silence, one symbol per byte, tail silence) front to back
 // in chunks of any size, so a send of any length is written or played in constant memory. The
-// samples are exactly those of SynthesizeMessage.
+// samples are exactly those of SynthesiseMessage.
 #pragma once
 
 #include <cstddef>
@@ -12,10 +12,10 @@
 
 namespace brindlemoor {
 
-class MessageSynthesizer {
+class MessageSynthesiser {
  public:
   // `sampleRate` at least 11025; the bytes are copied.
-  MessageSynthesizer(std::span<const uint8_t> bytes, const SymbolTiming& timing,
+  MessageSynthesiser(std::span<const uint8_t> bytes, const SymbolTiming& timing,
                      int32_t sampleRate);
 
   // Samples of the whole message.

@@ -152,7 +152,7 @@ void AppendSymbol(std::vector<double>& out, uint8_t byte, const SymbolTiming& ti
   out.resize(out.size() + ScaledSamples(timing.gapSamples, sampleRate), 0.0);
 }
 
-std::vector<double> SynthesizeMessage(std::span<const uint8_t> bytes, const SymbolTiming& timing,
+std::vector<double> SynthesiseMessage(std::span<const uint8_t> bytes, const SymbolTiming& timing,
                                       int32_t sampleRate) {
   const int64_t symbol = SymbolSamples(timing, sampleRate);
   const int64_t lead = ScaledSamples(timing.leadSamples, sampleRate);
@@ -165,7 +165,7 @@ std::vector<double> SynthesizeMessage(std::span<const uint8_t> bytes, const Symb
   return out;
 }
 
-std::vector<uint8_t> QuantizeToU8(std::span<const double> samples) {
+std::vector<uint8_t> QuantiseToU8(std::span<const double> samples) {
   std::vector<uint8_t> out;
   out.reserve(samples.size());
   for (const double x : samples) {

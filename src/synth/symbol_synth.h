@@ -74,12 +74,12 @@ void AppendSymbol(std::vector<double>& out, uint8_t byte, const SymbolTiming& ti
                   int32_t sampleRate);
 
 // Lead silence, one symbol per byte, tail silence.
-std::vector<double> SynthesizeMessage(std::span<const uint8_t> bytes, const SymbolTiming& timing,
+std::vector<double> SynthesiseMessage(std::span<const uint8_t> bytes, const SymbolTiming& timing,
                                       int32_t sampleRate);
 
 // The capture format's unsigned 8-bit samples: 128 + lrint(127 x) (ties to even), clamped to
 // 0..255. Silence is 128 and -1.0 .. 1.0 maps symmetrically onto 1 .. 255.
-std::vector<uint8_t> QuantizeToU8(std::span<const double> samples);
+std::vector<uint8_t> QuantiseToU8(std::span<const double> samples);
 
 // The calibration sequence a sender may send: 0, then 1, 2, 4, ..., 128 (one harmonic each),
 // `rounds` times in a row.

@@ -163,7 +163,7 @@ TEST(ChannelTest, DcOffsetGainAndEightBitLevels) {
   ChannelSettings settings;
   settings.path.gain = 2.0;
   settings.microphone.dcOffset = 0.1;
-  settings.microphone.quantize8Bit = true;
+  settings.microphone.quantise8Bit = true;
   std::vector<double> received;
   std::string error;
   ASSERT_TRUE(ApplyChannel(sent, kRate, settings, received, error));

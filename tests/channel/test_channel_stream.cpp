@@ -61,7 +61,7 @@ TEST(ChannelStreamTest, BlocksGiveWhatTheWholeSoundGives) {
   ChannelSettings plain;
   ChannelSettings everything;
   everything.path = {.room = RoomKind::kStrong, .gain = 0.7, .highCutHz = 2000.0};
-  everything.microphone = {.snrDb = 10.0, .noiseSeed = 3, .dcOffset = 0.05, .quantize8Bit = true};
+  everything.microphone = {.snrDb = 10.0, .noiseSeed = 3, .dcOffset = 0.05, .quantise8Bit = true};
   ChannelSettings mildRoom;
   mildRoom.path.room = RoomKind::kMild;
   mildRoom.microphone.snrDb = 20.0;

@@ -64,7 +64,7 @@ Received ReceiveFile(const std::string& path) {
 std::vector<uint8_t> Captured(const std::vector<uint8_t>& bytes, int32_t lead) {
   SymbolTiming timing = kDefaultTiming;
   timing.leadSamples = lead;
-  return QuantizeToU8(SynthesizeMessage(bytes, timing, kSampleRate));
+  return QuantiseToU8(SynthesiseMessage(bytes, timing, kSampleRate));
 }
 
 std::vector<uint8_t> AllTextBytes() {
@@ -171,7 +171,7 @@ TEST_P(RecordingRateTest, EveryTextByteRoundTripsThroughAFile) {
   const std::string path = (directory / "message.wav").string();
   IoError error;
   ASSERT_TRUE(
-      WriteWav(path, SynthesizeMessage(bytes, kDefaultTiming, c.rate), c.rate, c.bits, error))
+      WriteWav(path, SynthesiseMessage(bytes, kDefaultTiming, c.rate), c.rate, c.bits, error))
       << error.description;
   const Received received = ReceiveFile(path);
   EXPECT_EQ(received.text, AsText(text));

@@ -59,7 +59,7 @@ Received SendThroughChannel(const std::vector<uint8_t>& text, const SymbolTiming
   std::vector<double> sound;
   std::string problem;
   EXPECT_TRUE(
-      ApplyChannel(SynthesizeMessage(message, timing, kRate), kRate, channel, sound, problem))
+      ApplyChannel(SynthesiseMessage(message, timing, kRate), kRate, channel, sound, problem))
       << problem;
   const std::string scratch =
       ::testing::TempDir() + "/sender-loopback-" + std::to_string(getpid()) + ".wav";
@@ -84,7 +84,7 @@ TEST_P(TimingLeadTest, EveryTextByteIsFramedAndDecided) {
   timing.leadSamples = GetParam().lead;
   const std::vector<uint8_t> bytes = ScrambledTextBytes();
   const std::string received =
-      ReceiveCaptured(QuantizeToU8(SynthesizeMessage(bytes, timing, kSampleRate)));
+      ReceiveCaptured(QuantiseToU8(SynthesiseMessage(bytes, timing, kSampleRate)));
   EXPECT_EQ(received, std::string(bytes.begin(), bytes.end()));
 }
 

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> bytes;
   if (calibrate) bytes = CalibrationSequence();
   bytes.insert(bytes.end(), text.begin(), text.end());
-  const std::vector<double> samples = SynthesizeMessage(bytes, kDefaultTiming, rate);
+  const std::vector<double> samples = SynthesiseMessage(bytes, kDefaultTiming, rate);
 
   IoError error;
   if (play) {

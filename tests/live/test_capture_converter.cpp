@@ -16,7 +16,7 @@ constexpr double kDeviceRate = 44100;
 constexpr double kCaptureRate = 11025;
 constexpr uint32_t kMaxFrames = 4410;
 
-TEST(QuantizeSample, MapsMinusOneToOneOntoTheUnsignedRange) {
+TEST(QuantiseSample, MapsMinusOneToOneOntoTheUnsignedRange) {
   struct Case {
     float x;
     uint8_t expected;

@@ -70,7 +70,7 @@ class ReceiverWindowTest : public ::testing::Test {
   // Completes capture blocks holding `bytes` as a sender plays them, then silence to a block's end.
   void Send(const std::vector<uint8_t>& bytes) {
     std::vector<uint8_t> samples =
-        QuantizeToU8(SynthesizeMessage(bytes, kDefaultTiming, static_cast<int32_t>(kSampleRate)));
+        QuantiseToU8(SynthesiseMessage(bytes, kDefaultTiming, static_cast<int32_t>(kSampleRate)));
     samples.resize((samples.size() + kBlockSamples - 1) / kBlockSamples * kBlockSamples, kSilence);
     for (std::size_t at = 0; at < samples.size(); at += kBlockSamples) {
       ASSERT_TRUE(device.CompleteNext(samples.data() + at, kBlockSamples));

@@ -20,7 +20,7 @@ namespace {
 TEST(ReplayPumpTest, ARecordingGoesThroughTheWindowNoFasterThanRealTime) {
   const std::vector<uint8_t> message = {0xCA, 0xDB, 0xB0, '!'};  // ﾊﾛｰ!
   MemorySampleStream stream(
-      QuantizeToU8(SynthesizeMessage(message, kDefaultTiming, static_cast<int32_t>(kSampleRate))));
+      QuantiseToU8(SynthesiseMessage(message, kDefaultTiming, static_cast<int32_t>(kSampleRate))));
   ReplayDevice device(stream);
   testing::MemoryTextOutput files;
   testing::RecordingPresenter presenter;

@@ -91,7 +91,7 @@ TEST_P(RobustLoopbackTest, KeepsWhatTheExactFramingLoses) {
   std::vector<double> sound;
   std::string problem;
   ASSERT_TRUE(
-      ApplyChannel(SynthesizeMessage(message, *c.timing, kRate), kRate, channel, sound, problem))
+      ApplyChannel(SynthesiseMessage(message, *c.timing, kRate), kRate, channel, sound, problem))
       << problem;
   if (c.suppressedFundamental) SuppressFundamental(sound);
   const auto lost = [&](Framing framing) {
@@ -143,7 +143,7 @@ TEST(RobustTickTest, TicksWhereverTheyFallDecodeTheSame) {
   const std::string text = TextSet();
   message.insert(message.end(), text.begin(), text.end());
   const std::vector<uint8_t> captured =
-      QuantizeToU8(SynthesizeMessage(message, kRoomTiming, 11025));
+      QuantiseToU8(SynthesiseMessage(message, kRoomTiming, 11025));
   std::vector<std::string> decoded;
   for (const uint32_t blocksPerTick : {1u, 5u, 120u}) {
     MemorySampleStream stream(captured);

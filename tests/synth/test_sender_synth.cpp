@@ -112,13 +112,13 @@ TEST(HarmonicLevelsTest, EachSetBitSitsItsMarginAboveItsThreshold) {
   }
 }
 
-TEST(MessageSynthesizerTest, ChunksOfAnySizeGiveTheWholeMessage) {
+TEST(MessageSynthesiserTest, ChunksOfAnySizeGiveTheWholeMessage) {
   const std::vector<uint8_t> bytes = {0, 1, 'H', 'i', 255};
   for (const int32_t rate : {11025, 48000}) {
-    const std::vector<double> whole = SynthesizeMessage(bytes, kFastTiming, rate);
+    const std::vector<double> whole = SynthesiseMessage(bytes, kFastTiming, rate);
     for (const size_t chunk : {size_t{1}, size_t{37}, size_t{1102}, size_t{4096}}) {
       SCOPED_TRACE(::testing::Message() << rate << " Hz, chunks of " << chunk);
-      MessageSynthesizer synth(bytes, kFastTiming, rate);
+      MessageSynthesiser synth(bytes, kFastTiming, rate);
       ASSERT_EQ(synth.TotalSamples(), static_cast<int64_t>(whole.size()));
       std::vector<double> pieces;
       std::vector<double> buffer(chunk);
@@ -149,7 +149,7 @@ class WavFileWriterTest : public ::testing::Test {
 
 TEST_F(WavFileWriterTest, PiecesEqualTheWholeAndAnAbandonedFileVanishes) {
   const std::vector<uint8_t> text = {'o', 'k'};
-  const std::vector<double> samples = SynthesizeMessage(text, kDefaultTiming, 22050);
+  const std::vector<double> samples = SynthesiseMessage(text, kDefaultTiming, 22050);
   for (const int32_t bits : {8, 16}) {
     IoError error;
     const fs::path whole = dir / "whole.wav";

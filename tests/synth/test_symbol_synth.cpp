@@ -95,7 +95,7 @@ TEST_P(TimingSymbolTest, EveryByteIsDecidedFromOneCapturedPeriod) {
   for (int byte = 0; byte < 256; ++byte) {
     std::vector<double> symbol;
     AppendSymbol(symbol, static_cast<uint8_t>(byte), *GetParam().timing, kSampleRate);
-    const ByteDecision decision = DecideCapturedSymbol(QuantizeToU8(symbol));
+    const ByteDecision decision = DecideCapturedSymbol(QuantiseToU8(symbol));
     ASSERT_TRUE(decision.accepted) << "byte " << byte << ", peak bin " << decision.peakBin;
     ASSERT_EQ(decision.byte, byte);
   }
@@ -127,7 +127,7 @@ TEST_P(TimingSymbolTest, EarliestLargestSampleStartsTheFirstFullLevelPeriod) {
     }
     // Rounding to 8 bits may tie the sample just before it; the analysed period then starts one
     // sample early, still ending well inside the tone.
-    const size_t captured = EarliestPeak(QuantizeToU8(symbol), U8Magnitude);
+    const size_t captured = EarliestPeak(QuantiseToU8(symbol), U8Magnitude);
     EXPECT_GE(captured + 1, rise);
     EXPECT_LT(captured, rise + kSymbolPeriod);
   }
@@ -164,21 +164,21 @@ TEST(SymbolSynthTest, AlignedPhasesRaiseEveryBytesPeakOverItsPower) {
 
 TEST(SymbolSynthTest, LengthsScaleWithTheRate) {
   const std::vector<uint8_t> bytes = {'H', 'i'};
-  const size_t atBase = SynthesizeMessage(bytes, kDefaultTiming, 11025).size();
+  const size_t atBase = SynthesiseMessage(bytes, kDefaultTiming, 11025).size();
   const SymbolTiming& t = kDefaultTiming;
   EXPECT_EQ(atBase, static_cast<size_t>(t.leadSamples + 2 * (t.toneSamples + t.gapSamples) +
                                         t.tailSamples));
-  EXPECT_EQ(SynthesizeMessage(bytes, kDefaultTiming, 44100).size(), 4 * atBase);
-  const std::vector<double> at48k = SynthesizeMessage(bytes, kDefaultTiming, 48000);
+  EXPECT_EQ(SynthesiseMessage(bytes, kDefaultTiming, 44100).size(), 4 * atBase);
+  const std::vector<double> at48k = SynthesiseMessage(bytes, kDefaultTiming, 48000);
   EXPECT_NEAR(static_cast<double>(at48k.size()), atBase * 48000.0 / 11025.0, 6.0);
   // Between its samples the waveform may peak a little above the sampled peak.
   for (const double x : at48k) ASSERT_LE(std::fabs(x), kDefaultTiming.amplitude * 1.01);
 }
 
-TEST(SymbolSynthTest, QuantizeRoundsToNearestAndClamps) {
+TEST(SymbolSynthTest, QuantiseRoundsToNearestAndClamps) {
   const std::vector<double> in = {0.0, 1.0, -1.0, 1.5, -1.5, 0.4 / 127, 1.6 / 127, -2.6 / 127};
   const std::vector<uint8_t> expected = {128, 255, 1, 255, 0, 128, 130, 125};
-  EXPECT_EQ(QuantizeToU8(in), expected);
+  EXPECT_EQ(QuantiseToU8(in), expected);
 }
 
 TEST(SymbolSynthTest, CalibrationSequenceHasOneHarmonicPerStep) {
@@ -207,7 +207,7 @@ class WavWriterTest : public ::testing::Test {
 
 std::vector<double> SampleMessage(int32_t rate) {
   const std::vector<uint8_t> bytes = {0x41, 0xff, 0x01};
-  return SynthesizeMessage(bytes, kDefaultTiming, rate);
+  return SynthesiseMessage(bytes, kDefaultTiming, rate);
 }
 
 TEST_F(WavWriterTest, EightBitFileReadsBackAsTheQuantisedSamples) {
@@ -223,7 +223,7 @@ TEST_F(WavWriterTest, EightBitFileReadsBackAsTheQuantisedSamples) {
   EXPECT_EQ(recording->SourceFrames(), static_cast<long long>(samples.size()));
   std::vector<uint8_t> read(samples.size() + 1);
   read.resize(recording->Read(read.data(), read.size()));
-  EXPECT_EQ(read, QuantizeToU8(samples));
+  EXPECT_EQ(read, QuantiseToU8(samples));
 }
 
 TEST_F(WavWriterTest, SixteenBitFileHoldsTheRoundedSamples) {
@@ -300,7 +300,7 @@ TEST(ExampleRecordingTest, MatchesTheGenerator) {
   const std::string greeting = "Hello from Brindlemoor!\n";
   const std::vector<uint8_t> bytes(greeting.begin(), greeting.end());
   const std::vector<uint8_t> expected =
-      QuantizeToU8(SynthesizeMessage(bytes, kDefaultTiming, kSampleRate));
+      QuantiseToU8(SynthesiseMessage(bytes, kDefaultTiming, kSampleRate));
   std::vector<uint8_t> read(expected.size() + 1);
   read.resize(recording->Read(read.data(), read.size()));
   EXPECT_EQ(read, expected);

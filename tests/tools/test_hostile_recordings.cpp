@@ -43,7 +43,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* kTool = BRINDLEMOOR_RECEIVE_TOOL;
 // The receiver needs a few MiB; a reader that believed a header's 4 GiB would not fit. (Sanitizer
-// runtimes reserve terabytes of address space, so sanitized builds run without the limit.)
+// runtimes reserve terabytes of address space, so sanitised builds run without the limit.)
 constexpr rlim_t kAddressSpaceLimit = rlim_t{256} << 20;
 constexpr auto kRunLimit = std::chrono::seconds(30);
 constexpr int kExitUsage = 2;
@@ -173,7 +173,7 @@ class HostileInputTest : public ::testing::Test {
     IoError error;
     EXPECT_TRUE(
         WriteWav(path.string(),
-                 SynthesizeMessage(symbols, kDefaultTiming, static_cast<int32_t>(kSampleRate)),
+                 SynthesiseMessage(symbols, kDefaultTiming, static_cast<int32_t>(kSampleRate)),
                  static_cast<int32_t>(kSampleRate), kBitsPerSample, error))
         << error.description;
     fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |

@@ -36,7 +36,7 @@ class ReceiveOutputsTest : public testing::ToolDirectoryTest {
   void WriteRecording(const std::string& name, const std::string& text) {
     const std::vector<uint8_t> bytes(text.begin(), text.end());
     IoError error;
-    ASSERT_TRUE(WriteWav((dir / name).string(), SynthesizeMessage(bytes, kDefaultTiming, 11025),
+    ASSERT_TRUE(WriteWav((dir / name).string(), SynthesiseMessage(bytes, kDefaultTiming, 11025),
                          11025, 8, error))
         << error.description;
   }

@@ -303,7 +303,7 @@ TEST_F(Win32WindowTest, DragIconAndWindowIconsAreTheApplicationIcon) {
 TEST_F(Win32WindowTest, ARecordingGoesThroughTheWindowNoFasterThanRealTime) {
   const std::vector<uint8_t> message = {0xCA, 0xDB, 0xB0, '!'};  // ﾊﾛｰ!
   MemorySampleStream stream(
-      QuantizeToU8(SynthesizeMessage(message, kDefaultTiming, static_cast<int32_t>(kSampleRate))));
+      QuantiseToU8(SynthesiseMessage(message, kDefaultTiming, static_cast<int32_t>(kSampleRate))));
   ReplayDevice replay(stream);
   Win32ReplayPump pump(replay);
   Win32ReceiverWindow window(GetModuleHandleW(nullptr), replay, files);
