@@ -20,11 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/traffic_stream.h"
+#include "capture/replay_device.h"
 #include "dialog/headless_services.h"
 #include "dialog/receiver_dialog.h"
 #include "dialog/replay_run.h"
-#include "bench/traffic_stream.h"
-#include "capture/replay_device.h"
 #include "files/directory_text_output.h"
 
 namespace brindlemoor::bench {

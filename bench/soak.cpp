@@ -29,11 +29,11 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/traffic_stream.h"
+#include "capture/replay_device.h"
 #include "dialog/receiver_dialog.h"
 #include "dialog/replay_run.h"
 #include "dialog/resources.h"
-#include "bench/traffic_stream.h"
-#include "capture/replay_device.h"
 
 namespace {
 std::atomic<uint64_t> allocations{0};

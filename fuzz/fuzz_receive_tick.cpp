@@ -8,11 +8,11 @@
 #include <cstring>
 #include <vector>
 
-#include "dialog/receiver_dialog.h"
-#include "dialog/resources.h"
 #include "capture/capture_format.h"
 #include "capture/replay_device.h"
 #include "capture/sample_stream.h"
+#include "dialog/receiver_dialog.h"
+#include "dialog/resources.h"
 #include "fuzz/fuzz_input.h"
 #include "fuzz/invariants.h"
 #include "receiver/framing.h"

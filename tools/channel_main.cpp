@@ -14,11 +14,11 @@
 #include "channel/clock_offset.h"
 #include "channel/tone_power.h"
 #include "command_line.h"
+#include "files/wav_writer.h"
 #include "option_values.h"
 #include "platform/console_text.h"
 #include "platform/program_arguments.h"
 #include "same_file.h"
-#include "files/wav_writer.h"
 
 namespace {
 

@@ -1,13 +1,14 @@
 // brindlemoor-receive's live mode on Windows: the receiver on the default wave-in device (the
 // wave mapper), ticking every 500 ms on the main thread until Ctrl-C, Ctrl-Break or the
 // console's close. The same interface as the POSIX live mode (live_receive.h).
+#include "live_receive.h"
+
 #include <memory>
 #include <string>
 
 #include "capture/capture_format.h"
 #include "console_timer_loop.h"
 #include "live/live_input.h"
-#include "live_receive.h"
 #include "live_session.h"
 #include "platform/console_text.h"
 

@@ -12,8 +12,8 @@
 
 #include "capture/capture_format.h"
 #include "files/io_error.h"
-#include "synth/symbol_synth.h"
 #include "files/wav_writer.h"
+#include "synth/symbol_synth.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "files/capture_dump_file.h"
 #include "capture/capture_tap.h"
+#include "files/capture_dump_file.h"
 #include "receiver/calibration_state.h"
 #include "receiver/receive_tick.h"
 

@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <memory>
 
-#include "dialog/replay_run.h"
 #include "capture/capture_format.h"
 #include "capture/capture_tap.h"
-#include "files/recording_file.h"
 #include "capture/replay_device.h"
+#include "dialog/replay_run.h"
+#include "files/recording_file.h"
 #include "platform/console_text.h"
 #include "platform/stream_termination.h"
 #include "shown_name.h"

@@ -24,6 +24,7 @@
 
 #include "command_line.h"
 #include "convention/symbol_convention.h"
+#include "files/wav_writer.h"
 #include "interrupt_flag.h"
 #include "option_values.h"
 #include "platform/console_text.h"
@@ -34,7 +35,6 @@
 #include "send_playback.h"
 #include "synth/message_synth.h"
 #include "synth/symbol_synth.h"
-#include "files/wav_writer.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <optional>
 
-#include "files/resampler.h"
 #include "channel/room_reverb.h"
 #include "channel/speaker_filter.h"
+#include "files/resampler.h"
 
 namespace brindlemoor {
 namespace {

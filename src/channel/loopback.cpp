@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <memory>
 
+#include "capture/replay_device.h"
 #include "dialog/receiver_dialog.h"
 #include "dialog/replay_run.h"
 #include "dialog/window_services.h"
 #include "files/recording_file.h"
-#include "capture/replay_device.h"
+#include "files/wav_writer.h"
 #include "platform/file_access.h"
 #include "receiver/text_output.h"
-#include "files/wav_writer.h"
 
 namespace brindlemoor {
 

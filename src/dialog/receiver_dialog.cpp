@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <new>
 
-#include "dialog/resources.h"
 #include "capture/capture_format.h"
+#include "dialog/resources.h"
 #include "receiver/framing.h"
 #include "robust/robust_tick.h"
 

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "dialog/window_services.h"
 #include "capture/wave_capture.h"
+#include "dialog/window_services.h"
 #include "dsp/spectrum_analyzer.h"
 #include "receiver/calibration_state.h"
 #include "receiver/receive_tick.h"

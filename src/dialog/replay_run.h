@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "dialog/receiver_dialog.h"
 #include "capture/replay_device.h"
+#include "dialog/receiver_dialog.h"
 
 namespace brindlemoor {
 

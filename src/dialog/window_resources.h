@@ -2,9 +2,9 @@
 // resources.h does not hold. Texts are UTF-8.
 #pragma once
 
+#include "brindlemoor_version.h"
 #include "dialog/dialog_units.h"
 #include "dialog/resource_definitions.h"
-#include "brindlemoor_version.h"
 
 namespace brindlemoor {
 

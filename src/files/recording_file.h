@@ -18,8 +18,8 @@
 #include <memory>
 #include <string>
 
-#include "files/io_error.h"
 #include "capture/sample_stream.h"
+#include "files/io_error.h"
 
 namespace brindlemoor {
 

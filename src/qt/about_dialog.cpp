@@ -3,10 +3,10 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "qt/app_icon.h"
-#include "qt/dialog_font.h"
 #include "dialog/resources.h"
 #include "dialog/window_resources.h"
+#include "qt/app_icon.h"
+#include "qt/dialog_font.h"
 
 namespace brindlemoor {
 namespace {

@@ -1,9 +1,9 @@
 #include "qt/receiver_app.h"
 
-#include "qt/app_icon.h"
-#include "qt/receiver_window.h"
 #include "dialog/resources.h"
 #include "dialog/window_resources.h"
+#include "qt/app_icon.h"
+#include "qt/receiver_window.h"
 
 namespace brindlemoor {
 

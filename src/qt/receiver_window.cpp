@@ -5,9 +5,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
-#include "qt/dialog_font.h"
 #include "dialog/resources.h"
 #include "dialog/window_resources.h"
+#include "qt/dialog_font.h"
 
 namespace brindlemoor {
 

@@ -9,8 +9,8 @@
 #include <QDialog>
 #include <QMenu>
 
-#include "qt/window_services.h"
 #include "dialog/receiver_dialog.h"
+#include "qt/window_services.h"
 
 class QLineEdit;
 

@@ -8,11 +8,11 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "qt/about_dialog.h"
-#include "qt/app_icon.h"
-#include "display/cp932_display.h"
 #include "dialog/modal_presenter.h"
 #include "dialog/resources.h"
+#include "display/cp932_display.h"
+#include "qt/about_dialog.h"
+#include "qt/app_icon.h"
 
 namespace brindlemoor {
 

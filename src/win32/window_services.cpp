@@ -4,9 +4,9 @@
 #include <optional>
 
 #include "dialog/resources.h"
+#include "receiver/framing.h"
 #include "win32/modal_dialog.h"
 #include "win32/text.h"
-#include "receiver/framing.h"
 
 namespace brindlemoor {
 

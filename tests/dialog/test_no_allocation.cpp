@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <new>
 
+#include "capture/replay_device.h"
+#include "capture/sample_stream.h"
 #include "dialog/headless_services.h"
 #include "dialog/receiver_dialog.h"
 #include "dialog/resources.h"
-#include "capture/replay_device.h"
-#include "capture/sample_stream.h"
 #include "files/directory_text_output.h"
 #include "testing/signal.h"
 #include "testing/temp_directory.h"

@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "dialog/receiver_dialog.h"
-#include "dialog/replay_run.h"
 #include "capture/capture_format.h"
-#include "files/recording_file.h"
 #include "capture/replay_device.h"
 #include "capture/sample_stream.h"
-#include "synth/symbol_synth.h"
+#include "dialog/receiver_dialog.h"
+#include "dialog/replay_run.h"
+#include "files/recording_file.h"
 #include "files/wav_writer.h"
+#include "synth/symbol_synth.h"
 #include "testing/fake_window.h"
 #include "testing/temp_directory.h"
 

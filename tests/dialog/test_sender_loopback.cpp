@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "dialog/receiver_dialog.h"
-#include "dialog/replay_run.h"
 #include "capture/capture_format.h"
 #include "capture/replay_device.h"
 #include "capture/sample_stream.h"
 #include "channel/channel.h"
 #include "channel/loopback.h"
 #include "channel/text_distance.h"
+#include "dialog/receiver_dialog.h"
+#include "dialog/replay_run.h"
 #include "synth/symbol_synth.h"
 #include "testing/fake_window.h"
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "capture/capture_format.h"
+#include "files/wav_writer.h"
 #include "live/portaudio_output.h"
 #include "synth/symbol_synth.h"
-#include "files/wav_writer.h"
 
 namespace {
 

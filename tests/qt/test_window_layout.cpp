@@ -6,10 +6,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "dialog/window_resources.h"
 #include "qt/about_dialog.h"
 #include "qt/dialog_font.h"
 #include "qt/receiver_window.h"
-#include "dialog/window_resources.h"
 #include "testing/fake_wave_in_device.h"
 #include "testing/fake_window.h"
 #include "window_testing.h"

@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "capture/capture_format.h"
+#include "dialog/resources.h"
 #include "display/cp932_display.h"
 #include "qt/receiver_window.h"
-#include "dialog/resources.h"
 #include "qt/termination_signals.h"
-#include "capture/capture_format.h"
 #include "synth/symbol_synth.h"
 #include "testing/fake_wave_in_device.h"
 #include "testing/fake_window.h"

@@ -4,12 +4,12 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 
-#include "dialog/real_time_blocks.h"
-#include "qt/receiver_window.h"
-#include "qt/replay_pump.h"
 #include "capture/capture_format.h"
 #include "capture/replay_device.h"
 #include "capture/sample_stream.h"
+#include "dialog/real_time_blocks.h"
+#include "qt/receiver_window.h"
+#include "qt/replay_pump.h"
 #include "synth/symbol_synth.h"
 #include "testing/fake_window.h"
 #include "window_testing.h"

@@ -9,9 +9,9 @@
 #include <QTest>
 #include <QWidget>
 
+#include "dialog/resources.h"
 #include "qt/about_dialog.h"
 #include "qt/window_services.h"
-#include "dialog/resources.h"
 #include "window_testing.h"
 
 namespace brindlemoor {

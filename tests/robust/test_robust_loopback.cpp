@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "dialog/receiver_dialog.h"
-#include "dialog/resources.h"
 #include "capture/replay_device.h"
 #include "capture/sample_stream.h"
 #include "channel/channel.h"
 #include "channel/loopback.h"
 #include "channel/noise_source.h"
 #include "channel/text_distance.h"
+#include "dialog/receiver_dialog.h"
+#include "dialog/resources.h"
 #include "synth/symbol_synth.h"
 #include "testing/fake_window.h"
 

@@ -16,14 +16,14 @@
 #include <string>
 #include <vector>
 
-#include "files/io_error.h"
 #include "dsp/spectrum_analyzer.h"
+#include "files/io_error.h"
+#include "files/wav_writer.h"
 #include "receiver/decide_byte.h"
 #include "receiver/framing.h"
 #include "synth/harmonic_levels.h"
 #include "synth/message_synth.h"
 #include "synth/symbol_synth.h"
-#include "files/wav_writer.h"
 #include "synth/waveform.h"
 #include "testing/temp_directory.h"
 

@@ -17,13 +17,13 @@
 #include <vector>
 
 #include "capture/capture_format.h"
-#include "files/recording_file.h"
 #include "dsp/spectrum_analyzer.h"
+#include "files/recording_file.h"
+#include "files/wav_writer.h"
 #include "receiver/calibration_state.h"
 #include "receiver/decide_byte.h"
 #include "receiver/framing.h"
 #include "synth/symbol_synth.h"
-#include "files/wav_writer.h"
 #include "testing/temp_directory.h"
 
 namespace brindlemoor {

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "capture/capture_format.h"
 #include "dialog/receiver_dialog.h"
 #include "dialog/resources.h"
-#include "capture/capture_format.h"
 #include "testing/fake_wave_in_device.h"
 #include "testing/fake_window.h"
 

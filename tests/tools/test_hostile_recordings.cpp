@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "capture/capture_format.h"
-#include "synth/symbol_synth.h"
 #include "files/wav_writer.h"
+#include "synth/symbol_synth.h"
 #include "tools/hostile_recordings.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)

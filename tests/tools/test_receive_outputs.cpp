@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "synth/symbol_synth.h"
 #include "files/wav_writer.h"
+#include "synth/symbol_synth.h"
 #include "testing/terminal_run.h"
 #include "testing/tool_run.h"
 

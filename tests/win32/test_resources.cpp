@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "dialog/resources.h"
-#include "win32/text.h"
-#include "win32/window_services.h"
 #include "dialog/window_resources.h"
 #include "dialog_template.h"
+#include "win32/text.h"
+#include "win32/window_services.h"
 
 namespace brindlemoor {
 namespace {

@@ -13,18 +13,18 @@
 #include <map>
 #include <string>
 
-#include "dialog/real_time_blocks.h"
-#include "dialog/resources.h"
-#include "win32/receiver_window.h"
-#include "win32/replay_pump.h"
-#include "win32/text.h"
-#include "dialog/window_placement.h"
 #include "capture/capture_format.h"
 #include "capture/replay_device.h"
 #include "capture/sample_stream.h"
+#include "dialog/real_time_blocks.h"
+#include "dialog/resources.h"
+#include "dialog/window_placement.h"
 #include "synth/symbol_synth.h"
 #include "testing/fake_wave_in_device.h"
 #include "testing/fake_window.h"
+#include "win32/receiver_window.h"
+#include "win32/replay_pump.h"
+#include "win32/text.h"
 
 namespace brindlemoor {
 namespace {

@@ -1,9 +1,6 @@
 # The Windows test suite (included from tests/CMakeLists.txt), run under wine as the
 # cross-compiling emulator by scripts/windows.sh test: the core's suites and the file backends,
 # cross-built from the same sources as on Linux, and the wave-in device on wine's sound service.
-add_library(brindlemoor_testing STATIC testing/fake_wave_in_device.cpp testing/fake_window.cpp)
-target_include_directories(brindlemoor_testing PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(brindlemoor_testing PUBLIC brindlemoor_files GTest::gtest)
 
 # The suites whose subject exists on both platforms; the rest need PortAudio, Qt, the channel
 # simulator or POSIX processes and FIFOs.
