@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "capture/capture_format.h"
-#include "live/live_test_support.h"
 #include "live/portaudio_device.h"
 #include "live/portaudio_output.h"
 #include "testing/wave_in_log.h"
