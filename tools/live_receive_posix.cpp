@@ -8,9 +8,11 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
 
 #include "capture/capture_format.h"
-#include "live/portaudio_device.h"
+#include "live/live_input.h"
 #include "live_session.h"
 #include "signal_timer_loop.h"
 
@@ -31,7 +33,7 @@ constexpr auto kLongestRetry = std::chrono::seconds(8);
 // Reopens the device while it delivers nothing, with a growing wait between tries.
 class Reconnection {
  public:
-  explicit Reconnection(PortAudioDevice& device) : device(device) {}
+  explicit Reconnection(LiveInput& input) : input(input) {}
 
   // After every tick, with the device's count of samples.
   void Observe(uint64_t delivered) {
@@ -46,7 +48,7 @@ class Reconnection {
     if (now - lastSound < kStalled) return;
     if (nextTry == std::chrono::steady_clock::time_point{}) nextTry = now + retry;
     if (now < nextTry) return;
-    device.Reopen();
+    input.Reopen();
     retry = std::min<std::chrono::steady_clock::duration>(retry * 2, kLongestRetry);
     nextTry = now + retry;
   }
@@ -56,7 +58,7 @@ class Reconnection {
   }
 
  private:
-  PortAudioDevice& device;
+  LiveInput& input;
   uint64_t lastDelivered = 0;
   std::chrono::steady_clock::time_point lastSound = std::chrono::steady_clock::now();
   std::chrono::steady_clock::duration retry = kFirstRetry;
@@ -78,36 +80,38 @@ void PrepareLiveSignals() {
 }
 
 int RunLiveReceiver(const LiveReceiveOptions& options, TextOutput& files, const char* program) {
-  PortAudioSession session(PortAudioSession::Probe::kQuiet);
-  if (!session.Ok()) {
+  const std::unique_ptr<LiveInput> input = OpenLiveInput(options.device);
+  if (const std::string unavailable = input->Unavailable(); !unavailable.empty()) {
     std::fprintf(stderr, "%s: cannot capture from %s: %s\n", program,
-                 DeviceLabel(options.device).c_str(), session.ErrorText().c_str());
+                 DeviceLabel(options.device).c_str(), unavailable.c_str());
     return kLiveExitNoInput;
   }
-  PortAudioDevice device(session, {.device = options.device, .forceConversion = false});
 
   struct Platform {
     const LiveReceiveOptions& options;
-    PortAudioDevice& device;
+    LiveInput& input;
     const char* program;
     Reconnection reconnection;
 
     std::string InputLabel() const { return DeviceLabel(options.device); }
     void Announce() const {
-      std::fprintf(stderr, "%s: listening on \"%s\" at %u Hz", program, device.DeviceName().c_str(),
+      std::fprintf(stderr, "%s: listening on \"%s\" at %u Hz", program, input.Name().c_str(),
                    kSampleRate);
-      if (device.Converting()) std::fprintf(stderr, " (converted from %g Hz)", device.StreamRate());
+      if (input.ConvertedFrom() > 0) {
+        std::fprintf(stderr, " (converted from %g Hz)", input.ConvertedFrom());
+      }
       std::fprintf(stderr, "; interrupt to stop\n");
     }
-    uint64_t Delivered(const ReceiverDialog&) {
-      const uint64_t delivered = device.SamplesCaptured() + device.SamplesDropped();
+    uint64_t Delivered(const ReceiverDialog& dialog) {
+      const uint64_t delivered = input.Produced(dialog.Capture().LoadBlocksFilled());
       reconnection.Observe(delivered);
       return delivered;
     }
     const char* StopName(int signal) const { return strsignal(signal); }
   };
-  Platform platform{options, device, program, Reconnection(device)};
+  Platform platform{options, *input, program, Reconnection(*input)};
   SignalTimerLoop loop;
+  WaveInDevice& device = input->Device();
   const int status = RunLiveSession(loop, device, platform, options, files, program);
   if (status == kLiveExitDone && platform.reconnection.Gone()) {
     std::fprintf(stderr, "%s: the input never came back (%s); nothing was heard since\n", program,

@@ -22,7 +22,7 @@
 #include "command_line.h"
 #include "files/directory_text_output.h"
 #include "files/recording_formats.h"
-#include "list_devices.h"
+#include "live/live_input.h"
 #include "live_receive.h"
 #include "option_values.h"
 #include "platform/console_text.h"
@@ -270,7 +270,7 @@ int main(int argc, char** argv) {
     tools::PrintVersion(stdout, kProgram);
     return 0;
   }
-  if (options.listDevices) return ListSoundDevices(kProgram);
+  if (options.listDevices) return ListLiveInputs(kProgram);
   options.decode.showControls = !options.rawStdout && ::isatty(STDOUT_FILENO);
 #ifndef _WIN32
   if (options.codePage932) options.decode.display = &Cp932ToDisplay;

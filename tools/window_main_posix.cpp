@@ -22,9 +22,7 @@
 #include "command_line.h"
 #include "files/directory_text_output.h"
 #include "files/recording_file.h"
-#include "list_devices.h"
-#include "live/portaudio_device.h"
-#include "live/portaudio_session.h"
+#include "live/live_input.h"
 #include "platform/stream_termination.h"
 #include "qt/receiver_app.h"
 #include "qt/receiver_window.h"
@@ -156,7 +154,7 @@ int main(int argc, char** argv) {
     brindlemoor::tools::PrintVersion(stdout, kProgram);
     return 0;
   }
-  if (options.listDevices) return brindlemoor::ListSoundDevices(kProgram);
+  if (options.listDevices) return brindlemoor::ListLiveInputs(kProgram);
 
   std::unique_ptr<brindlemoor::RecordingFile> recording;
   std::string unusable;  // why the recording cannot be replayed
@@ -221,20 +219,21 @@ int main(int argc, char** argv) {
       pump.Start([&name] { std::fprintf(stderr, "%s: end of %s\n", kProgram, name.c_str()); });
     });
   } else {
-    brindlemoor::PortAudioSession session(brindlemoor::PortAudioSession::Probe::kQuiet);
-    brindlemoor::PortAudioDevice device(session,
-                                        {.device = options.device, .forceConversion = false});
+    const std::unique_ptr<brindlemoor::LiveInput> input =
+        brindlemoor::OpenLiveInput(options.device);
+    brindlemoor::WaveInDevice& device = input->Device();
     app.Run(device, files, framing, [&](brindlemoor::ReceiverWindow& window) {
       watchSignals(window);
       if (OpenFailed(window)) {
-        const std::string reason = session.Ok() ? device.ErrorText() : session.ErrorText();
+        const std::string unavailable = input->Unavailable();
+        const std::string reason = unavailable.empty() ? device.ErrorText() : unavailable;
         std::fprintf(stderr, "%s: cannot capture from %s: %s; nothing will be received\n", kProgram,
                      InputLabel(options.device).c_str(), reason.c_str());
         window.ShowInputProblem(QString::fromStdString(
             "No sound input (" + InputLabel(options.device) + "): " + reason));
       } else if (window.Core().Capture().recording) {
         std::fprintf(stderr, "%s: capturing from \"%s\" at %u Hz\n", kProgram,
-                     device.DeviceName().c_str(), brindlemoor::kSampleRate);
+                     input->Name().c_str(), brindlemoor::kSampleRate);
       }
     });
   }

@@ -22,7 +22,7 @@
 #include "files/directory_text_output.h"
 #include "files/recording_file.h"
 #include "input_watch.h"
-#include "live/winmm_device.h"
+#include "live/live_input.h"
 #include "platform/console_text.h"
 #include "platform/program_arguments.h"
 #include "win32/receiver_window.h"
@@ -121,10 +121,11 @@ int Replay(const std::string& name, brindlemoor::RecordingFile& recording,
 }
 
 int Listen(brindlemoor::TextOutput& files, brindlemoor::Framing framing) {
-  brindlemoor::WinmmWaveInDevice device;
+  const std::unique_ptr<brindlemoor::LiveInput> input = brindlemoor::OpenLiveInput("");
+  brindlemoor::WaveInDevice& device = input->Device();
   brindlemoor::Win32ReceiverWindow window(GetModuleHandleW(nullptr), device, files);
   window.Core().SetFraming(framing);
-  window.SetStartedHook([&device](brindlemoor::Win32ReceiverWindow& w) {
+  window.SetStartedHook([&device, &input](brindlemoor::Win32ReceiverWindow& w) {
     if (OpenFailed(w.Core())) {
       brindlemoor::PrintText(
           stderr,
@@ -133,7 +134,7 @@ int Listen(brindlemoor::TextOutput& files, brindlemoor::Framing framing) {
           kProgram, device.ErrorText().c_str());
       w.ShowInputProblem("No sound input (the default wave-in device): " + device.ErrorText());
     } else if (w.Core().Capture().recording) {
-      const std::string name = brindlemoor::WinmmWaveInDevice::DefaultInputName();
+      const std::string name = input->Name();
       brindlemoor::PrintText(stderr, "%s: listening on the default wave-in device (%s)\n", kProgram,
                              name.empty() ? "no name" : name.c_str());
     }

@@ -18,18 +18,19 @@ WaveResult ReplayDevice::Fail(WaveResult result, const char* description) {
   return result;
 }
 
+WaveResult ReplayDevice::Refused(WaveResult result) {
+  return result == kWaveOk ? result : Fail(result, buffers.Refusal());
+}
+
 WaveResult ReplayDevice::Open(const WaveFormat& format, WaveInCallback cb, void* inst) {
   if (open) return Fail(kWaveError, "replay device is already open");
   if (format.formatTag != kWaveFormatPcm || format.samplesPerSec != kSampleRate ||
       format.bitsPerSample != kBitsPerSample || format.channels != kChannels) {
     return Fail(kWaveBadDevice, "replay supports only PCM at 11025 Hz, 8 bits, mono");
   }
-  callback = cb;
-  instance = inst;
+  buffers.Connect(*this, cb, inst);
   open = true;
   started = false;
-  queueHead = 0;
-  queueSize = 0;
   blocksDelivered = 0;
   return kWaveOk;
 }
@@ -39,20 +40,12 @@ WaveResult ReplayDevice::PrepareHeader(WaveHeader& header) {
   if (header.data == nullptr || header.bufferLength != kBlockSamples) {
     return Fail(kWaveError, "replay buffers must hold exactly one block of 1102 bytes");
   }
-  header.flags |= kHeaderPrepared;
-  return kWaveOk;
+  return buffers.Prepare(header);
 }
 
 WaveResult ReplayDevice::AddBuffer(WaveHeader& header) {
   if (!open) return Fail(kWaveError, "replay device is not open");
-  if (!(header.flags & kHeaderPrepared)) return Fail(kWaveUnprepared, "buffer is not prepared");
-  if (header.flags & kHeaderInQueue) return Fail(kWaveStillPlaying, "buffer is already queued");
-  if (queueSize == kRingBlocks) return Fail(kWaveError, "replay queue is full");
-  header.flags = (header.flags & ~kHeaderDone) | kHeaderInQueue;
-  header.bytesRecorded = 0;
-  queue[(queueHead + queueSize) & kRingMask] = &header;
-  ++queueSize;
-  return kWaveOk;
+  return Refused(buffers.Add(header));
 }
 
 WaveResult ReplayDevice::Start() {
@@ -67,37 +60,24 @@ WaveResult ReplayDevice::Stop() {
   return kWaveOk;
 }
 
-void ReplayDevice::ReturnOldest(uint32_t bytesRecorded) {
-  WaveHeader* header = queue[queueHead];
-  queue[queueHead] = nullptr;
-  queueHead = (queueHead + 1) & kRingMask;
-  --queueSize;
-  header->bytesRecorded = bytesRecorded;
-  header->flags = (header->flags & ~kHeaderInQueue) | kHeaderDone;
-  if (callback) callback(this, kWimData, instance, reinterpret_cast<uintptr_t>(header), 0);
-}
-
 WaveResult ReplayDevice::Reset() {
   if (!open) return Fail(kWaveError, "replay device is not open");
   started = false;
-  while (queueSize > 0) ReturnOldest(0);
+  buffers.ReturnAll();
   return kWaveOk;
 }
 
 WaveResult ReplayDevice::UnprepareHeader(WaveHeader& header) {
   if (!open) return Fail(kWaveError, "replay device is not open");
-  if (header.flags & kHeaderInQueue) return Fail(kWaveStillPlaying, "buffer is still queued");
-  header.flags &= ~kHeaderPrepared;
-  return kWaveOk;
+  return Refused(buffers.Unprepare(header));
 }
 
 WaveResult ReplayDevice::Close() {
   if (!open) return Fail(kWaveError, "replay device is not open");
-  if (queueSize > 0) return Fail(kWaveStillPlaying, "buffers are still queued");
+  if (const WaveResult refused = buffers.MayClose(); refused != kWaveOk) return Refused(refused);
   open = false;
   started = false;
-  callback = nullptr;
-  instance = nullptr;
+  buffers.Disconnect();
   return kWaveOk;
 }
 
@@ -122,10 +102,13 @@ void ReplayDevice::FillNextBlock(uint8_t* out) {
 }
 
 void ReplayDevice::CompleteBlocks(uint32_t blockCount) {
-  while (started && queueSize > 0 && blocksDelivered < blockCount && !Finished()) {
-    FillNextBlock(queue[queueHead]->data);
+  while (started && blocksDelivered < blockCount && !Finished()) {
+    WaveHeader* oldest = buffers.Oldest();
+    if (!oldest) break;
+    FillNextBlock(oldest->data);
     ++blocksDelivered;
-    ReturnOldest(kBlockSamples);
+    oldest->bytesRecorded = kBlockSamples;
+    buffers.ReturnOldest();
   }
 }
 

@@ -21,6 +21,7 @@
 
 #include "capture/capture_format.h"
 #include "capture/sample_stream.h"
+#include "capture/wave_buffer_queue.h"
 #include "capture/wave_in_device.h"
 
 namespace brindlemoor {
@@ -43,7 +44,7 @@ class ReplayDevice : public WaveInDevice {
   // Samples read from the stream so far; n once the stream has ended.
   uint64_t StreamSamples() const { return samplesRead; }
   // Buffers queued and not yet returned.
-  uint32_t QueuedBuffers() const { return queueSize; }
+  uint32_t QueuedBuffers() const { return buffers.Size(); }
 
   WaveResult Open(const WaveFormat& format, WaveInCallback callback, void* instance) override;
   WaveResult PrepareHeader(WaveHeader& header) override;
@@ -59,20 +60,14 @@ class ReplayDevice : public WaveInDevice {
 
  private:
   WaveResult Fail(WaveResult result, const char* description);
-  // Takes the oldest queued buffer off the queue and reports it through the callback.
-  void ReturnOldest(uint32_t bytesRecorded);
+  WaveResult Refused(WaveResult result);
   // Writes the replay's next block into `out`: stream samples while they last, then silence.
   void FillNextBlock(uint8_t* out);
 
   SampleStream& stream;
-  WaveInCallback callback = nullptr;
-  void* instance = nullptr;
   bool open = false;
   bool started = false;
-  // Queued headers in the order added, a ring bounded by the capture ring's 128 slots.
-  WaveHeader* queue[kRingBlocks] = {};
-  uint32_t queueHead = 0;
-  uint32_t queueSize = 0;
+  WaveBufferQueue<> buffers;
   uint64_t samplesRead = 0;  // n so far
   bool streamEnded = false;
   uint32_t totalBlocks = 0;      // B, once known

@@ -20,8 +20,9 @@ constexpr double kMaxRatio = 256;
 
 struct CaptureConverter::State {
   std::unique_ptr<Resampler> resampler;
-  std::vector<float> mono;       // maxInputFrames
-  std::vector<float> resampled;  // maxOutputSamples
+  std::vector<float> mono;         // maxInputFrames
+  std::vector<float> resampled;    // maxOutputSamples
+  std::vector<uint8_t> quantized;  // maxOutputSamples, for ConvertAll
 };
 
 std::unique_ptr<CaptureConverter> CaptureConverter::Create(int channels, double inputRate,
@@ -48,6 +49,7 @@ std::unique_ptr<CaptureConverter> CaptureConverter::Create(int channels, double 
       static_cast<uint32_t>(std::ceil(maxInputFrames * ratio)) + kOutputSlack;
   state.mono.resize(maxInputFrames);
   state.resampled.resize(converter->maxOutputSamples);
+  state.quantized.resize(converter->maxOutputSamples);
   converter->Prime();
   return converter;
 }
@@ -76,6 +78,8 @@ void CaptureConverter::Prime() {
                                    maxOutputSamples) > 0) {
   }
 }
+
+uint8_t* CaptureConverter::Output() { return state->quantized.data(); }
 
 void CaptureConverter::Reset() {
   state->resampler->Reset();

@@ -6,6 +6,7 @@
 // takes no lock and may run on an audio thread. One thread at a time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -26,6 +27,20 @@ class CaptureConverter {
   // are ready to `out`, which must hold MaxOutputSamples; returns their number. The resampler
   // filters in blocks, so output lags input by up to about 50 ms (depending on the chunks).
   uint32_t Convert(const float* interleaved, uint32_t frames, uint8_t* out);
+  // Converts any number of frames in chunks of MaxInputFrames into the converter's own buffer,
+  // handing each chunk's samples to `deliver(const uint8_t* samples, uint32_t count)`. Allocates
+  // nothing, so a sound card's callback can pass its whole input.
+  template <typename Deliver>
+  void ConvertAll(const float* interleaved, uint64_t frames, Deliver&& deliver) {
+    uint8_t* out = Output();
+    while (frames > 0) {
+      const uint32_t taken =
+          frames < maxInputFrames ? static_cast<uint32_t>(frames) : maxInputFrames;
+      deliver(static_cast<const uint8_t*>(out), Convert(interleaved, taken, out));
+      interleaved += static_cast<std::size_t>(taken) * static_cast<std::size_t>(channels);
+      frames -= taken;
+    }
+  }
   // Forgets the history, as if freshly created. Allocates: not on the audio thread.
   void Reset();
 
@@ -35,6 +50,7 @@ class CaptureConverter {
  private:
   CaptureConverter() = default;
   void Prime();
+  uint8_t* Output();  // MaxOutputSamples
 
   struct State;
   std::unique_ptr<State> state;

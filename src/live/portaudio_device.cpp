@@ -46,12 +46,11 @@ WaveResult PortAudioDevice::Open(const WaveFormat& format, WaveInCallback cb, vo
   if (const WaveResult result = OpenStream(format); result != kWaveOk) return result;
   open = true;
   openFormat = format;
-  callback = cb;
-  instance = inst;
+  buffers.Connect(*this, cb, inst);
   samplesCaptured.store(0, std::memory_order_relaxed);
   samplesDropped.store(0, std::memory_order_relaxed);
   lastError.clear();
-  if (callback) callback(this, kWimOpen, instance, 0, 0);
+  buffers.Notify(kWimOpen);
   return kWaveOk;
 }
 
@@ -72,7 +71,6 @@ WaveResult PortAudioDevice::OpenStream(const WaveFormat& format) {
   PaStreamParameters parameters = direct;
   double rate = captureRate;
   std::unique_ptr<CaptureConverter> newConverter;
-  std::unique_ptr<uint8_t[]> newConverted;
   if (!takesCaptureFormat) {
     rate = info->defaultSampleRate;
     parameters.sampleFormat = paFloat32;
@@ -83,7 +81,6 @@ WaveResult PortAudioDevice::OpenStream(const WaveFormat& format) {
     newConverter = CaptureConverter::Create(parameters.channelCount, rate, captureRate,
                                             FramesPerCallback(rate), error);
     if (!newConverter) return Fail(kWaveBadDevice, error.description);
-    newConverted = std::make_unique<uint8_t[]>(newConverter->MaxOutputSamples());
   }
 
   PaStream* newStream = nullptr;
@@ -93,8 +90,6 @@ WaveResult PortAudioDevice::OpenStream(const WaveFormat& format) {
 
   stream = newStream;
   converter = std::move(newConverter);
-  converted = std::move(newConverted);
-  streamChannels = parameters.channelCount;
   deviceName = info->name ? info->name : "";
   streamRate = rate;
   return kWaveOk;
@@ -117,22 +112,13 @@ WaveResult PortAudioDevice::Reopen() {
 WaveResult PortAudioDevice::PrepareHeader(WaveHeader& header) {
   if (!open) return Fail(kWaveError, "the device is not open");
   if (!header.data && header.bufferLength) return Fail(kWaveError, "a buffer without memory");
-  header.flags |= kHeaderPrepared;
-  return kWaveOk;
+  return buffers.Prepare(header);
 }
 
 WaveResult PortAudioDevice::AddBuffer(WaveHeader& header) {
   if (!open) return Fail(kWaveError, "the device is not open");
-  if (!(header.flags & kHeaderPrepared)) return Fail(kWaveUnprepared, "buffer not prepared");
-  if (header.flags & kHeaderInQueue) return Fail(kWaveStillPlaying, "buffer already queued");
-  // These writes are published to the audio thread by the queue's release.
-  header.bytesRecorded = 0;
-  header.flags = (header.flags & ~kHeaderDone) | kHeaderInQueue;
-  if (!queue.Push(&header)) {
-    header.flags &= ~kHeaderInQueue;
-    return Fail(kWaveError, "too many buffers queued");
-  }
-  return kWaveOk;
+  const WaveResult result = buffers.Add(header);
+  return result == kWaveOk ? result : Fail(result, buffers.Refusal());
 }
 
 WaveResult PortAudioDevice::Start() {
@@ -155,60 +141,40 @@ void PortAudioDevice::AbortStream() {
 WaveResult PortAudioDevice::Stop() {
   if (!open) return Fail(kWaveError, "the device is not open");
   AbortStream();
-  WaveHeader* oldest = queue.Front();
-  if (oldest && oldest->bytesRecorded > 0) Complete(*oldest);
+  const WaveHeader* oldest = buffers.Oldest();
+  if (oldest && oldest->bytesRecorded > 0) buffers.ReturnOldest();
   return kWaveOk;
 }
 
 WaveResult PortAudioDevice::Reset() {
   if (!open) return Fail(kWaveError, "the device is not open");
   AbortStream();
-  while (WaveHeader* header = queue.Front()) Complete(*header);
+  buffers.ReturnAll();
   return kWaveOk;
 }
 
 WaveResult PortAudioDevice::UnprepareHeader(WaveHeader& header) {
-  if (header.flags & kHeaderInQueue) return Fail(kWaveStillPlaying, "buffer still queued");
-  header.flags &= ~kHeaderPrepared;
-  return kWaveOk;
+  const WaveResult result = buffers.Unprepare(header);
+  return result == kWaveOk ? result : Fail(result, buffers.Refusal());
 }
 
 WaveResult PortAudioDevice::Close() {
   if (!open) return Fail(kWaveError, "the device is not open");
-  if (queue.Size() != 0) return Fail(kWaveStillPlaying, "buffers are still queued");
+  if (buffers.MayClose() != kWaveOk) return Fail(kWaveStillPlaying, buffers.Refusal());
   const PaError result = stream ? Pa_CloseStream(stream) : paNoError;
   stream = nullptr;
   open = false;
   converter.reset();
-  converted.reset();
-  if (callback) callback(this, kWimClose, instance, 0, 0);
-  callback = nullptr;
-  instance = nullptr;
+  buffers.Notify(kWimClose);
+  buffers.Disconnect();
   if (result != paNoError) return FailPa(kWaveError, result, "closing the input failed");
   return kWaveOk;
 }
 
-void PortAudioDevice::Complete(WaveHeader& header) {
-  header.flags = (header.flags & ~kHeaderInQueue) | kHeaderDone;
-  queue.Pop();
-  if (callback) callback(this, kWimData, instance, reinterpret_cast<uintptr_t>(&header), 0);
-}
-
 void PortAudioDevice::Deliver(const uint8_t* samples, uint32_t count) {
-  while (count > 0) {
-    WaveHeader* header = queue.Front();
-    if (!header) {
-      samplesDropped.fetch_add(count, std::memory_order_relaxed);
-      return;
-    }
-    const uint32_t taken = std::min(count, header->bufferLength - header->bytesRecorded);
-    std::memcpy(header->data + header->bytesRecorded, samples, taken);
-    header->bytesRecorded += taken;
-    samples += taken;
-    count -= taken;
-    samplesCaptured.fetch_add(taken, std::memory_order_relaxed);
-    if (header->bytesRecorded == header->bufferLength) Complete(*header);
-  }
+  const uint32_t taken = buffers.Deliver(samples, count);
+  samplesCaptured.fetch_add(taken, std::memory_order_relaxed);
+  if (taken < count) samplesDropped.fetch_add(count - taken, std::memory_order_relaxed);
 }
 
 int PortAudioDevice::StreamCallback(const void* input, void* /*output*/, unsigned long frames,
@@ -220,15 +186,9 @@ int PortAudioDevice::StreamCallback(const void* input, void* /*output*/, unsigne
     device.Deliver(static_cast<const uint8_t*>(input), static_cast<uint32_t>(frames));
     return paContinue;
   }
-  const auto* samples = static_cast<const float*>(input);
-  const uint32_t chunk = device.converter->MaxInputFrames();
-  while (frames > 0) {
-    const uint32_t taken = static_cast<uint32_t>(std::min<unsigned long>(frames, chunk));
-    device.Deliver(device.converted.get(),
-                   device.converter->Convert(samples, taken, device.converted.get()));
-    samples += static_cast<size_t>(taken) * device.streamChannels;
-    frames -= taken;
-  }
+  device.converter->ConvertAll(
+      static_cast<const float*>(input), frames,
+      [&device](const uint8_t* samples, uint32_t count) { device.Deliver(samples, count); });
   return paContinue;
 }
 

@@ -1,14 +1,12 @@
 // A wave-in device over PortAudio: the default input (or a chosen one) recorded as unsigned 8-bit
 // mono at the capture rate, in callback mode. A device that refuses that format is opened at its
-// own rate in 32-bit float and converted (mix, the resampler, quantise) on the way into the
-// buffers. Buffers are filled strictly in the order added and each comes back once through the
-// wave-in callback.
+// own rate in 32-bit float and converted (mix, resample, quantise: CaptureConverter) on the way
+// into the buffers, which the shared WaveBufferQueue fills and returns in the order added.
 //
 // Threads: every operation runs on the owner's thread. PortAudio's audio thread runs only the
-// stream callback, which fills the oldest queued buffer and reports completed ones; it never
-// allocates, locks or logs. The two meet in a lock-free queue of headers (owner adds, audio
-// thread takes). Stop and Reset abort the stream first (PortAudio joins its thread), so the
-// buffers they return are handed back on the owner's thread with no audio thread running.
+// stream callback, which feeds the buffer queue; it never allocates, locks or logs. Stop and
+// Reset abort the stream first (PortAudio joins its thread), so the buffers they return are
+// handed back on the owner's thread with no audio thread running.
 #pragma once
 
 #include <portaudio.h>
@@ -18,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "capture/header_queue.h"
+#include "capture/wave_buffer_queue.h"
 #include "capture/wave_in_device.h"
 #include "live/capture_converter.h"
 #include "live/portaudio_session.h"
@@ -35,7 +33,7 @@ class PortAudioDevice : public WaveInDevice {
   };
 
   // Headers the device can hold at once: the ring's 128 blocks fit.
-  static constexpr uint32_t kQueueCapacity = 128;
+  static constexpr uint32_t kQueueCapacity = WaveBufferQueue<>::kCapacity;
 
   // The session must outlive the device.
   PortAudioDevice(const PortAudioSession& session, Options options);
@@ -81,9 +79,8 @@ class PortAudioDevice : public WaveInDevice {
   static int StreamCallback(const void* input, void* output, unsigned long frames,
                             const PaStreamCallbackTimeInfo* timeInfo,
                             PaStreamCallbackFlags statusFlags, void* self);
-  // Audio thread (or the owner's, once the stream is stopped).
+  // Audio thread: into the buffers, counting what was captured and dropped.
   void Deliver(const uint8_t* samples, uint32_t count);
-  void Complete(WaveHeader& header);
   // Owner's thread: aborts a running stream; PortAudio has joined its thread on return.
   void AbortStream();
   WaveResult Fail(WaveResult result, std::string text);
@@ -98,16 +95,12 @@ class PortAudioDevice : public WaveInDevice {
   bool open = false;  // between Open and Close, with or without a stream
   PaStream* stream = nullptr;
   WaveFormat openFormat{};
-  WaveInCallback callback = nullptr;
-  void* instance = nullptr;
   std::unique_ptr<CaptureConverter> converter;
-  std::unique_ptr<uint8_t[]> converted;  // converter->MaxOutputSamples()
-  int streamChannels = 1;
   std::string deviceName;
   double streamRate = 0;
   std::string lastError;
 
-  HeaderQueue<kQueueCapacity> queue;
+  WaveBufferQueue<> buffers;
   std::atomic<uint64_t> samplesCaptured{0};
   std::atomic<uint64_t> samplesDropped{0};
 };

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "capture/capture_format.h"
-#include "live/live_test_support.h"
 #include "live/portaudio_device.h"
 #include "live/portaudio_output.h"
+#include "testing/wave_in_log.h"
 
 namespace brindlemoor {
 namespace {

@@ -1,16 +1,57 @@
 // The PortAudio wave-in device against a real sound server (the private loopback PulseAudio
-// that the test's wrapper starts). Every case runs in both ways the device can record: straight
-// in the capture format, and at the device's own rate through the converter.
+// that the test's wrapper starts): the shared wave-in conformance cases, and what only this
+// device does. Every case runs in both ways the device can record: straight in the capture
+// format, and at the device's own rate through the converter.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "capture/capture_format.h"
-#include "capture/wave_capture.h"
-#include "live/live_test_support.h"
 #include "live/portaudio_device.h"
+#include "testing/wave_in_conformance.h"
+#include "testing/wave_in_log.h"
+
+namespace brindlemoor::testing {
+namespace {
+
+// The device on the loopback server's default input, recording directly or converting.
+template <bool Converting>
+struct PortAudioBackend {
+  static constexpr bool kNotifies = true;
+  static constexpr bool kIdleIsSilence = true;  // the loopback's silence
+  static constexpr bool kStopReturnsPartial = true;
+  static constexpr bool kGuardsTheQueue = true;
+  // Uneven sizes, so that block boundaries fall anywhere inside the device's callbacks.
+  static std::vector<uint32_t> OrderSizes() { return {300, 1, 1102, 37, 2000, 450, 1102, 64}; }
+  // 90 s of sound each: never filled during the test.
+  static std::vector<uint32_t> StopSizes() { return {1'000'000, 1'000'000}; }
+
+  std::string Unavailable() const { return session.Ok() ? std::string() : session.ErrorText(); }
+  WaveInDevice& Device() { return device; }
+  bool FillUntil(const std::function<bool()>& condition) { return WaitUntil(condition); }
+  bool FillSome(const CallbackLog& /*log*/) {
+    return WaitUntil([&] { return device.SamplesCaptured() > 0; });
+  }
+
+  PortAudioSession session{PortAudioSession::Probe::kQuiet};
+  PortAudioDevice device{session, {.device = "", .forceConversion = Converting}};
+};
+
+using PortAudioBackends = ::testing::Types<PortAudioBackend<false>, PortAudioBackend<true>>;
+struct PortAudioBackendNames {
+  template <typename Backend>
+  static std::string GetName(int index) {
+    return index == 0 ? "Direct" : "Converted";
+  }
+};
+INSTANTIATE_TYPED_TEST_SUITE_P(PortAudio, WaveInConformance, PortAudioBackends,
+                               PortAudioBackendNames);
+
+}  // namespace
+}  // namespace brindlemoor::testing
 
 namespace brindlemoor {
 namespace {
@@ -20,18 +61,7 @@ using testing::CaptureFormat;
 using testing::RecordingCallback;
 using testing::WaitUntil;
 
-// Buffers of chosen sizes with their headers, owned by the test like the ring owns its blocks.
-struct Buffers {
-  explicit Buffers(const std::vector<uint32_t>& sizes) : headers(sizes.size()) {
-    for (size_t i = 0; i < sizes.size(); ++i) {
-      memory.emplace_back(sizes[i], uint8_t{0});
-      headers[i].data = memory.back().data();
-      headers[i].bufferLength = sizes[i];
-    }
-  }
-  std::vector<std::vector<uint8_t>> memory;
-  std::vector<WaveHeader> headers;
-};
+using Buffers = testing::TestBuffers;
 
 class PortAudioDeviceTest : public ::testing::TestWithParam<bool> {
  protected:
@@ -62,27 +92,6 @@ class PortAudioDeviceTest : public ::testing::TestWithParam<bool> {
   std::unique_ptr<PortAudioDevice> device;
 };
 
-TEST_P(PortAudioDeviceTest, FillsAndReturnsBuffersInTheOrderAdded) {
-  // Uneven sizes, so that block boundaries fall anywhere inside the device's callbacks.
-  Buffers buffers({300, 1, 1102, 37, 2000, 450, 1102, 64});
-  Queue(buffers);
-  ASSERT_EQ(device->Start(), kWaveOk) << device->ErrorText();
-  ASSERT_TRUE(WaitUntil([&] { return log.DataCount() == buffers.headers.size(); }));
-
-  for (size_t i = 0; i < buffers.headers.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(log.returned[i], &buffers.headers[i]);
-    EXPECT_EQ(log.bytes[i], buffers.headers[i].bufferLength);
-    EXPECT_TRUE(buffers.headers[i].flags & kHeaderDone);
-    EXPECT_FALSE(buffers.headers[i].flags & kHeaderInQueue);
-  }
-  ResetAndClose(buffers);
-  // Reset found nothing queued, so nothing more came back; open and close were reported once.
-  EXPECT_EQ(log.DataCount(), buffers.headers.size());
-  EXPECT_EQ(log.openCount.load(), 1u);
-  EXPECT_EQ(log.closeCount.load(), 1u);
-}
-
 TEST_P(PortAudioDeviceTest, ResetReturnsEveryQueuedBufferWithWhatItHolds) {
   constexpr uint32_t kSmall = 100;
   constexpr uint32_t kHuge = 1'000'000;  // 90 s of sound: never filled during the test
@@ -103,27 +112,6 @@ TEST_P(PortAudioDeviceTest, ResetReturnsEveryQueuedBufferWithWhatItHolds) {
   for (WaveHeader& header : buffers.headers) EXPECT_EQ(device->UnprepareHeader(header), kWaveOk);
   EXPECT_EQ(device->Close(), kWaveOk);
   EXPECT_EQ(log.DataCount(), 4u);
-}
-
-TEST_P(PortAudioDeviceTest, StopReturnsOnlyAPartlyFilledOldestBuffer) {
-  Buffers buffers({1'000'000, 1'000'000});
-  Queue(buffers);
-  ASSERT_EQ(device->Start(), kWaveOk);
-  ASSERT_TRUE(WaitUntil([&] { return device->SamplesCaptured() > 0; }));
-
-  EXPECT_EQ(device->Stop(), kWaveOk);
-  ASSERT_EQ(log.DataCount(), 1u);
-  EXPECT_EQ(log.returned[0], &buffers.headers[0]);
-  EXPECT_GT(log.bytes[0], 0u);
-  // The empty one stays queued: it cannot be unprepared, and the device cannot close yet.
-  EXPECT_EQ(device->UnprepareHeader(buffers.headers[1]), kWaveStillPlaying);
-  EXPECT_EQ(device->Close(), kWaveStillPlaying);
-  EXPECT_EQ(device->Reset(), kWaveOk);
-  ASSERT_EQ(log.DataCount(), 2u);
-  EXPECT_EQ(log.returned[1], &buffers.headers[1]);
-  EXPECT_EQ(log.bytes[1], 0u);
-  for (WaveHeader& header : buffers.headers) EXPECT_EQ(device->UnprepareHeader(header), kWaveOk);
-  EXPECT_EQ(device->Close(), kWaveOk);
 }
 
 TEST_P(PortAudioDeviceTest, ReopenedDeviceStartsWithTheFirstBufferAddedAgain) {
@@ -157,71 +145,7 @@ TEST_P(PortAudioDeviceTest, SoundWithNoBufferQueuedIsDroppedNotStored) {
   ResetAndClose(late);
 }
 
-TEST_P(PortAudioDeviceTest, RefusesMisuseOfHeadersAndASecondOpen) {
-  Buffers buffers({100});
-  WaveHeader& header = buffers.headers[0];
-  EXPECT_EQ(device->AddBuffer(header), kWaveUnprepared);
-  ASSERT_EQ(device->PrepareHeader(header), kWaveOk);
-  ASSERT_EQ(device->AddBuffer(header), kWaveOk);
-  EXPECT_EQ(device->AddBuffer(header), kWaveStillPlaying);
-  EXPECT_NE(device->Open(CaptureFormat(), &RecordingCallback, &log), kWaveOk);
-  EXPECT_FALSE(device->ErrorText().empty());
-  ResetAndClose(buffers);
-}
-
 INSTANTIATE_TEST_SUITE_P(BothPaths, PortAudioDeviceTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? "Converted" : "Direct";
-                         });
-
-// The capture ring on the real device, as the receiver drives it.
-class PortAudioRingTest : public ::testing::TestWithParam<bool> {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(session.Ok()) << session.ErrorText();
-    capture.sampleRate = kSampleRate;
-    capture.bitsPerSample = kBitsPerSample;
-    capture.channels = kChannels;
-    capture.samplesPerBlock = kBlockSamples;
-    for (uint32_t i = 0; i < kRingBlocks; ++i) {
-      capture.blockAddresses[i] = record.data() + i * kBlockSamples;
-    }
-  }
-
-  PortAudioSession session{PortAudioSession::Probe::kQuiet};
-  PortAudioDevice device{session, {.device = "", .forceConversion = GetParam()}};
-  WaveCapture capture{device};
-  std::vector<uint8_t> record = std::vector<uint8_t>(kRingBytes, 0);
-};
-
-TEST_P(PortAudioRingTest, CountsOnlyCompletionsAndRestartsNumberingAfterStop) {
-  capture.blocksConsumed = 0;
-  ASSERT_TRUE(capture.OpenAndStart()) << device.ErrorText();
-  const WaveHeader* headers = capture.Headers();
-  ASSERT_TRUE(WaitUntil([&] { return capture.LoadBlocksFilled() >= 3; }));
-  capture.Stop();
-  // The reset hands back all 128 queued blocks; the device's open and close notices are not
-  // counted, so the count is exactly the number of blocks that came back.
-  EXPECT_EQ(capture.LoadBlocksFilled(), kRingBlocks);
-  EXPECT_EQ(capture.lastQueued, kRingBlocks - 1);
-  EXPECT_FALSE(capture.recording);
-
-  std::fill(record.begin(), record.end(), uint8_t{0});
-  capture.blocksConsumed = 0;
-  ASSERT_TRUE(capture.OpenAndStart()) << device.ErrorText();
-  EXPECT_EQ(capture.Headers(), headers);  // the header block is reused
-  ASSERT_TRUE(WaitUntil([&] { return capture.LoadBlocksFilled() >= 2; }));
-  // Blocks 0 and 1 came back first, full, into slots 0 and 1: the loopback's silence is 128.
-  for (uint32_t slot = 0; slot < 2; ++slot) {
-    EXPECT_TRUE(headers[slot].flags & kHeaderDone) << slot;
-    EXPECT_EQ(headers[slot].bytesRecorded, kBlockSamples) << slot;
-    EXPECT_EQ(record[slot * kBlockSamples + kBlockSamples - 1], kSilence) << slot;
-  }
-  capture.Stop();
-  EXPECT_EQ(capture.LoadBlocksFilled(), kRingBlocks);
-}
-
-INSTANTIATE_TEST_SUITE_P(BothPaths, PortAudioRingTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return info.param ? "Converted" : "Direct";
                          });

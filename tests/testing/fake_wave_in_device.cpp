@@ -20,10 +20,7 @@ std::vector<std::string> FakeWaveInDevice::CallNames() const {
   return names;
 }
 
-size_t FakeWaveInDevice::QueuedCount() const {
-  std::lock_guard lock(mutex);
-  return queue.size();
-}
+size_t FakeWaveInDevice::QueuedCount() const { return buffers.Size(); }
 
 bool FakeWaveInDevice::IsOpen() const {
   std::lock_guard lock(mutex);
@@ -34,9 +31,9 @@ WaveResult FakeWaveInDevice::Open(const WaveFormat& format, WaveInCallback cb, v
   Record("Open", nullptr);
   if (openResult != kWaveOk) return openResult;
   std::lock_guard lock(mutex);
+  if (open) return kWaveError;
   lastFormat = format;
-  callback = cb;
-  instance = inst;
+  buffers.Connect(*this, cb, inst);
   open = true;
   return kWaveOk;
 }
@@ -44,18 +41,13 @@ WaveResult FakeWaveInDevice::Open(const WaveFormat& format, WaveInCallback cb, v
 WaveResult FakeWaveInDevice::PrepareHeader(WaveHeader& header) {
   Record("Prepare", &header);
   if (prepareCount++ == failPrepareAt) return kWaveError;
-  header.flags |= kHeaderPrepared;
-  return kWaveOk;
+  return buffers.Prepare(header);
 }
 
 WaveResult FakeWaveInDevice::AddBuffer(WaveHeader& header) {
   Record("Add", &header);
   if (addCount++ == failAddAt) return kWaveError;
-  if (!(header.flags & kHeaderPrepared)) return kWaveUnprepared;
-  std::lock_guard lock(mutex);
-  header.flags = (header.flags & ~kHeaderDone) | kHeaderInQueue;
-  queue.push_back(&header);
-  return kWaveOk;
+  return buffers.Add(header);
 }
 
 WaveResult FakeWaveInDevice::Start() {
@@ -68,71 +60,42 @@ WaveResult FakeWaveInDevice::Stop() {
   return kWaveOk;
 }
 
-void FakeWaveInDevice::Return(WaveHeader* header, uint32_t bytes) {
-  header->bytesRecorded = bytes;
-  header->flags = (header->flags & ~kHeaderInQueue) | kHeaderDone;
-  if (callback) callback(this, kWimData, instance, reinterpret_cast<uintptr_t>(header), 0);
-}
-
 WaveResult FakeWaveInDevice::Reset() {
   Record("Reset", nullptr);
-  if (!resetReturnsBuffers) return kWaveOk;
-  for (;;) {
-    WaveHeader* header = nullptr;
-    {
-      std::lock_guard lock(mutex);
-      if (queue.empty()) break;
-      header = queue.front();
-      queue.pop_front();
-    }
-    Return(header, 0);
-  }
+  if (resetReturnsBuffers) buffers.ReturnAll();
   return kWaveOk;
 }
 
 WaveResult FakeWaveInDevice::UnprepareHeader(WaveHeader& header) {
   Record("Unprepare", &header);
-  if (header.flags & kHeaderInQueue) return kWaveStillPlaying;
-  header.flags &= ~kHeaderPrepared;
-  return kWaveOk;
+  return buffers.Unprepare(header);
 }
 
 WaveResult FakeWaveInDevice::Close() {
   Record("Close", nullptr);
+  if (const WaveResult refused = buffers.MayClose(); refused != kWaveOk) return refused;
   std::lock_guard lock(mutex);
   open = false;
   return kWaveOk;
 }
 
 bool FakeWaveInDevice::CompleteNext(uint8_t fill) {
-  WaveHeader* header = nullptr;
-  {
-    std::lock_guard lock(mutex);
-    if (queue.empty()) return false;
-    header = queue.front();
-    queue.pop_front();
-  }
+  WaveHeader* header = buffers.Oldest();
+  if (!header) return false;
   std::memset(header->data, fill, header->bufferLength);
-  Return(header, header->bufferLength);
-  return true;
+  header->bytesRecorded = header->bufferLength;
+  return buffers.ReturnOldest();
 }
 
 bool FakeWaveInDevice::CompleteNext(const uint8_t* data, uint32_t size) {
-  WaveHeader* header = nullptr;
-  {
-    std::lock_guard lock(mutex);
-    if (queue.empty()) return false;
-    header = queue.front();
-    queue.pop_front();
-  }
-  uint32_t n = size < header->bufferLength ? size : header->bufferLength;
+  WaveHeader* header = buffers.Oldest();
+  if (!header) return false;
+  const uint32_t n = size < header->bufferLength ? size : header->bufferLength;
   std::memcpy(header->data, data, n);
-  Return(header, n);
-  return true;
+  header->bytesRecorded = n;
+  return buffers.ReturnOldest();
 }
 
-void FakeWaveInDevice::SendMessage(uint32_t message) {
-  if (callback) callback(this, message, instance, 0, 0);
-}
+void FakeWaveInDevice::SendMessage(uint32_t message) { buffers.Notify(message); }
 
 }  // namespace brindlemoor::testing

@@ -1,13 +1,14 @@
 // A scriptable wave-in device for tests: records every call, can be told to fail any operation,
-// and completes queued buffers on demand from whichever thread calls CompleteNext.
+// and completes queued buffers on demand from whichever single thread calls CompleteNext. Its
+// buffers follow the shared WaveBufferQueue rules, as every source's do.
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "capture/wave_buffer_queue.h"
 #include "capture/wave_in_device.h"
 
 namespace brindlemoor::testing {
@@ -53,13 +54,10 @@ class FakeWaveInDevice : public WaveInDevice {
 
  private:
   void Record(const char* name, const WaveHeader* header);
-  void Return(WaveHeader* header, uint32_t bytes);
 
   mutable std::mutex mutex;
   std::vector<Call> calls;
-  std::deque<WaveHeader*> queue;
-  WaveInCallback callback = nullptr;
-  void* instance = nullptr;
+  WaveBufferQueue<1024> buffers;  // room for the tests that queue hundreds at once
   bool open = false;
   int prepareCount = 0;
   int addCount = 0;

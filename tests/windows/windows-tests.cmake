@@ -10,6 +10,7 @@ set(windows_suites
   capture/test_eight_bit_quantisers.cpp
   capture/test_header_queue.cpp
   capture/test_replay_device.cpp
+  capture/test_wave_in_conformance.cpp
   capture/test_wave_capture.cpp
   capture/test_wave_capture_threads.cpp
   files/test_recording_formats.cpp

@@ -1,5 +1,5 @@
-// Helpers for tests that record from the private loopback server: the capture format, a wave-in
-// callback that logs what came back without allocating or locking, and a bounded wait.
+// Helpers for tests that record from a wave-in source: the capture format, a wave-in callback that
+// logs what came back (and on which thread) without allocating or locking, and a bounded wait.
 #pragma once
 
 #include <array>
@@ -38,6 +38,7 @@ struct CallbackLog {
   static constexpr uint32_t kMaxEntries = 1024;
   std::array<const WaveHeader*, kMaxEntries> returned{};
   std::array<uint32_t, kMaxEntries> bytes{};
+  std::array<std::thread::id, kMaxEntries> threads{};
   std::atomic<uint32_t> dataCount{0};
   std::atomic<uint32_t> openCount{0};
   std::atomic<uint32_t> closeCount{0};
@@ -56,6 +57,7 @@ inline void RecordingCallback(WaveInDevice* /*device*/, uint32_t message, void* 
   const auto* header = reinterpret_cast<const WaveHeader*>(param1);
   log.returned[n] = header;
   log.bytes[n] = header->bytesRecorded;
+  log.threads[n] = std::this_thread::get_id();
   log.dataCount.store(n + 1, std::memory_order_release);
 }
 
