@@ -46,8 +46,10 @@ target_link_libraries(test_winmm PRIVATE brindlemoor_live brindlemoor_testing GT
 add_test(NAME winmm_wave_in_device
          COMMAND ${PROJECT_SOURCE_DIR}/scripts/pulse-loopback.sh run
                  ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:test_winmm>)
+# The tests that use wine's sound service take turns: two at once can leave one of them without
+# a driver.
 set_tests_properties(winmm_wave_in_device PROPERTIES LABELS "winmm;live" SKIP_RETURN_CODE 77
-                     TIMEOUT 120)
+                     TIMEOUT 120 RESOURCE_LOCK wine_sound)
 
 # The programs as installed files (icon, manifest, version block) and the wave-in mutex.
 add_executable(test_windows_programs ${CMAKE_CURRENT_SOURCE_DIR}/windows/test_windows_programs.cpp)
@@ -74,7 +76,7 @@ foreach(scenario live calibrated no-input replay names sender)
                    ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:brindlemoor-receive>
                    ${BRINDLEMOOR_LINUX_TOOLS} ${scenario})
   set_tests_properties(wine_receive_${scenario} PROPERTIES LABELS "tools;live" SKIP_RETURN_CODE 77
-                       TIMEOUT 120)
+                       TIMEOUT 120 RESOURCE_LOCK wine_sound)
 endforeach()
 
 # The Win32 window: its resources, services and dialog, and end to end under wine.
