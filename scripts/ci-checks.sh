@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh --test --bench --package
 jobs=$(nproc)
 readonly kSanitizerOptions=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLEMOOR_BUILD_WINDOW=OFF)
-readonly kThreadedLabels='capture|dialog|live'
+readonly kThreadedLabels='capture|files|display|dialog|live'
 export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
@@ -34,7 +34,7 @@ cmake -S . -B build-tsan "${kSanitizerOptions[@]}" -DBRINDLEMOOR_SANITIZE=thread
   >/dev/null
 # The live tests run the receiver and the synthesiser tool as well, where they exist.
 available=$(cmake --build build-tsan --target help)
-targets=(test_capture test_dialog)
+targets=(test_capture test_files test_display test_dialog)
 for target in test_live brindlemoor-receive live-synth; do
   grep -qw -- "$target" <<<"$available" && targets+=("$target")
 done
