@@ -14,6 +14,14 @@
 
 namespace brindlemoor {
 
+// Robust framing only: what its gate against made-up symbols did with an accepted symbol.
+enum class GateVerdict : uint8_t {
+  kNone,      // not gated (exact framing, or rejected before)
+  kPassed,    // within a message
+  kHeld,      // held until a run of symbols at a steady spacing begins a message
+  kReleased,  // completed such a run: the held symbols pass before it
+};
+
 // What became of one framed symbol, for diagnostics (--trace).
 struct SymbolTrace {
   uint32_t onsetBlock;
@@ -24,6 +32,10 @@ struct SymbolTrace {
   ByteDecision decision;
   // Robust framing only: how faithfully the analysed period repeats (-1..1); below -1 otherwise.
   double periodicity = -2.0;
+  GateVerdict gate = GateVerdict::kNone;
+  int32_t gateHeld = 0;     // kHeld: held so far with it; kReleased: held ones passed before it
+  int32_t gateDropped = 0;  // held ones dropped first, as they did not fit the run's spacing
+  int32_t gateRun = 0;      // symbols the run must hold
 };
 
 class SymbolObserver {

@@ -1,6 +1,6 @@
 // The robust framing's state that lives from one receive tick to the next: the recent sound, the
-// onset detector, the sender's rhythm and the symbol waiting for the rest of its samples. Fixed
-// size, so it allocates nothing while receiving.
+// onset detector, the sender's rhythm, the gate's held symbols and the symbol waiting for the rest
+// of its samples. Fixed size, so it allocates nothing while receiving.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include "robust/onset_detector.h"
 #include "robust/sample_history.h"
 #include "robust/sender_rhythm.h"
+#include "robust/symbol_gate.h"
 
 namespace brindlemoor::robust {
 
@@ -15,6 +16,7 @@ struct RobustFramer {
   SampleHistory history;
   OnsetDetector detector;
   SenderRhythm rhythm;
+  SymbolGate gate;
   int64_t lastOnset = -1;       // the last onset believed, decoded or not
   int64_t pendingOnset = -1;    // an onset whose symbol waits for samples; -1 when none
   bool pendingOnClock = false;  // the pending onset is where the sender's rhythm put it
@@ -23,6 +25,7 @@ struct RobustFramer {
     history.Reset();
     detector.Reset();
     rhythm.Reset();
+    gate.Reset();
     lastOnset = -1;
     pendingOnset = -1;
     pendingOnClock = false;

@@ -7,6 +7,7 @@
 #include "receiver/framing.h"
 #include "receiver/period_analysis.h"
 #include "robust/period_choice.h"
+#include "robust/symbol_gate.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -21,7 +22,8 @@ constexpr double kLeastGridShare = 0.95;
 constexpr double kLeastGridShareOnClock = 0.92;
 
 void Report(ReceiveContext& context, int64_t onset, const ChosenPeriod& period,
-            const ByteDecision& decision) {
+            const ByteDecision& decision, const SymbolGate* gate = nullptr,
+            GateVerdict verdict = GateVerdict::kNone) {
   if (context.observer == nullptr) return;
   const uint32_t blockSamples = context.capture.samplesPerBlock;
   SymbolTrace trace{static_cast<uint32_t>(onset / blockSamples),
@@ -31,6 +33,12 @@ void Report(ReceiveContext& context, int64_t onset, const ChosenPeriod& period,
                     context.spectrum,
                     decision};
   trace.periodicity = period.gridShare;
+  if (gate != nullptr) {
+    trace.gate = verdict;
+    trace.gateHeld = gate->HeldCount();
+    trace.gateDropped = gate->Dropped();
+    trace.gateRun = kRunLength;
+  }
   context.observer->OnSymbol(trace);
 }
 
@@ -74,10 +82,24 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   const ChosenPeriod& chosen = candidates.periods[static_cast<std::size_t>(best)];
   // The spectrum must hold the chosen symbol when its byte is routed.
   AnalyseRepeatedPeriod(chosen.samples.data(), chosen.peak, context.analyser, context.spectrum);
-  Report(context, onset, chosen, decision);
-  if (!decision.accepted) return false;
-  return RouteByte(decision.byte, context.spectrum, context.calibration, context.text,
-                   context.files);
+  if (!decision.accepted) {
+    Report(context, onset, chosen, decision);
+    return false;
+  }
+  // The first symbols of a message wait for a run of them at a steady spacing.
+  SymbolGate& gate = framer.gate;
+  const GateVerdict verdict = gate.Offer(onset, decision.byte, context.spectrum);
+  Report(context, onset, chosen, decision, &gate, verdict);
+  if (verdict == GateVerdict::kHeld) return false;
+  bool full = false;
+  for (int32_t i = 0; i < gate.HeldCount() && verdict == GateVerdict::kReleased && !full; ++i) {
+    const HeldSymbol& held = gate.Held(i);
+    full = RouteByte(held.byte, held.spectrum.data(), context.calibration, context.text,
+                     context.files);
+  }
+  gate.ClearHeld();
+  return full || RouteByte(decision.byte, context.spectrum, context.calibration, context.text,
+                           context.files);
 }
 
 }  // namespace
