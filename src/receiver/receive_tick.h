@@ -24,6 +24,8 @@ struct SymbolTrace {
   ByteDecision decision;
   // Robust framing only: how faithfully the analysed period repeats (-1..1); below -1 otherwise.
   double periodicity = -2.0;
+  // Robust framing only: the thresholds it judged the bits by; nullptr for the fixed ones.
+  const ThresholdShares* thresholdShares = nullptr;
 };
 
 class SymbolObserver {

@@ -21,7 +21,7 @@ constexpr double kLeastGridShare = 0.95;
 constexpr double kLeastGridShareOnClock = 0.92;
 
 void Report(ReceiveContext& context, int64_t onset, const ChosenPeriod& period,
-            const ByteDecision& decision) {
+            const ByteDecision& decision, const ThresholdShares& shares) {
   if (context.observer == nullptr) return;
   const uint32_t blockSamples = context.capture.samplesPerBlock;
   SymbolTrace trace{static_cast<uint32_t>(onset / blockSamples),
@@ -31,6 +31,7 @@ void Report(ReceiveContext& context, int64_t onset, const ChosenPeriod& period,
                     context.spectrum,
                     decision};
   trace.periodicity = period.gridShare;
+  trace.thresholdShares = &shares;
   context.observer->OnSymbol(trace);
 }
 
@@ -44,7 +45,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   const CandidatePeriods candidates = ChoosePeriods(framer.history, onset);
   const ChosenPeriod& first = candidates.periods[0];
   if (first.peak == 0) {
-    Report(context, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kSilent});
+    Report(context, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kSilent},
+           framer.levels.Shares());
     return false;
   }
   const double leastShare = framer.pendingOnClock ? kLeastGridShareOnClock : kLeastGridShare;
@@ -58,8 +60,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     const ChosenPeriod& period = candidates.periods[static_cast<std::size_t>(c)];
     if (period.peak == 0 || period.gridShare < leastShare) continue;
     AnalyseRepeatedPeriod(period.samples.data(), period.peak, context.analyser, context.spectrum);
-    const ByteDecision tried =
-        DecideByte(context.spectrum, context.calibration, FundamentalRule::kWaived);
+    const ByteDecision tried = DecideByte(context.spectrum, context.calibration,
+                                          FundamentalRule::kWaived, &framer.levels.Shares());
     const double score = tried.margin * period.energy / loudest;
     if (best < 0 || (tried.accepted && (!decision.accepted || score > bestScore))) {
       bestScore = score;
@@ -68,14 +70,16 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     }
   }
   if (best < 0) {
-    Report(context, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kNotPeriodic});
+    Report(context, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kNotPeriodic},
+           framer.levels.Shares());
     return false;
   }
   const ChosenPeriod& chosen = candidates.periods[static_cast<std::size_t>(best)];
   // The spectrum must hold the chosen symbol when its byte is routed.
   AnalyseRepeatedPeriod(chosen.samples.data(), chosen.peak, context.analyser, context.spectrum);
-  Report(context, onset, chosen, decision);
+  Report(context, onset, chosen, decision, framer.levels.Shares());
   if (!decision.accepted) return false;
+  framer.levels.Learn(decision);
   return RouteByte(decision.byte, context.spectrum, context.calibration, context.text,
                    context.files);
 }
