@@ -29,6 +29,7 @@
 #include "convention/symbol_convention.h"
 #include "shoebox_room.h"
 #include "sox_room.h"
+#include "synth/jittered_message.h"
 #include "synth/symbol_synth.h"
 
 namespace {
@@ -205,24 +206,6 @@ Grid QuickGrid() {
   grid.snrDb = {NAN, 20, 10};
   grid.clockPercent = {-0.5, 0, 2};
   return grid;
-}
-
-// The message as a sender whose gaps jitter plays it: each gap drawn uniformly within +-jitter
-// samples (at 11025 Hz) of the timing's, by a fixed generator (a 64-bit LCG), never below 0.
-std::vector<double> JitteredMessage(const std::vector<uint8_t>& bytes, const SymbolTiming& timing,
-                                    int32_t sampleRate, int32_t jitter) {
-  if (jitter == 0) return SynthesiseMessage(bytes, timing, sampleRate);
-  std::vector<double> out(static_cast<std::size_t>(ScaledSamples(timing.leadSamples, sampleRate)));
-  uint64_t state = 12345;
-  for (const uint8_t byte : bytes) {
-    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-    const auto draw = static_cast<int32_t>((state >> 33) % static_cast<uint64_t>(2 * jitter + 1));
-    SymbolTiming symbol = timing;
-    symbol.gapSamples = std::max(0, timing.gapSamples + draw - jitter);
-    AppendSymbol(out, byte, symbol, sampleRate);
-  }
-  out.resize(out.size() + static_cast<std::size_t>(ScaledSamples(timing.tailSamples, sampleRate)));
-  return out;
 }
 
 // The recording level a careful user sets: echoes that add up in phase must not clip, so a sound
