@@ -1,5 +1,6 @@
 #include "receiver/decide_byte.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 
@@ -32,8 +33,14 @@ double BitThreshold(int32_t spectrumPeak, int32_t bit) {
   return spectrumPeak / kThresholdDivisors[bit];
 }
 
+double BitThreshold(int32_t spectrumPeak, int32_t bit, const ThresholdShares* shares) {
+  const double fixed = BitThreshold(spectrumPeak, bit);
+  if (shares == nullptr) return fixed;
+  return std::min(fixed, (*shares)[static_cast<std::size_t>(bit)] * spectrumPeak);
+}
+
 ByteDecision DecideByte(const int32_t* spectrum, const CalibrationState& calibration,
-                        FundamentalRule fundamental) {
+                        FundamentalRule fundamental, const ThresholdShares* shares) {
   ByteDecision decision;
   for (int32_t bin = 1; bin < kSpectrumBins; ++bin) {
     if (spectrum[bin] > decision.spectrumPeak) {
@@ -68,7 +75,8 @@ ByteDecision DecideByte(const int32_t* spectrum, const CalibrationState& calibra
     if (bit >= kFirstCompensatedBit) {
       value = value * static_cast<double>(kCompensationFactors[lowBitsSet]);
     }
-    const double threshold = BitThreshold(peak, bit);
+    const double threshold = BitThreshold(peak, bit, shares);
+    decision.levelShares[static_cast<std::size_t>(bit)] = value / peak;
     const double distance = std::fabs(value - threshold) / peak;
     if (bit == 0 || distance < margin) margin = distance;
     if (threshold < value) {

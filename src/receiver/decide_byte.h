@@ -2,8 +2,10 @@
 // the levels of harmonics 2..9, optionally equalised by the last calibration.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
+#include "convention/symbol_convention.h"
 #include "receiver/calibration_state.h"
 
 namespace brindlemoor {
@@ -30,15 +32,24 @@ struct ByteDecision {
   // Accepted only: how clearly the bits were decided, the least distance of a bit's value from
   // its threshold over the strongest bin.
   double margin = 0.0;
+  // Accepted only: each bit's value, equalised and compensated, over the strongest bin.
+  std::array<double, kBitCount> levelShares{};
 };
+
+// Each bit's threshold as a share of the strongest bin, for a framing that adapts them.
+using ThresholdShares = std::array<double, kBitCount>;
 
 // Level of bit k (0..7): one bin, or the sum of two adjacent bins, near harmonic k + 2.
 int32_t HarmonicLevel(const int32_t* spectrum, int32_t bit);
 // Threshold of bit k for a spectrum whose strongest bin is `spectrumPeak`.
 double BitThreshold(int32_t spectrumPeak, int32_t bit);
+// The same, lowered to `shares`' share of the peak where that is lower (nullptr: the fixed one).
+double BitThreshold(int32_t spectrumPeak, int32_t bit, const ThresholdShares* shares);
 
-// `spectrum` holds 256 bins. Reads calibration state, changes nothing.
+// `spectrum` holds 256 bins. Reads calibration state, changes nothing. With `shares` each bit is
+// judged against the lower of its fixed threshold and that share of the strongest bin.
 ByteDecision DecideByte(const int32_t* spectrum, const CalibrationState& calibration,
-                        FundamentalRule fundamental = FundamentalRule::kRequired);
+                        FundamentalRule fundamental = FundamentalRule::kRequired,
+                        const ThresholdShares* shares = nullptr);
 
 }  // namespace brindlemoor

@@ -32,6 +32,8 @@ struct SymbolTrace {
   ByteDecision decision;
   // Robust framing only: how faithfully the analysed period repeats (-1..1); below -1 otherwise.
   double periodicity = -2.0;
+  // Robust framing only: the thresholds it judged the bits by; nullptr for the fixed ones.
+  const ThresholdShares* thresholdShares = nullptr;
   GateVerdict gate = GateVerdict::kNone;
   int32_t gateHeld = 0;     // kHeld: held so far with it; kReleased: held ones passed before it
   int32_t gateDropped = 0;  // held ones dropped first, as they did not fit the run's spacing

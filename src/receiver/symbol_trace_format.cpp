@@ -57,7 +57,7 @@ std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* o
   }
   Append(out, used, " thresholds");
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
-    Append(out, used, " %g", BitThreshold(decision.spectrumPeak, bit));
+    Append(out, used, " %g", BitThreshold(decision.spectrumPeak, bit, trace.thresholdShares));
   }
   if (calibrated) Append(out, used, " (calibrated)");
   switch (decision.reason) {

@@ -41,6 +41,12 @@ constexpr int32_t kMostMissedWindows = 1;
 constexpr double kClockPull = 0.3;
 constexpr double kSpacingPull = 0.05;
 constexpr double kClockSlip = 0.05;
+// A sender whose gaps jitter puts half its tones this far (samples) or further from where the
+// clock expects them: the onset is then taken at the window's strongest jump, not pulled towards
+// it. At a steady sender echoes and noise move some jumps further, but not half of them. The
+// median distance is followed by steps of kJitterStep samples.
+constexpr double kJitterShown = 40.0;
+constexpr double kJitterStep = 2.0;
 // The echo floor's fall per hop: 10^(-kHop / kEchoDecade).
 constexpr double kEchoFall = 0.94406087628592;
 static_assert(kHop == 15 && kEchoDecade == 600.0, "kEchoFall follows from them");
@@ -124,7 +130,9 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
     const bool jumped = bestStrength > 1.0;
     missedWindows = jumped ? 0 : missedWindows + 1;
     const double error = jumped ? static_cast<double>(bestStart) - predicted : 0.0;
-    onset = static_cast<int64_t>(std::lrint(predicted + kClockPull * error));
+    if (jumped) jitter += std::fabs(error) > jitter ? kJitterStep : -kJitterStep;
+    const double pull = jitter > kJitterShown ? 1.0 : kClockPull;
+    onset = static_cast<int64_t>(std::lrint(predicted + pull * error));
     clockSpacing += kSpacingPull * error;
     onClock = true;
     bestStrength = 0.0;

@@ -48,6 +48,7 @@ class OnsetDetector {
   int64_t bestStart = -1;
   int32_t missedWindows = 0;  // windows in a row that held no jump
   double clockSpacing = 0.0;  // the symbol clock's spacing, 0 while no rhythm is known
+  double jitter = 0.0;        // how far the jumps fall from the clock, the median (samples)
   bool onClock = false;
 };
 

@@ -1,10 +1,11 @@
 // The robust framing's state that lives from one receive tick to the next: the recent sound, the
-// onset detector, the sender's rhythm, the gate's held symbols and the symbol waiting for the rest
-// of its samples. Fixed size, so it allocates nothing while receiving.
+// onset detector, the sender's rhythm, the harmonics' levels, the gate's held symbols and the
+// symbol waiting for the rest of its samples. Fixed size, so it allocates nothing while receiving.
 #pragma once
 
 #include <cstdint>
 
+#include "robust/bit_levels.h"
 #include "robust/onset_detector.h"
 #include "robust/sample_history.h"
 #include "robust/sender_rhythm.h"
@@ -16,6 +17,7 @@ struct RobustFramer {
   SampleHistory history;
   OnsetDetector detector;
   SenderRhythm rhythm;
+  BitLevels levels;
   SymbolGate gate;
   int64_t lastOnset = -1;       // the last onset believed, decoded or not
   int64_t pendingOnset = -1;    // an onset whose symbol waits for samples; -1 when none
@@ -25,6 +27,7 @@ struct RobustFramer {
     history.Reset();
     detector.Reset();
     rhythm.Reset();
+    levels.Reset();
     gate.Reset();
     lastOnset = -1;
     pendingOnset = -1;

@@ -22,8 +22,8 @@ constexpr double kLeastGridShare = 0.95;
 constexpr double kLeastGridShareOnClock = 0.92;
 
 void Report(ReceiveContext& context, int64_t onset, const ChosenPeriod& period,
-            const ByteDecision& decision, const SymbolGate* gate = nullptr,
-            GateVerdict verdict = GateVerdict::kNone) {
+            const ByteDecision& decision, const ThresholdShares& shares,
+            const SymbolGate* gate = nullptr, GateVerdict verdict = GateVerdict::kNone) {
   if (context.observer == nullptr) return;
   const uint32_t blockSamples = context.capture.samplesPerBlock;
   SymbolTrace trace{static_cast<uint32_t>(onset / blockSamples),
@@ -33,6 +33,7 @@ void Report(ReceiveContext& context, int64_t onset, const ChosenPeriod& period,
                     context.spectrum,
                     decision};
   trace.periodicity = period.gridShare;
+  trace.thresholdShares = &shares;
   if (gate != nullptr) {
     trace.gate = verdict;
     trace.gateHeld = gate->HeldCount();
@@ -52,7 +53,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   const CandidatePeriods candidates = ChoosePeriods(framer.history, onset);
   const ChosenPeriod& first = candidates.periods[0];
   if (first.peak == 0) {
-    Report(context, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kSilent});
+    Report(context, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kSilent},
+           framer.levels.Shares());
     return false;
   }
   const double leastShare = framer.pendingOnClock ? kLeastGridShareOnClock : kLeastGridShare;
@@ -66,8 +68,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     const ChosenPeriod& period = candidates.periods[static_cast<std::size_t>(c)];
     if (period.peak == 0 || period.gridShare < leastShare) continue;
     AnalyseRepeatedPeriod(period.samples.data(), period.peak, context.analyser, context.spectrum);
-    const ByteDecision tried =
-        DecideByte(context.spectrum, context.calibration, FundamentalRule::kWaived);
+    const ByteDecision tried = DecideByte(context.spectrum, context.calibration,
+                                          FundamentalRule::kWaived, &framer.levels.Shares());
     const double score = tried.margin * period.energy / loudest;
     if (best < 0 || (tried.accepted && (!decision.accepted || score > bestScore))) {
       bestScore = score;
@@ -76,20 +78,24 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     }
   }
   if (best < 0) {
-    Report(context, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kNotPeriodic});
+    Report(context, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kNotPeriodic},
+           framer.levels.Shares());
     return false;
   }
   const ChosenPeriod& chosen = candidates.periods[static_cast<std::size_t>(best)];
   // The spectrum must hold the chosen symbol when its byte is routed.
   AnalyseRepeatedPeriod(chosen.samples.data(), chosen.peak, context.analyser, context.spectrum);
   if (!decision.accepted) {
-    Report(context, onset, chosen, decision);
+    Report(context, onset, chosen, decision, framer.levels.Shares());
     return false;
   }
+  // The thresholds the decision was judged by, before it is learned from.
+  const ThresholdShares shares = framer.levels.Shares();
+  framer.levels.Learn(decision);
   // The first symbols of a message wait for a run of them at a steady spacing.
   SymbolGate& gate = framer.gate;
   const GateVerdict verdict = gate.Offer(onset, decision.byte, context.spectrum);
-  Report(context, onset, chosen, decision, &gate, verdict);
+  Report(context, onset, chosen, decision, shares, &gate, verdict);
   if (verdict == GateVerdict::kHeld) return false;
   bool full = false;
   for (int32_t i = 0; i < gate.HeldCount() && verdict == GateVerdict::kReleased && !full; ++i) {
