@@ -16,10 +16,12 @@ namespace brindlemoor {
 
 // Robust framing only: what its gate against made-up symbols did with an accepted symbol.
 enum class GateVerdict : uint8_t {
-  kNone,      // not gated (exact framing, or rejected before)
-  kPassed,    // within a message
-  kHeld,      // held until a run of symbols at a steady spacing begins a message
-  kReleased,  // completed such a run: the held symbols pass before it
+  kNone,          // not gated (exact framing, or rejected before)
+  kPassed,        // within a message
+  kHeld,          // held until a run of symbols at a steady spacing begins a message
+  kReleased,      // completed such a run: the held symbols pass before it
+  kLoneReleased,  // held, never in a run, judged after a silence: passes as a lone tone
+  kLoneDropped,   // held, never in a run, judged after a silence: let go
 };
 
 // What became of one framed symbol, for diagnostics (--trace).
@@ -38,6 +40,7 @@ struct SymbolTrace {
   int32_t gateHeld = 0;     // kHeld: held so far with it; kReleased: held ones passed before it
   int32_t gateDropped = 0;  // held ones dropped first, as they did not fit the run's spacing
   int32_t gateRun = 0;      // symbols the run must hold
+  const char* gateReason = nullptr;  // kLoneReleased, kLoneDropped: why
 };
 
 class SymbolObserver {

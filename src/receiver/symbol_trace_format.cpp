@@ -39,6 +39,13 @@ void AppendGate(const SymbolTrace& trace, char* out, std::size_t& used) {
 std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* out) {
   std::size_t used = 0;
   out[0] = '\0';
+  if (trace.gate == GateVerdict::kLoneReleased || trace.gate == GateVerdict::kLoneDropped) {
+    Append(out, used, "held symbol block %u pos %u byte %u: %s, %s\n", trace.onsetBlock,
+           trace.onsetPosition, trace.decision.byte,
+           trace.gate == GateVerdict::kLoneReleased ? "released" : "dropped",
+           trace.gateReason != nullptr ? trace.gateReason : "");
+    return used;
+  }
   Append(out, used, "symbol block %u pos %u peak %d@%d", trace.onsetBlock, trace.onsetPosition,
          trace.symbolPeak, trace.symbolPeakIndex);
   if (trace.periodicity >= -1.0) Append(out, used, " periodicity %.2f", trace.periodicity);

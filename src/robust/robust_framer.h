@@ -1,6 +1,7 @@
 // The robust framing's state that lives from one receive tick to the next: the recent sound, the
-// onset detector, the sender's rhythm, the harmonics' levels, the gate's held symbols and the
-// symbol waiting for the rest of its samples. Fixed size, so it allocates nothing while receiving.
+// onset detector, the sender's rhythm, the harmonics' levels, the gate's held symbols and their
+// tone's end, the symbol waiting for the rest of its samples. Fixed size, so it allocates nothing
+// while receiving.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include "robust/sample_history.h"
 #include "robust/sender_rhythm.h"
 #include "robust/symbol_gate.h"
+#include "robust/tone_end.h"
 
 namespace brindlemoor::robust {
 
@@ -19,6 +21,7 @@ struct RobustFramer {
   SenderRhythm rhythm;
   BitLevels levels;
   SymbolGate gate;
+  ToneEnd toneEnd;              // the level of the loudest held symbol's tone
   int64_t lastOnset = -1;       // the last onset believed, decoded or not
   int64_t pendingOnset = -1;    // an onset whose symbol waits for samples; -1 when none
   bool pendingOnClock = false;  // the pending onset is where the sender's rhythm put it
@@ -29,6 +32,7 @@ struct RobustFramer {
     rhythm.Reset();
     levels.Reset();
     gate.Reset();
+    toneEnd = ToneEnd();
     lastOnset = -1;
     pendingOnset = -1;
     pendingOnClock = false;

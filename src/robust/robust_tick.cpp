@@ -43,6 +43,60 @@ void Report(ReceiveContext& context, int64_t onset, const ChosenPeriod& period,
   context.observer->OnSymbol(trace);
 }
 
+// Why the gate released or dropped held symbols that never began a run, for --trace.
+const char* LoneReason(LoneVerdict verdict) {
+  switch (verdict) {
+    case LoneVerdict::kReleased:
+      return "a lone tone: steady on the grid, silence before and after";
+    case LoneVerdict::kNotSteady:
+      return "not a lone tone: a period of one held symbol strays off the grid";
+    case LoneVerdict::kFades:
+      return "not a lone tone: it fades instead of ending, as notes and vowels do";
+    case LoneVerdict::kNoQuiet:
+      return "not a lone tone: another sound came shortly before or after";
+    case LoneVerdict::kTooMany:
+      return "as many as a run, at no steady spacing";
+    case LoneVerdict::kWaiting:
+      break;
+  }
+  return "";
+}
+
+// Held symbols that never began a run, once silence has followed them: each is traced, and
+// those released pass. True when the text is full.
+bool ExpireHeld(ReceiveContext& context, RobustFramer& framer, int64_t now) {
+  SymbolGate& gate = framer.gate;
+  const LoneVerdict verdict = gate.Expire(now, framer.toneEnd.Sharp());
+  if (verdict == LoneVerdict::kWaiting) return false;
+  framer.toneEnd.Stop();
+  bool full = false;
+  for (int32_t i = 0; i < gate.HeldCount() && !full; ++i) {
+    const HeldSymbol& held = gate.Held(i);
+    const bool released = verdict == LoneVerdict::kReleased && !held.echo;
+    if (context.observer != nullptr) {
+      const uint32_t blockSamples = context.capture.samplesPerBlock;
+      ByteDecision decision;
+      decision.byte = held.byte;
+      SymbolTrace trace{static_cast<uint32_t>(held.onset / blockSamples),
+                        static_cast<uint32_t>(held.onset % blockSamples),
+                        0,
+                        0,
+                        held.spectrum.data(),
+                        decision};
+      trace.gate = released ? GateVerdict::kLoneReleased : GateVerdict::kLoneDropped;
+      trace.gateReason =
+          held.echo ? "an echo, much weaker than the loudest held" : LoneReason(verdict);
+      context.observer->OnSymbol(trace);
+    }
+    if (released) {
+      full = RouteByte(held.byte, held.spectrum.data(), context.calibration, context.text,
+                       context.files);
+    }
+  }
+  gate.ClearHeld();
+  return full;
+}
+
 // Frames, analyses, decides and routes the pending symbol: of the most periodic candidate
 // periods, the one decided most clearly, weighed by its loudness (early in a slowly rising tone
 // the last tone's tail, only partly subtracted, can decide a bit as clearly as the tone
@@ -59,8 +113,12 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   }
   const double leastShare = framer.pendingOnClock ? kLeastGridShareOnClock : kLeastGridShare;
   double loudest = 0.0;
-  for (int32_t c = 0; c < candidates.count; ++c)
-    loudest = std::max(loudest, candidates.periods[static_cast<std::size_t>(c)].energy);
+  bool steady = true;  // every candidate period on the grid: a lone tone may pass
+  for (int32_t c = 0; c < candidates.count; ++c) {
+    const ChosenPeriod& period = candidates.periods[static_cast<std::size_t>(c)];
+    loudest = std::max(loudest, period.energy);
+    steady = steady && period.peak != 0 && period.gridShare >= kLoneGridShare;
+  }
   int32_t best = -1;
   double bestScore = 0.0;
   ByteDecision decision;
@@ -78,6 +136,7 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     }
   }
   if (best < 0) {
+    framer.gate.NoteSound(onset, first.energy);
     Report(context, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kNotPeriodic},
            framer.levels.Shares());
     return false;
@@ -86,6 +145,7 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   // The spectrum must hold the chosen symbol when its byte is routed.
   AnalyseRepeatedPeriod(chosen.samples.data(), chosen.peak, context.analyser, context.spectrum);
   if (!decision.accepted) {
+    framer.gate.NoteSound(onset, chosen.energy);
     Report(context, onset, chosen, decision, framer.levels.Shares());
     return false;
   }
@@ -94,9 +154,16 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   framer.levels.Learn(decision);
   // The first symbols of a message wait for a run of them at a steady spacing.
   SymbolGate& gate = framer.gate;
-  const GateVerdict verdict = gate.Offer(onset, decision.byte, context.spectrum);
+  const GateVerdict verdict =
+      gate.Offer(onset, decision.byte, context.spectrum, steady, chosen.energy);
   Report(context, onset, chosen, decision, shares, &gate, verdict);
-  if (verdict == GateVerdict::kHeld) return false;
+  if (verdict == GateVerdict::kHeld) {
+    // A louder held symbol than the one followed (not its echo) is followed instead.
+    if (!framer.toneEnd.Following() || chosen.energy >= kLoneEcho * framer.toneEnd.Level())
+      framer.toneEnd.Start(framer.history, onset, chosen.energy);
+    return false;
+  }
+  framer.toneEnd.Stop();
   bool full = false;
   for (int32_t i = 0; i < gate.HeldCount() && verdict == GateVerdict::kReleased && !full; ++i) {
     const HeldSymbol& held = gate.Held(i);
@@ -128,6 +195,11 @@ bool RunRobustTick(ReceiveContext& context, RobustFramer& framer) {
         full = DecodePending(context, framer);
       }
       if (count % kHop != 0) continue;
+      framer.toneEnd.Step(framer.history);
+      // Every onset up to kAnalysisDelay ago has been decoded: held symbols may be judged.
+      if (framer.pendingOnset < 0 && framer.gate.HeldCount() > 0) {
+        full = ExpireHeld(context, framer, count - kAnalysisDelay);
+      }
       // The envelope is measured at every hop; the spacing keeps a new onset from coming while
       // a symbol is pending.
       int64_t onset = 0;

@@ -41,8 +41,45 @@ void SymbolGate::KeepRun(double runSpacing) {
   held = kept;
 }
 
-GateVerdict SymbolGate::Offer(int64_t onset, uint8_t byte, const int32_t* spectrum) {
+void SymbolGate::NoteSound(int64_t onset, double energy) {
+  lastSound = onset;
+  lastSoundEnergy = energy;
+  if (held > 0) afterEnergy = std::max(afterEnergy, energy);
+}
+
+LoneVerdict SymbolGate::Expire(int64_t now, bool sharpEnd) {
+  if (held == 0 || now - Onset(held - 1) < kLoneQuiet) return LoneVerdict::kWaiting;
+  double loudest = 0.0;
+  for (int32_t i = 0; i < held; ++i)
+    loudest = std::max(loudest, symbols[static_cast<std::size_t>(i)].energy);
+  int32_t tones = 0;
+  bool steady = true;
+  for (int32_t i = 0; i < held; ++i) {
+    HeldSymbol& symbol = symbols[static_cast<std::size_t>(i)];
+    symbol.echo = symbol.energy < kLoneEcho * loudest;
+    if (symbol.echo) continue;
+    ++tones;
+    steady = steady && symbol.steady;
+  }
+  LoneVerdict verdict = LoneVerdict::kReleased;
+  if (tones >= kRunLength) {
+    verdict = LoneVerdict::kTooMany;
+  } else if (std::max(beforeEnergy, afterEnergy) >= kLoneQuietLevel * loudest) {
+    verdict = LoneVerdict::kNoQuiet;
+  } else if (!steady) {
+    verdict = LoneVerdict::kNotSteady;
+  } else if (!sharpEnd) {
+    verdict = LoneVerdict::kFades;
+  }
+  dropped = verdict == LoneVerdict::kReleased ? held - tones : held;
+  return verdict;
+}
+
+GateVerdict SymbolGate::Offer(int64_t onset, uint8_t byte, const int32_t* spectrum, bool steady,
+                              double energy) {
   dropped = 0;
+  const int64_t previous = lastAccepted;
+  lastAccepted = onset;
   if (lastPassed >= 0 && onset - lastPassed <= kMessageGap * spacing) {
     lastPassed = onset;
     return GateVerdict::kPassed;
@@ -63,7 +100,17 @@ GateVerdict SymbolGate::Offer(int64_t onset, uint8_t byte, const int32_t* spectr
     --held;
     ++dropped;
   }
+  if (held == 0) {
+    // A symbol shortly before always breaks the silence; a rejected sound when loud enough.
+    beforeEnergy = 0.0;
+    afterEnergy = 0.0;
+    if (previous >= 0 && onset - previous < kLoneQuiet) beforeEnergy = 1e300;
+    if (lastSound >= 0 && onset - lastSound < kLoneQuiet)
+      beforeEnergy = std::max(beforeEnergy, lastSoundEnergy);
+  }
   HeldSymbol& symbol = symbols[static_cast<std::size_t>(held)];
+  symbol.steady = steady;
+  symbol.energy = energy;
   symbol.onset = onset;
   symbol.byte = byte;
   std::memcpy(symbol.spectrum.data(), spectrum, sizeof(int32_t) * symbol.spectrum.size());

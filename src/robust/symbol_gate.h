@@ -3,13 +3,15 @@
 // samples now and then do not. The run then takes along the held symbols about a spacing apart
 // before it (a message's first onsets, found before its rhythm is known, wander more) and drops
 // those closer (echoes). Once a message has begun, its symbols pass until it falls silent for a
-// few spacings. Fixed size.
+// few spacings. Held symbols that never form a run still pass when they are clearly a sender's
+// lone tones (see Expire). Fixed size.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
 #include "receiver/receive_tick.h"
+#include "robust/robust_constants.h"
 
 namespace brindlemoor::robust {
 
@@ -23,11 +25,35 @@ inline constexpr double kJoinNearest = 0.5;
 inline constexpr double kJoinFarthest = 2.25;
 inline constexpr int32_t kMessageGap = 10;
 inline constexpr int32_t kMostHeld = 12;
+// Held symbols that never begin a run are judged once no symbol has come for kLoneQuiet (the
+// sender's longest spacing): they pass as a short message or a lone character only when there
+// are fewer than kRunLength of them, no symbol came for kLoneQuiet before the first, and every
+// one is steady: all its candidate periods keep kLoneGridShare of their power on the grid.
+// Held symbols weaker than kLoneEcho of the loudest held one are a room's echoes of it: they
+// never pass this way, and are not counted or judged.
+inline constexpr int64_t kLoneQuiet = kLongestSpacing;
+inline constexpr double kLoneGridShare = 0.97;
+// Any sound within kLoneQuiet of them, a symbol or not, as loud as kLoneQuietLevel of the
+// loudest held one breaks the silence around them (notes and syllables come close together).
+inline constexpr double kLoneEcho = 0.25;
+inline constexpr double kLoneQuietLevel = 0.1;
+
+enum class LoneVerdict : uint8_t {
+  kWaiting,    // nothing held, or not quiet long enough yet
+  kReleased,   // the held symbols pass
+  kNotSteady,  // dropped: a held symbol's periods were not all on the grid
+  kFades,      // dropped: the loudest one's tone faded instead of ending
+  kNoQuiet,    // dropped: a sound came shortly before or among or after them
+  kTooMany,    // dropped: as many as a run, at no steady spacing
+};
 
 struct HeldSymbol {
   int64_t onset = 0;
   uint8_t byte = 0;
   std::array<int32_t, 256> spectrum{};
+  bool steady = false;  // all its candidate periods kept kLoneGridShare on the grid
+  double energy = 0.0;  // of its analysed period
+  bool echo = false;    // set by Expire
 };
 
 class SymbolGate {
@@ -36,7 +62,16 @@ class SymbolGate {
   // An accepted symbol whose onset is `onset`. Says whether it passes, is held, or completes a
   // run (the held symbols that join it, Held(0..HeldCount()-1), pass before it); Dropped() says
   // how many held ones were let go. `spectrum` (256 bins) is kept while the symbol is held.
-  GateVerdict Offer(int64_t onset, uint8_t byte, const int32_t* spectrum);
+  // `steady` and `energy` are kept for Expire.
+  GateVerdict Offer(int64_t onset, uint8_t byte, const int32_t* spectrum, bool steady = false,
+                    double energy = 1.0);
+  // A rejected sound (no symbol) at `onset`, `energy` as loud as a held symbol's.
+  void NoteSound(int64_t onset, double energy);
+  // Judges the held symbols once no symbol has come for kLoneQuiet after the last of them, at
+  // `now` (samples heard), and marks the echoes among them; `sharpEnd`: the loudest one's tone
+  // ended sharply (ToneEnd). kReleased: those in Held() that are
+  // no echo pass; any other verdict but kWaiting lets them all go. Then ClearHeld.
+  LoneVerdict Expire(int64_t now, bool sharpEnd = true);
   int32_t HeldCount() const { return held; }
   const HeldSymbol& Held(int32_t index) const { return symbols[static_cast<std::size_t>(index)]; }
   int32_t Dropped() const { return dropped; }
@@ -53,8 +88,13 @@ class SymbolGate {
   std::array<HeldSymbol, kMostHeld> symbols{};
   int32_t held = 0;
   int32_t dropped = 0;
-  int64_t lastPassed = -1;  // the last symbol passed in the current message; -1: none
-  double spacing = 0.0;     // the message's spacing, from the run that began it
+  int64_t lastPassed = -1;    // the last symbol passed in the current message; -1: none
+  double spacing = 0.0;       // the message's spacing, from the run that began it
+  int64_t lastAccepted = -1;  // the onset of the last symbol offered; -1: none
+  int64_t lastSound = -1;     // the onset of the last rejected sound; -1: none
+  double lastSoundEnergy = 0.0;
+  double beforeEnergy = 0.0;  // the loudest sound within kLoneQuiet before the first held one
+  double afterEnergy = 0.0;   // the loudest rejected sound since the first held one
 };
 
 }  // namespace brindlemoor::robust

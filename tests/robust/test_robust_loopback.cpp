@@ -218,6 +218,41 @@ INSTANTIATE_TEST_SUITE_P(WithoutSymbols, RobustMadeUpTest,
                            return std::string(info.param.name);
                          });
 
+struct ShortCase {
+  const char* name;
+  const char* text;
+  const SymbolTiming* timing;
+  double pause;  // seconds of silence before each character; 0: the text as one message
+};
+
+class RobustShortTest : public ::testing::TestWithParam<ShortCase> {};
+
+// Messages too short for a run of symbols at a steady spacing, and characters sent one at a
+// time with long pauses (someone typing), still come out, without a calibration.
+TEST_P(RobustShortTest, ShortMessagesAndLoneCharactersDecode) {
+  const ShortCase& c = GetParam();
+  const std::string text = c.text;
+  std::vector<double> sound(static_cast<std::size_t>(kRate / 2));
+  for (std::size_t i = 0; i<text.size(); i += c.pause> 0.0 ? 1 : text.size()) {
+    const std::string part = c.pause > 0.0 ? text.substr(i, 1) : text;
+    sound.resize(sound.size() + static_cast<std::size_t>(c.pause * kRate));
+    const std::vector<uint8_t> bytes(part.begin(), part.end());
+    const std::vector<double> tones = SynthesiseMessage(bytes, *c.timing, kRate);
+    sound.insert(sound.end(), tones.begin(), tones.end());
+  }
+  sound.resize(sound.size() + static_cast<std::size_t>(kRate));
+  EXPECT_EQ(Receive(sound, Framing::kRobust).text, text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FewerThanARun, RobustShortTest,
+    ::testing::Values(ShortCase{"OneCharacter", "A", &kDefaultTiming, 0.0},
+                      ShortCase{"TwoCharacters", "Hi", &kDefaultTiming, 0.0},
+                      ShortCase{"ThreeCharactersRoomTiming", "Hey", &kRoomTiming, 0.0},
+                      ShortCase{"Typing", "typed", &kDefaultTiming, 0.7},
+                      ShortCase{"BeaconEverySecondsRoomTiming", "ab", &kRoomTiming, 2.5}),
+    [](const ::testing::TestParamInfo<ShortCase>& info) { return std::string(info.param.name); });
+
 // The framing reads the sound as one stream, so where ticks fall cannot change what it decodes:
 // ticks that find a block each, five blocks each or a whole backlog give the same text (the
 // live receiver's ticks against a recording's).

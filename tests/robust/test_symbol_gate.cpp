@@ -63,5 +63,65 @@ INSTANTIATE_TEST_SUITE_P(
                  {0, 1, 2, 3, 4}}),
     [](const ::testing::TestParamInfo<GateCase>& info) { return std::string(info.param.name); });
 
+struct LoneCase {
+  const char* name;
+  std::vector<int64_t> onsets;  // of held symbols, each steady unless in `unsteady`
+  std::vector<double> energies;
+  int64_t unsteady;  // index of one unsteady symbol; -1: none
+  int64_t soundAt;   // a rejected sound this loud as the symbols, at this onset; -1
+  double soundEnergy;
+  LoneVerdict verdict;
+  std::vector<int> passed;  // the bytes passed
+};
+
+class LoneSymbolTest : public ::testing::TestWithParam<LoneCase> {};
+
+TEST_P(LoneSymbolTest, PassesOnlyLoneSteadyTones) {
+  const LoneCase& c = GetParam();
+  SymbolGate gate;
+  const std::array<int32_t, 256> spectrum{};
+  if (c.soundAt >= 0 && c.soundAt < c.onsets[0]) gate.NoteSound(c.soundAt, c.soundEnergy);
+  for (std::size_t i = 0; i < c.onsets.size(); ++i) {
+    ASSERT_EQ(gate.Offer(c.onsets[i], static_cast<uint8_t>(i), spectrum.data(),
+                         static_cast<int64_t>(i) != c.unsteady, c.energies[i]),
+              GateVerdict::kHeld);
+  }
+  if (c.soundAt > c.onsets[0]) gate.NoteSound(c.soundAt, c.soundEnergy);
+  EXPECT_EQ(gate.Expire(c.onsets.back() + kLoneQuiet - 1), LoneVerdict::kWaiting);
+  EXPECT_EQ(gate.Expire(c.onsets.back() + kLoneQuiet), c.verdict);
+  std::vector<int> passed;
+  for (int32_t h = 0; h < gate.HeldCount() && c.verdict == LoneVerdict::kReleased; ++h)
+    if (!gate.Held(h).echo) passed.push_back(gate.Held(h).byte);
+  EXPECT_EQ(passed, c.passed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lone, LoneSymbolTest,
+    ::testing::Values(
+        LoneCase{"OneTone", {5000}, {1.0}, -1, -1, 0.0, LoneVerdict::kReleased, {0}},
+        // A room's echo a spacing later, much weaker, is let go; the tones pass.
+        LoneCase{"TwoTonesAndAnEcho",
+                 {5000, 5668, 6336},
+                 {1.0, 0.9, 0.1},
+                 -1,
+                 -1,
+                 0.0,
+                 LoneVerdict::kReleased,
+                 {0, 1}},
+        LoneCase{"FourAtNoSteadySpacing",
+                 {5000, 5600, 6400, 7000},
+                 {1.0, 1.0, 1.0, 1.0},
+                 -1,
+                 -1,
+                 0.0,
+                 LoneVerdict::kTooMany,
+                 {}},
+        LoneCase{"OneUnsteady", {5000, 5668}, {1.0, 1.0}, 1, -1, 0.0, LoneVerdict::kNotSteady, {}},
+        // Notes and syllables come among other sounds; noise far below the tone does not count.
+        LoneCase{"LoudSoundBefore", {5000}, {1.0}, -1, 3000, 0.5, LoneVerdict::kNoQuiet, {}},
+        LoneCase{"LoudSoundAfter", {5000}, {1.0}, -1, 6000, 0.5, LoneVerdict::kNoQuiet, {}},
+        LoneCase{"FaintNoiseAfter", {5000}, {1.0}, -1, 6000, 0.01, LoneVerdict::kReleased, {0}}),
+    [](const ::testing::TestParamInfo<LoneCase>& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace brindlemoor::robust
