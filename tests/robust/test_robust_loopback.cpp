@@ -156,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
         // follow a harmonic's level as a noise suppressor takes it down.
         RoomCase{"HarmonicCutAfterCalibration", &kDefaultTiming, RoomKind::kNone, false, 20, 0.3,
                  0.04, -6.0},
-        // A sender whose gaps jitter by up to 100 samples: x / y % (the symbol clock pulled
+        // A sender whose gaps jitter by up to 100 samples: 0.3 / 0.6 % (the symbol clock pulled
         // only part of the way towards each tone lost 3 to 5 %).
         RoomCase{"JitteredGapsRoomTiming", &kRoomTiming, RoomKind::kNone, false, 20, 0.0, 1.0, 0.0,
                  100},
