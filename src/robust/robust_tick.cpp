@@ -50,6 +50,8 @@ const char* LoneReason(LoneVerdict verdict) {
       return "a lone tone: steady on the grid, silence before and after";
     case LoneVerdict::kNotSteady:
       return "not a lone tone: a period of one held symbol strays off the grid";
+    case LoneVerdict::kLoneZero:
+      return "not a lone tone: a calibration begins only with its steps";
     case LoneVerdict::kFades:
       return "not a lone tone: it fades instead of ending, as notes and vowels do";
     case LoneVerdict::kNoQuiet:

@@ -54,18 +54,22 @@ LoneVerdict SymbolGate::Expire(int64_t now, bool sharpEnd) {
     loudest = std::max(loudest, symbols[static_cast<std::size_t>(i)].energy);
   int32_t tones = 0;
   bool steady = true;
+  bool zero = false;
   for (int32_t i = 0; i < held; ++i) {
     HeldSymbol& symbol = symbols[static_cast<std::size_t>(i)];
     symbol.echo = symbol.energy < kLoneEcho * loudest;
     if (symbol.echo) continue;
     ++tones;
     steady = steady && symbol.steady;
+    zero = zero || symbol.byte == 0;
   }
   LoneVerdict verdict = LoneVerdict::kReleased;
   if (tones >= kRunLength) {
     verdict = LoneVerdict::kTooMany;
   } else if (std::max(beforeEnergy, afterEnergy) >= kLoneQuietLevel * loudest) {
     verdict = LoneVerdict::kNoQuiet;
+  } else if (zero) {
+    verdict = LoneVerdict::kLoneZero;
   } else if (!steady) {
     verdict = LoneVerdict::kNotSteady;
   } else if (!sharpEnd) {

@@ -43,6 +43,7 @@ enum class LoneVerdict : uint8_t {
   kReleased,   // the held symbols pass
   kNotSteady,  // dropped: a held symbol's periods were not all on the grid
   kFades,      // dropped: the loudest one's tone faded instead of ending
+  kLoneZero,   // dropped: a 0 (a calibration's start) comes with its steps, never alone
   kNoQuiet,    // dropped: a sound came shortly before or among or after them
   kTooMany,    // dropped: as many as a run, at no steady spacing
 };
