@@ -3,6 +3,7 @@
 // the scanned blocks back to the device. Runs on the owner's thread only.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "capture/wave_capture.h"
@@ -26,6 +27,8 @@ struct SymbolTrace {
   double periodicity = -2.0;
   // Robust framing only: the thresholds it judged the bits by; nullptr for the fixed ones.
   const ThresholdShares* thresholdShares = nullptr;
+  // Robust framing only: the gain each harmonic's level was balanced by; nullptr for none.
+  const std::array<double, kBitCount>* harmonicGains = nullptr;
 };
 
 class SymbolObserver {

@@ -1,12 +1,14 @@
 // The robust framing's state that lives from one receive tick to the next: the recent sound, the
-// onset detector, the sender's rhythm, the harmonics' levels and the symbol waiting for the rest
-// of its samples. Fixed
-// size, so it allocates nothing while receiving.
+// onset detector, the sender's rhythm, the harmonics' levels and gains and the symbol waiting for
+// the rest of its samples. Fixed size, so it allocates nothing while receiving.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
+#include "receiver/framing.h"
 #include "robust/bit_levels.h"
+#include "robust/harmonic_balance.h"
 #include "robust/onset_detector.h"
 #include "robust/sample_history.h"
 #include "robust/sender_rhythm.h"
@@ -18,7 +20,9 @@ struct RobustFramer {
   OnsetDetector detector;
   SenderRhythm rhythm;
   BitLevels levels;
-  int64_t lastOnset = -1;       // the last onset believed, decoded or not
+  HarmonicBalance balance;
+  std::array<int32_t, kSpectrumBins> balanced{};  // the symbol's spectrum, balanced
+  int64_t lastOnset = -1;                         // the last onset believed, decoded or not
   int64_t pendingOnset = -1;    // an onset whose symbol waits for samples; -1 when none
   bool pendingOnClock = false;  // the pending onset is where the sender's rhythm put it
 
@@ -27,6 +31,7 @@ struct RobustFramer {
     detector.Reset();
     rhythm.Reset();
     levels.Reset();
+    balance.Reset();
     lastOnset = -1;
     pendingOnset = -1;
     pendingOnClock = false;

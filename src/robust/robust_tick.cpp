@@ -21,17 +21,21 @@ constexpr double kLeastGridShare = 0.95;
 constexpr double kLeastGridShareOnClock = 0.92;
 
 void Report(ReceiveContext& context, int64_t onset, const ChosenPeriod& period,
-            const ByteDecision& decision, const ThresholdShares& shares) {
+            const ByteDecision& decision, const RobustFramer& framer) {
   if (context.observer == nullptr) return;
   const uint32_t blockSamples = context.capture.samplesPerBlock;
   SymbolTrace trace{static_cast<uint32_t>(onset / blockSamples),
                     static_cast<uint32_t>(onset % blockSamples),
                     period.peak,
                     period.offset,
-                    context.spectrum,
+                    framer.balanced.data(),
                     decision};
   trace.periodicity = period.gridShare;
-  trace.thresholdShares = &shares;
+  trace.thresholdShares = &framer.levels.Shares();
+  std::array<double, kBitCount> gains{};
+  for (int32_t bit = 0; bit < kBitCount; ++bit)
+    gains[static_cast<std::size_t>(bit)] = framer.balance.Gain(bit);
+  trace.harmonicGains = &gains;
   context.observer->OnSymbol(trace);
 }
 
@@ -45,8 +49,7 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   const CandidatePeriods candidates = ChoosePeriods(framer.history, onset);
   const ChosenPeriod& first = candidates.periods[0];
   if (first.peak == 0) {
-    Report(context, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kSilent},
-           framer.levels.Shares());
+    Report(context, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kSilent}, framer);
     return false;
   }
   const double leastShare = framer.pendingOnClock ? kLeastGridShareOnClock : kLeastGridShare;
@@ -60,7 +63,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     const ChosenPeriod& period = candidates.periods[static_cast<std::size_t>(c)];
     if (period.peak == 0 || period.gridShare < leastShare) continue;
     AnalyseRepeatedPeriod(period.samples.data(), period.peak, context.analyser, context.spectrum);
-    const ByteDecision tried = DecideByte(context.spectrum, context.calibration,
+    framer.balance.Apply(context.spectrum, framer.balanced.data());
+    const ByteDecision tried = DecideByte(framer.balanced.data(), context.calibration,
                                           FundamentalRule::kWaived, &framer.levels.Shares());
     const double score = tried.margin * period.energy / loudest;
     if (best < 0 || (tried.accepted && (!decision.accepted || score > bestScore))) {
@@ -70,16 +74,18 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     }
   }
   if (best < 0) {
-    Report(context, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kNotPeriodic},
-           framer.levels.Shares());
+    Report(context, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kNotPeriodic}, framer);
     return false;
   }
   const ChosenPeriod& chosen = candidates.periods[static_cast<std::size_t>(best)];
-  // The spectrum must hold the chosen symbol when its byte is routed.
+  // The spectrum must hold the chosen symbol when its byte is routed: as heard, since a
+  // calibration measures the harmonics as they arrive; the trace shows the balanced one.
   AnalyseRepeatedPeriod(chosen.samples.data(), chosen.peak, context.analyser, context.spectrum);
-  Report(context, onset, chosen, decision, framer.levels.Shares());
+  framer.balance.Apply(context.spectrum, framer.balanced.data());
+  Report(context, onset, chosen, decision, framer);
   if (!decision.accepted) return false;
   framer.levels.Learn(decision);
+  framer.balance.Learn(decision);
   return RouteByte(decision.byte, context.spectrum, context.calibration, context.text,
                    context.files);
 }
