@@ -15,6 +15,14 @@
 
 namespace brindlemoor {
 
+// Robust framing only: what its gate against made-up symbols did with an accepted symbol.
+enum class GateVerdict : uint8_t {
+  kNone,      // not gated (exact framing, or rejected before)
+  kPassed,    // within a message
+  kHeld,      // held until a run of symbols at a steady spacing begins a message
+  kReleased,  // completed such a run: the held symbols pass before it
+};
+
 // What became of one framed symbol, for diagnostics (--trace).
 struct SymbolTrace {
   uint32_t onsetBlock;
@@ -27,6 +35,10 @@ struct SymbolTrace {
   double periodicity = -2.0;
   // Robust framing only: the thresholds it judged the bits by; nullptr for the fixed ones.
   const ThresholdShares* thresholdShares = nullptr;
+  GateVerdict gate = GateVerdict::kNone;
+  int32_t gateHeld = 0;     // kHeld: held so far with it; kReleased: held ones passed before it
+  int32_t gateDropped = 0;  // held ones dropped first, as they did not fit the run's spacing
+  int32_t gateRun = 0;      // symbols the run must hold
   // Robust framing only: the gain each harmonic's level was balanced by; nullptr for none.
   const std::array<double, kBitCount>* harmonicGains = nullptr;
 };

@@ -20,6 +20,20 @@ namespace {
   if (used >= kSymbolTraceLineBytes) used = kSymbolTraceLineBytes - 1;
 }
 
+// What the robust framing's gate did with an accepted symbol.
+void AppendGate(const SymbolTrace& trace, char* out, std::size_t& used) {
+  if (trace.gateDropped > 0) {
+    Append(out, used, ", %d held dropped (off the run's spacing)", trace.gateDropped);
+  }
+  if (trace.gate == GateVerdict::kHeld) {
+    Append(out, used, ", held (%d of a run of %d at a steady spacing)", trace.gateHeld,
+           trace.gateRun);
+  } else if (trace.gate == GateVerdict::kReleased) {
+    Append(out, used, ", a run of %d at a steady spacing begins a message (%d held passed)",
+           trace.gateRun, trace.gateHeld);
+  }
+}
+
 }  // namespace
 
 std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* out) {
@@ -53,10 +67,12 @@ std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* o
   switch (decision.reason) {
     case Rejection::kNone:
       if (decision.byte >= 0x20 && decision.byte < 0x7F) {
-        Append(out, used, ": byte %u '%c'\n", decision.byte, decision.byte);
+        Append(out, used, ": byte %u '%c'", decision.byte, decision.byte);
       } else {
-        Append(out, used, ": byte %u\n", decision.byte);
+        Append(out, used, ": byte %u", decision.byte);
       }
+      AppendGate(trace, out, used);
+      Append(out, used, "\n");
       break;
     case Rejection::kPeakNotHarmonic:
       Append(out, used, ": rejected, strongest bin %d is not a harmonic\n", decision.peakBin);

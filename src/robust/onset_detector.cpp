@@ -41,6 +41,15 @@ constexpr int32_t kMostMissedWindows = 1;
 constexpr double kClockPull = 0.3;
 constexpr double kSpacingPull = 0.05;
 constexpr double kClockSlip = 0.05;
+// A sender whose gaps jitter puts half its tones this far (samples) or further from where the
+// clock expects them: the onset is then taken at the window's strongest jump, not pulled towards
+// it. At a steady sender echoes and noise move some jumps further, but not half of them. The
+// median distance is followed by steps of kJitterStep samples.
+constexpr double kJitterShown = 40.0;
+constexpr double kJitterStep = 2.0;
+// Such a sender's gaps spread about twice their median distance either way: the window where the
+// next onset is looked for reaches this many median distances from the clock.
+constexpr double kJitterReach = 2.5;
 // The echo floor's fall per hop: 10^(-kHop / kEchoDecade).
 constexpr double kEchoFall = 0.94406087628592;
 static_assert(kHop == 15 && kEchoDecade == 600.0, "kEchoFall follows from them");
@@ -96,17 +105,29 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
   if (!falling && jumpRatio > 1.0) strength = std::log(jumpRatio) + 1.0;
 
   // The symbol clock's spacing starts at the rhythm's and then follows the onsets it sees; it is
-  // reset to the rhythm's when the two part.
+  // reset to the rhythm's when the two part. A jittering sender's rhythm fades from the
+  // correlation: when the last few onsets lay far from the clock, it keeps its spacing then.
+  const bool holding = spacing == 0 && clockSpacing > 0.0 && gapSpread.Samples() > kJitterShown;
   if (spacing == 0) {
-    clockSpacing = 0.0;
+    if (!holding) clockSpacing = 0.0;
   } else if (std::fabs(clockSpacing - spacing) > kClockSlip * spacing) {
     clockSpacing = spacing;
+    gapSpread.Start(clockSpacing);
   }
+  // A jittering sender's next tone is looked for as far from the clock as its last ones fell.
+  const bool jittering = jitter > kJitterShown || holding;
+  const double reach = kJitterReach * gapSpread.Samples();
+  const double windowEarly =
+      jittering ? std::min(kWindowEarly * clockSpacing,
+                           std::max<double>(kShortestSpacing, clockSpacing - reach))
+                : kWindowEarly * clockSpacing;
+  const double windowLate = jittering ? std::max(kWindowLate * clockSpacing, clockSpacing + reach)
+                                      : kWindowLate * clockSpacing;
   const int64_t start = end - kPeriod;
   const int64_t since = lastOnset < 0 ? kLongestSpacing + 1 : start - lastOnset;
-  if (spacing > 0 && lastOnset >= 0 && since <= kWindowLate * clockSpacing &&
+  if (clockSpacing > 0.0 && lastOnset >= 0 && since <= windowLate &&
       missedWindows < kMostMissedWindows) {
-    if (since < kWindowEarly * clockSpacing) return false;
+    if (since < windowEarly) return false;
     // Where the clock expects a tone, a smaller jump will do: echoes do not make the rhythm.
     const double windowReference = std::max(kWindowRise * recent, kWindowOverFloor * changeFloor);
     const double windowEnergy =
@@ -116,15 +137,27 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
       bestStrength = jump;
       bestStart = start;
     }
-    if (since + kHop <= kWindowLate * clockSpacing) return false;
+    if (since + kHop <= windowLate) return false;
     // The window closes with this hop. The onset follows the clock, pulled towards the strongest
     // jump in the window, if there was one; a window without any keeps the clock going, but only
     // for a few symbols, so that a message's end leaves no made-up symbols in the room's tail.
     const double predicted = static_cast<double>(lastOnset) + clockSpacing;
     const bool jumped = bestStrength > 1.0;
     missedWindows = jumped ? 0 : missedWindows + 1;
+    if (!jumped && jittering) {
+      // A jittering sender's clock predicts too little to put a symbol where no jump was.
+      missedWindows = kMostMissedWindows;
+      bestStrength = 0.0;
+      bestStart = -1;
+      return false;
+    }
     const double error = jumped ? static_cast<double>(bestStart) - predicted : 0.0;
-    onset = static_cast<int64_t>(std::lrint(predicted + kClockPull * error));
+    if (jumped) {
+      jitter += std::fabs(error) > jitter ? kJitterStep : -kJitterStep;
+      gapSpread.Follow(error);
+    }
+    const double pull = jittering ? 1.0 : kClockPull;
+    onset = static_cast<int64_t>(std::lrint(predicted + pull * error));
     clockSpacing += kSpacingPull * error;
     onClock = true;
     bestStrength = 0.0;
@@ -134,8 +167,11 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
   if (strength > 0.0) missedWindows = 0;
   bestStrength = 0.0;
   bestStart = -1;
-  const double least = spacing > 0 ? kWindowEarly * spacing : kShortestSpacing;
+  const double least = spacing > 0 ? kWindowEarly * spacing
+                       : holding   ? windowEarly
+                                   : kShortestSpacing;
   if (strength <= 0.0 || since < least) return false;
+  if (lastOnset >= 0) gapSpread.NoteFreeSpacing(since);
   onset = start;
   onClock = false;
   return true;

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "robust/gap_spread.h"
 #include "robust/robust_constants.h"
 #include "robust/sample_history.h"
 
@@ -48,6 +49,8 @@ class OnsetDetector {
   int64_t bestStart = -1;
   int32_t missedWindows = 0;  // windows in a row that held no jump
   double clockSpacing = 0.0;  // the symbol clock's spacing, 0 while no rhythm is known
+  double jitter = 0.0;        // how far the jumps fall from the clock, the median (samples)
+  GapSpread gapSpread;        // the same, over the last few onsets only
   bool onClock = false;
 };
 

@@ -1,6 +1,7 @@
 // The robust framing's state that lives from one receive tick to the next: the recent sound, the
-// onset detector, the sender's rhythm, the harmonics' levels and gains and the symbol waiting for
-// the rest of its samples. Fixed size, so it allocates nothing while receiving.
+// onset detector, the sender's rhythm, the harmonics' levels and gains, the gate's held symbols and
+// the symbol waiting for the rest of its samples. Fixed size, so it allocates nothing while
+// receiving.
 #pragma once
 
 #include <array>
@@ -12,6 +13,7 @@
 #include "robust/onset_detector.h"
 #include "robust/sample_history.h"
 #include "robust/sender_rhythm.h"
+#include "robust/symbol_gate.h"
 
 namespace brindlemoor::robust {
 
@@ -22,7 +24,8 @@ struct RobustFramer {
   BitLevels levels;
   HarmonicBalance balance;
   std::array<int32_t, kSpectrumBins> balanced{};  // the symbol's spectrum, balanced
-  int64_t lastOnset = -1;                         // the last onset believed, decoded or not
+  SymbolGate gate;
+  int64_t lastOnset = -1;       // the last onset believed, decoded or not
   int64_t pendingOnset = -1;    // an onset whose symbol waits for samples; -1 when none
   bool pendingOnClock = false;  // the pending onset is where the sender's rhythm put it
 
@@ -32,6 +35,7 @@ struct RobustFramer {
     rhythm.Reset();
     levels.Reset();
     balance.Reset();
+    gate.Reset();
     lastOnset = -1;
     pendingOnset = -1;
     pendingOnClock = false;

@@ -7,6 +7,7 @@
 #include "receiver/framing.h"
 #include "receiver/period_analysis.h"
 #include "robust/period_choice.h"
+#include "robust/symbol_gate.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -20,8 +21,9 @@ namespace {
 constexpr double kLeastGridShare = 0.95;
 constexpr double kLeastGridShareOnClock = 0.92;
 
-void Report(ReceiveContext& context, int64_t onset, const ChosenPeriod& period,
-            const ByteDecision& decision, const RobustFramer& framer) {
+void Report(ReceiveContext& context, const RobustFramer& framer, int64_t onset,
+            const ChosenPeriod& period, const ByteDecision& decision, const ThresholdShares& shares,
+            const SymbolGate* gate = nullptr, GateVerdict verdict = GateVerdict::kNone) {
   if (context.observer == nullptr) return;
   const uint32_t blockSamples = context.capture.samplesPerBlock;
   SymbolTrace trace{static_cast<uint32_t>(onset / blockSamples),
@@ -31,11 +33,17 @@ void Report(ReceiveContext& context, int64_t onset, const ChosenPeriod& period,
                     framer.balanced.data(),
                     decision};
   trace.periodicity = period.gridShare;
-  trace.thresholdShares = &framer.levels.Shares();
+  trace.thresholdShares = &shares;
   std::array<double, kBitCount> gains{};
   for (int32_t bit = 0; bit < kBitCount; ++bit)
     gains[static_cast<std::size_t>(bit)] = framer.balance.Gain(bit);
   trace.harmonicGains = &gains;
+  if (gate != nullptr) {
+    trace.gate = verdict;
+    trace.gateHeld = gate->HeldCount();
+    trace.gateDropped = gate->Dropped();
+    trace.gateRun = kRunLength;
+  }
   context.observer->OnSymbol(trace);
 }
 
@@ -49,7 +57,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   const CandidatePeriods candidates = ChoosePeriods(framer.history, onset);
   const ChosenPeriod& first = candidates.periods[0];
   if (first.peak == 0) {
-    Report(context, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kSilent}, framer);
+    Report(context, framer, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kSilent},
+           framer.levels.Shares());
     return false;
   }
   const double leastShare = framer.pendingOnClock ? kLeastGridShareOnClock : kLeastGridShare;
@@ -74,7 +83,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     }
   }
   if (best < 0) {
-    Report(context, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kNotPeriodic}, framer);
+    Report(context, framer, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kNotPeriodic},
+           framer.levels.Shares());
     return false;
   }
   const ChosenPeriod& chosen = candidates.periods[static_cast<std::size_t>(best)];
@@ -82,12 +92,28 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   // calibration measures the harmonics as they arrive; the trace shows the balanced one.
   AnalyseRepeatedPeriod(chosen.samples.data(), chosen.peak, context.analyser, context.spectrum);
   framer.balance.Apply(context.spectrum, framer.balanced.data());
-  Report(context, onset, chosen, decision, framer);
-  if (!decision.accepted) return false;
+  if (!decision.accepted) {
+    Report(context, framer, onset, chosen, decision, framer.levels.Shares());
+    return false;
+  }
+  // The thresholds the decision was judged by, before it is learned from.
+  const ThresholdShares shares = framer.levels.Shares();
   framer.levels.Learn(decision);
+  // The first symbols of a message wait for a run of them at a steady spacing.
+  SymbolGate& gate = framer.gate;
+  const GateVerdict verdict = gate.Offer(onset, decision.byte, context.spectrum);
+  Report(context, framer, onset, chosen, decision, shares, &gate, verdict);
   framer.balance.Learn(decision);
-  return RouteByte(decision.byte, context.spectrum, context.calibration, context.text,
-                   context.files);
+  if (verdict == GateVerdict::kHeld) return false;
+  bool full = false;
+  for (int32_t i = 0; i < gate.HeldCount() && verdict == GateVerdict::kReleased && !full; ++i) {
+    const HeldSymbol& held = gate.Held(i);
+    full = RouteByte(held.byte, held.spectrum.data(), context.calibration, context.text,
+                     context.files);
+  }
+  gate.ClearHeld();
+  return full || RouteByte(decision.byte, context.spectrum, context.calibration, context.text,
+                           context.files);
 }
 
 }  // namespace

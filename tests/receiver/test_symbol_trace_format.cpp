@@ -30,6 +30,22 @@ TEST(SymbolTraceFormat, ShowsOnsetLevelsThresholdsAndTheOutcome) {
   trace.decision = {true, 10, 1000, 11, Rejection::kNone};
   EXPECT_EQ(Format(trace, false), prefix + ": byte 10\n");
 
+  // The robust framing's gate: held, then a run that begins a message.
+  trace.gate = GateVerdict::kHeld;
+  trace.gateHeld = 2;
+  trace.gateDropped = 1;
+  trace.gateRun = 4;
+  EXPECT_EQ(Format(trace, false), prefix +
+                                      ": byte 10, 1 held dropped (off the run's spacing), held "
+                                      "(2 of a run of 4 at a steady spacing)\n");
+  trace.gate = GateVerdict::kReleased;
+  trace.gateHeld = 3;
+  trace.gateDropped = 0;
+  EXPECT_EQ(
+      Format(trace, false),
+      prefix + ": byte 10, a run of 4 at a steady spacing begins a message (3 held passed)\n");
+  trace.gate = GateVerdict::kNone;
+
   trace.decision = {false, 0, 1000, 11, Rejection::kNoFundamental};
   spectrum[11] = 60;
   spectrum[12] = 39;
