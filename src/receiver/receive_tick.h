@@ -3,6 +3,7 @@
 // the scanned blocks back to the device. Runs on the owner's thread only.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "capture/wave_capture.h"
@@ -41,6 +42,8 @@ struct SymbolTrace {
   int32_t gateDropped = 0;  // held ones dropped first, as they did not fit the run's spacing
   int32_t gateRun = 0;      // symbols the run must hold
   const char* gateReason = nullptr;  // kLoneReleased, kLoneDropped: why
+  // Robust framing only: the gain each harmonic's level was balanced by; nullptr for none.
+  const std::array<double, kBitCount>* harmonicGains = nullptr;
 };
 
 class SymbolObserver {

@@ -62,6 +62,10 @@ std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* o
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     Append(out, used, " %d", HarmonicLevel(trace.spectrum, bit));
   }
+  if (trace.harmonicGains != nullptr) {
+    Append(out, used, " gains");
+    for (const double gain : *trace.harmonicGains) Append(out, used, " %.2f", gain);
+  }
   Append(out, used, " thresholds");
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     Append(out, used, " %g", BitThreshold(decision.spectrumPeak, bit, trace.thresholdShares));

@@ -1,12 +1,15 @@
 // The robust framing's state that lives from one receive tick to the next: the recent sound, the
-// onset detector, the sender's rhythm, the harmonics' levels, the gate's held symbols and their
-// tone's end, the symbol waiting for the rest of its samples. Fixed size, so it allocates nothing
-// while receiving.
+// onset detector, the sender's rhythm, the harmonics' levels and gains, the gate's held symbols and
+// their tone's end, the symbol waiting for the rest of its samples. Fixed size, so it allocates
+// nothing while receiving.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
+#include "receiver/framing.h"
 #include "robust/bit_levels.h"
+#include "robust/harmonic_balance.h"
 #include "robust/onset_detector.h"
 #include "robust/sample_history.h"
 #include "robust/sender_rhythm.h"
@@ -20,6 +23,8 @@ struct RobustFramer {
   OnsetDetector detector;
   SenderRhythm rhythm;
   BitLevels levels;
+  HarmonicBalance balance;
+  std::array<int32_t, kSpectrumBins> balanced{};  // the symbol's spectrum, balanced
   SymbolGate gate;
   ToneEnd toneEnd;              // the level of the loudest held symbol's tone
   int64_t lastOnset = -1;       // the last onset believed, decoded or not
@@ -31,6 +36,7 @@ struct RobustFramer {
     detector.Reset();
     rhythm.Reset();
     levels.Reset();
+    balance.Reset();
     gate.Reset();
     toneEnd = ToneEnd();
     lastOnset = -1;

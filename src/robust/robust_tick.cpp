@@ -21,8 +21,8 @@ namespace {
 constexpr double kLeastGridShare = 0.95;
 constexpr double kLeastGridShareOnClock = 0.92;
 
-void Report(ReceiveContext& context, int64_t onset, const ChosenPeriod& period,
-            const ByteDecision& decision, const ThresholdShares& shares,
+void Report(ReceiveContext& context, const RobustFramer& framer, int64_t onset,
+            const ChosenPeriod& period, const ByteDecision& decision, const ThresholdShares& shares,
             const SymbolGate* gate = nullptr, GateVerdict verdict = GateVerdict::kNone) {
   if (context.observer == nullptr) return;
   const uint32_t blockSamples = context.capture.samplesPerBlock;
@@ -30,10 +30,14 @@ void Report(ReceiveContext& context, int64_t onset, const ChosenPeriod& period,
                     static_cast<uint32_t>(onset % blockSamples),
                     period.peak,
                     period.offset,
-                    context.spectrum,
+                    framer.balanced.data(),
                     decision};
   trace.periodicity = period.gridShare;
   trace.thresholdShares = &shares;
+  std::array<double, kBitCount> gains{};
+  for (int32_t bit = 0; bit < kBitCount; ++bit)
+    gains[static_cast<std::size_t>(bit)] = framer.balance.Gain(bit);
+  trace.harmonicGains = &gains;
   if (gate != nullptr) {
     trace.gate = verdict;
     trace.gateHeld = gate->HeldCount();
@@ -109,7 +113,7 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   const CandidatePeriods candidates = ChoosePeriods(framer.history, onset);
   const ChosenPeriod& first = candidates.periods[0];
   if (first.peak == 0) {
-    Report(context, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kSilent},
+    Report(context, framer, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kSilent},
            framer.levels.Shares());
     return false;
   }
@@ -128,7 +132,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     const ChosenPeriod& period = candidates.periods[static_cast<std::size_t>(c)];
     if (period.peak == 0 || period.gridShare < leastShare) continue;
     AnalyseRepeatedPeriod(period.samples.data(), period.peak, context.analyser, context.spectrum);
-    const ByteDecision tried = DecideByte(context.spectrum, context.calibration,
+    framer.balance.Apply(context.spectrum, framer.balanced.data());
+    const ByteDecision tried = DecideByte(framer.balanced.data(), context.calibration,
                                           FundamentalRule::kWaived, &framer.levels.Shares());
     const double score = tried.margin * period.energy / loudest;
     if (best < 0 || (tried.accepted && (!decision.accepted || score > bestScore))) {
@@ -139,16 +144,18 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   }
   if (best < 0) {
     framer.gate.NoteSound(onset, first.energy);
-    Report(context, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kNotPeriodic},
+    Report(context, framer, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kNotPeriodic},
            framer.levels.Shares());
     return false;
   }
   const ChosenPeriod& chosen = candidates.periods[static_cast<std::size_t>(best)];
-  // The spectrum must hold the chosen symbol when its byte is routed.
+  // The spectrum must hold the chosen symbol when its byte is routed: as heard, since a
+  // calibration measures the harmonics as they arrive; the trace shows the balanced one.
   AnalyseRepeatedPeriod(chosen.samples.data(), chosen.peak, context.analyser, context.spectrum);
+  framer.balance.Apply(context.spectrum, framer.balanced.data());
   if (!decision.accepted) {
     framer.gate.NoteSound(onset, chosen.energy);
-    Report(context, onset, chosen, decision, framer.levels.Shares());
+    Report(context, framer, onset, chosen, decision, framer.levels.Shares());
     return false;
   }
   // The thresholds the decision was judged by, before it is learned from.
@@ -158,7 +165,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   SymbolGate& gate = framer.gate;
   const GateVerdict verdict =
       gate.Offer(onset, decision.byte, context.spectrum, steady, chosen.energy);
-  Report(context, onset, chosen, decision, shares, &gate, verdict);
+  Report(context, framer, onset, chosen, decision, shares, &gate, verdict);
+  framer.balance.Learn(decision);
   if (verdict == GateVerdict::kHeld) {
     // A louder held symbol than the one followed (not its echo) is followed instead.
     if (!framer.toneEnd.Following() || chosen.energy >= kLoneEcho * framer.toneEnd.Level())

@@ -46,6 +46,15 @@ TEST(SymbolTraceFormat, ShowsOnsetLevelsThresholdsAndTheOutcome) {
       prefix + ": byte 10, a run of 4 at a steady spacing begins a message (3 held passed)\n");
   trace.gate = GateVerdict::kNone;
 
+  // The robust framing's harmonic gains, after the levels they were applied to.
+  const std::array<double, kBitCount> gains = {0.5, 1, 1, 1, 1, 1, 1, 0.875};
+  trace.harmonicGains = &gains;
+  EXPECT_EQ(Format(trace, false),
+            "symbol block 7 pos 505 peak 100@3 spectrum 1000@11 levels 900 0 0 0 0 0 800 0 gains "
+            "0.50 1.00 1.00 1.00 1.00 1.00 1.00 0.88 thresholds 500 333 333 200 250 333 400 500: "
+            "byte 10\n");
+  trace.harmonicGains = nullptr;
+
   trace.decision = {false, 0, 1000, 11, Rejection::kNoFundamental};
   spectrum[11] = 60;
   spectrum[12] = 39;
