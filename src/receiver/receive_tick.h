@@ -23,6 +23,7 @@ enum class GateVerdict : uint8_t {
   kReleased,      // completed such a run: the held symbols pass before it
   kLoneReleased,  // held, never in a run, judged after a silence: passes as a lone tone
   kLoneDropped,   // held, never in a run, judged after a silence: let go
+  kEcho,          // within a message, far weaker than its tones: a room's echo, dropped
 };
 
 // What became of one framed symbol, for diagnostics (--trace).

@@ -31,6 +31,8 @@ void AppendGate(const SymbolTrace& trace, char* out, std::size_t& used) {
   } else if (trace.gate == GateVerdict::kReleased) {
     Append(out, used, ", a run of %d at a steady spacing begins a message (%d held passed)",
            trace.gateRun, trace.gateHeld);
+  } else if (trace.gate == GateVerdict::kEcho) {
+    Append(out, used, ", dropped (an echo, far weaker than the message's tones)");
   }
 }
 

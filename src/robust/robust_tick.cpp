@@ -61,7 +61,7 @@ const char* LoneReason(LoneVerdict verdict) {
     case LoneVerdict::kNoQuiet:
       return "not a lone tone: another sound came shortly before or after";
     case LoneVerdict::kTooMany:
-      return "as many as a run, at no steady spacing";
+      return "as many as a run, at no steady spacing or not all steady";
     case LoneVerdict::kWaiting:
       break;
   }
@@ -173,6 +173,7 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
       framer.toneEnd.Start(framer.history, onset, chosen.energy);
     return false;
   }
+  if (verdict == GateVerdict::kEcho) return false;
   framer.toneEnd.Stop();
   bool full = false;
   for (int32_t i = 0; i < gate.HeldCount() && verdict == GateVerdict::kReleased && !full; ++i) {

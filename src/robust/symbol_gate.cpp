@@ -7,15 +7,42 @@
 
 namespace brindlemoor::robust {
 
-bool SymbolGate::RunAgrees(int64_t onset) const {
+bool SymbolGate::RunAgrees(int64_t onset, double energy) const {
   if (held < kRunLength - 1) return false;
   int64_t least = onset - Onset(held - 1);
   int64_t most = least;
-  for (int32_t i = held - kRunLength + 1; i + 1 < held; ++i) {
+  double quietest = energy;
+  double loudest = energy;
+  for (int32_t i = held - kRunLength + 1; i < held; ++i) {
+    quietest = std::min(quietest, symbols[static_cast<std::size_t>(i)].energy);
+    loudest = std::max(loudest, symbols[static_cast<std::size_t>(i)].energy);
+    if (i + 1 == held) break;
     least = std::min(least, Onset(i + 1) - Onset(i));
     most = std::max(most, Onset(i + 1) - Onset(i));
   }
-  return static_cast<double>(most - least) <= kRunSpread * static_cast<double>(least);
+  return static_cast<double>(most - least) <= kRunSpread * static_cast<double>(least) &&
+         quietest >= kLoneEcho * loudest;
+}
+
+bool SymbolGate::LooselySpaced() const {
+  std::array<int64_t, kMostHeld> spacings{};
+  int32_t count = 0;
+  int64_t previous = -1;
+  for (int32_t i = 0; i < held; ++i) {
+    if (symbols[static_cast<std::size_t>(i)].echo) continue;
+    if (previous >= 0) spacings[static_cast<std::size_t>(count++)] = Onset(i) - previous;
+    previous = Onset(i);
+  }
+  if (count == 0) return false;
+  std::array<int64_t, kMostHeld> sorted = spacings;
+  std::nth_element(sorted.begin(), sorted.begin() + count / 2, sorted.begin() + count);
+  const double median = static_cast<double>(sorted[static_cast<std::size_t>(count / 2)]);
+  for (int32_t i = 0; i < count; ++i) {
+    const double spacing = static_cast<double>(spacings[static_cast<std::size_t>(i)]);
+    if (spacing < (1.0 - kLooseSpread) * median || spacing > (1.0 + kLooseSpread) * median)
+      return false;
+  }
+  return true;
 }
 
 void SymbolGate::KeepRun(double runSpacing) {
@@ -65,7 +92,7 @@ LoneVerdict SymbolGate::Expire(int64_t now, bool sharpEnd) {
   }
   LoneVerdict verdict = LoneVerdict::kReleased;
   if (tones >= kRunLength) {
-    verdict = LoneVerdict::kTooMany;
+    if (!steady || !LooselySpaced()) verdict = LoneVerdict::kTooMany;
   } else if (std::max(beforeEnergy, afterEnergy) >= kLoneQuietLevel * loudest) {
     verdict = LoneVerdict::kNoQuiet;
   } else if (zero) {
@@ -85,6 +112,8 @@ GateVerdict SymbolGate::Offer(int64_t onset, uint8_t byte, const int32_t* spectr
   const int64_t previous = lastAccepted;
   lastAccepted = onset;
   if (lastPassed >= 0 && onset - lastPassed <= kMessageGap * spacing) {
+    if (energy < kLoneEcho * messageLevel) return GateVerdict::kEcho;
+    messageLevel += kMessageLevelRate * (energy - messageLevel);
     lastPassed = onset;
     return GateVerdict::kPassed;
   }
@@ -93,9 +122,12 @@ GateVerdict SymbolGate::Offer(int64_t onset, uint8_t byte, const int32_t* spectr
     dropped = held;
     held = 0;
   }
-  if (RunAgrees(onset)) {
+  if (RunAgrees(onset, energy)) {
     spacing = static_cast<double>(onset - Onset(held - kRunLength + 1)) / (kRunLength - 1);
     KeepRun(spacing);
+    messageLevel = energy;
+    for (int32_t i = 0; i < held; ++i) messageLevel += symbols[static_cast<std::size_t>(i)].energy;
+    messageLevel /= held + 1;
     lastPassed = onset;
     return GateVerdict::kReleased;
   }

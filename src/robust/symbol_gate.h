@@ -37,6 +37,16 @@ inline constexpr double kLoneGridShare = 0.97;
 // loudest held one breaks the silence around them (notes and syllables come close together).
 inline constexpr double kLoneEcho = 0.25;
 inline constexpr double kLoneQuietLevel = 0.1;
+// A run's symbols all come from one sender at one level: one weaker than kLoneEcho of the
+// loudest in it is a room's echo of a tone, and a tone with its echoes is no run. Held symbols
+// that never began a run (their first onsets wander in a room before the rhythm is known) still
+// pass together when each spacing between them lies within kLooseSpread of their median
+// spacing and every one is steady.
+inline constexpr double kLooseSpread = 0.15;
+// Within a message, a symbol weaker than kLoneEcho of the message's level (the mean energy of
+// its tones, learned at kMessageLevelRate) is a room's echo, mostly of its last tone heard where
+// the rhythm expects the next: it is dropped.
+inline constexpr double kMessageLevelRate = 0.125;
 
 enum class LoneVerdict : uint8_t {
   kWaiting,    // nothing held, or not quiet long enough yet
@@ -45,7 +55,7 @@ enum class LoneVerdict : uint8_t {
   kFades,      // dropped: the loudest one's tone faded instead of ending
   kLoneZero,   // dropped: a 0 (a calibration's start) comes with its steps, never alone
   kNoQuiet,    // dropped: a sound came shortly before or among or after them
-  kTooMany,    // dropped: as many as a run, at no steady spacing
+  kTooMany,    // dropped: as many as a run, at no steady spacing or not all steady
 };
 
 struct HeldSymbol {
@@ -60,10 +70,10 @@ struct HeldSymbol {
 class SymbolGate {
  public:
   void Reset() { *this = SymbolGate(); }
-  // An accepted symbol whose onset is `onset`. Says whether it passes, is held, or completes a
-  // run (the held symbols that join it, Held(0..HeldCount()-1), pass before it); Dropped() says
-  // how many held ones were let go. `spectrum` (256 bins) is kept while the symbol is held.
-  // `steady` and `energy` are kept for Expire.
+  // An accepted symbol whose onset is `onset`. Says whether it passes, is an echo, is held, or
+  // completes a run (the held symbols that join it, Held(0..HeldCount()-1), pass before it);
+  // Dropped() says how many held ones were let go. `spectrum` (256 bins) is kept while the symbol
+  // is held. `steady` and `energy` are kept for Expire.
   GateVerdict Offer(int64_t onset, uint8_t byte, const int32_t* spectrum, bool steady = false,
                     double energy = 1.0);
   // A rejected sound (no symbol) at `onset`, `energy` as loud as a held symbol's.
@@ -81,8 +91,11 @@ class SymbolGate {
 
  private:
   int64_t Onset(int32_t index) const { return symbols[static_cast<std::size_t>(index)].onset; }
-  // Whether the last kRunLength - 1 held symbols and one at `onset` keep one spacing.
-  bool RunAgrees(int64_t onset) const;
+  // Whether the last kRunLength - 1 held symbols and one at `onset`, `energy` as loud, keep
+  // one spacing at about one level.
+  bool RunAgrees(int64_t onset, double energy) const;
+  // Whether the held symbols that are no echo keep roughly one spacing (kLooseSpread).
+  bool LooselySpaced() const;
   // Keeps of the held symbols only those that join the run their last kRunLength - 1 end.
   void KeepRun(double runSpacing);
 
@@ -91,6 +104,7 @@ class SymbolGate {
   int32_t dropped = 0;
   int64_t lastPassed = -1;    // the last symbol passed in the current message; -1: none
   double spacing = 0.0;       // the message's spacing, from the run that began it
+  double messageLevel = 0.0;  // the energy of the message's tones
   int64_t lastAccepted = -1;  // the onset of the last symbol offered; -1: none
   int64_t lastSound = -1;     // the onset of the last rejected sound; -1: none
   double lastSoundEnergy = 0.0;
