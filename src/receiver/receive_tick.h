@@ -45,6 +45,9 @@ struct SymbolTrace {
   const char* gateReason = nullptr;  // kLoneReleased, kLoneDropped: why
   // Robust framing only: the gain each harmonic's level was balanced by; nullptr for none.
   const std::array<double, kBitCount>* harmonicGains = nullptr;
+  // Robust framing only: a 0 routed as this calibration step (its harmonic alone stood out);
+  // traced as a line of its own when the symbol is routed. -1 otherwise.
+  int32_t stepFromZero = -1;
 };
 
 class SymbolObserver {

@@ -48,6 +48,14 @@ std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* o
            trace.gateReason != nullptr ? trace.gateReason : "");
     return used;
   }
+  if (trace.stepFromZero >= 0) {
+    Append(out, used,
+           "routed symbol block %u pos %u byte 0: calibration step %d, its harmonic %d alone "
+           "stands out (level %d), read as byte %u\n",
+           trace.onsetBlock, trace.onsetPosition, trace.stepFromZero, trace.stepFromZero + 2,
+           HarmonicLevel(trace.spectrum, trace.stepFromZero), 1u << trace.stepFromZero);
+    return used;
+  }
   Append(out, used, "symbol block %u pos %u peak %d@%d", trace.onsetBlock, trace.onsetPosition,
          trace.symbolPeak, trace.symbolPeakIndex);
   if (trace.periodicity >= -1.0) Append(out, used, " periodicity %.2f", trace.periodicity);

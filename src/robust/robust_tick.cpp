@@ -6,6 +6,7 @@
 #include "capture/capture_format.h"
 #include "receiver/framing.h"
 #include "receiver/period_analysis.h"
+#include "robust/calibration_step.h"
 #include "robust/period_choice.h"
 #include "robust/symbol_gate.h"
 
@@ -68,6 +69,27 @@ const char* LoneReason(LoneVerdict verdict) {
   return "";
 }
 
+// Routes an accepted byte whose symbol began at `onset`; a 0 whose awaited calibration step's
+// harmonic alone stands out is that step, and says so in the trace. True when the text is full.
+bool Route(ReceiveContext& context, uint8_t byte, const int32_t* spectrum, int64_t onset) {
+  const int32_t step = StepReadFromZero(byte, spectrum, context.calibration);
+  if (step >= 0) {
+    byte = static_cast<uint8_t>(1u << step);
+    if (context.observer != nullptr) {
+      const uint32_t blockSamples = context.capture.samplesPerBlock;
+      SymbolTrace trace{static_cast<uint32_t>(onset / blockSamples),
+                        static_cast<uint32_t>(onset % blockSamples),
+                        0,
+                        0,
+                        spectrum,
+                        ByteDecision{}};
+      trace.stepFromZero = step;
+      context.observer->OnSymbol(trace);
+    }
+  }
+  return RouteByte(byte, spectrum, context.calibration, context.text, context.files);
+}
+
 // Held symbols that never began a run, once silence has followed them: each is traced, and
 // those released pass. True when the text is full.
 bool ExpireHeld(ReceiveContext& context, RobustFramer& framer, int64_t now) {
@@ -94,10 +116,7 @@ bool ExpireHeld(ReceiveContext& context, RobustFramer& framer, int64_t now) {
           held.echo ? "an echo, much weaker than the loudest held" : LoneReason(verdict);
       context.observer->OnSymbol(trace);
     }
-    if (released) {
-      full = RouteByte(held.byte, held.spectrum.data(), context.calibration, context.text,
-                       context.files);
-    }
+    if (released) full = Route(context, held.byte, held.spectrum.data(), held.onset);
   }
   gate.ClearHeld();
   return full;
@@ -178,12 +197,10 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   bool full = false;
   for (int32_t i = 0; i < gate.HeldCount() && verdict == GateVerdict::kReleased && !full; ++i) {
     const HeldSymbol& held = gate.Held(i);
-    full = RouteByte(held.byte, held.spectrum.data(), context.calibration, context.text,
-                     context.files);
+    full = Route(context, held.byte, held.spectrum.data(), held.onset);
   }
   gate.ClearHeld();
-  return full || RouteByte(decision.byte, context.spectrum, context.calibration, context.text,
-                           context.files);
+  return full || Route(context, decision.byte, context.spectrum, onset);
 }
 
 }  // namespace

@@ -73,6 +73,12 @@ TEST(SymbolTraceFormat, ShowsOnsetLevelsThresholdsAndTheOutcome) {
   trace.symbolPeakIndex = 0;
   trace.decision = {false, 0, 0, -1, Rejection::kSilent};
   EXPECT_EQ(Format(trace, false), "symbol block 7 pos 505 peak 0@0: silent, skipped\n");
+
+  // The robust framing: a 0 routed as the calibration step it awaited.
+  trace.stepFromZero = 0;
+  EXPECT_EQ(Format(trace, false),
+            "routed symbol block 7 pos 505 byte 0: calibration step 0, its harmonic 2 alone "
+            "stands out (level 900), read as byte 1\n");
 }
 
 }  // namespace

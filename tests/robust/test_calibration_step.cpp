@@ -1,0 +1,52 @@
+// A 0 read as the calibration step it awaits only where that step's harmonic alone stands out.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include "convention/symbol_convention.h"
+#include "robust/calibration_step.h"
+
+namespace brindlemoor::robust {
+namespace {
+
+struct StepCase {
+  const char* name;
+  uint8_t byte;
+  int32_t calibrating;          // the step awaited, -1 outside a calibration
+  int32_t fundamental;          // level of bin 11
+  std::vector<int32_t> levels;  // harmonics 2..9, one bin each
+  int32_t read;                 // the step read, -1 none
+};
+
+class CalibrationStepTest : public ::testing::TestWithParam<StepCase> {};
+
+TEST_P(CalibrationStepTest, ReadsOnlyAStepThatStandsAlone) {
+  const StepCase& c = GetParam();
+  std::array<int32_t, 256> spectrum{};
+  spectrum[kFundamentalBin] = c.fundamental;
+  for (int32_t bit = 0; bit < kBitCount; ++bit)
+    spectrum[static_cast<std::size_t>(kBitBins[static_cast<std::size_t>(bit)])] =
+        c.levels[static_cast<std::size_t>(bit)];
+  CalibrationState calibration;
+  calibration.calibrating = c.calibrating >= 0 ? 1 : 0;
+  calibration.calibrationStep = c.calibrating >= 0 ? c.calibrating : 0;
+  EXPECT_EQ(StepReadFromZero(c.byte, spectrum.data(), calibration), c.read);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, CalibrationStepTest,
+    ::testing::Values(
+        // Behind a settling suppressor: harmonic 2 under half the fundamental, alone.
+        StepCase{"FirstStepUnderHalfTheFundamental", 0, 0, 896, {345, 14, 21, 5, 12, 10, 1, 9}, 0},
+        StepCase{"LaterStep", 0, 3, 900, {5, 9, 20, 400, 11, 8, 4, 4}, 3},
+        // The 0 that starts a calibration, another harmonic than the awaited one, two of note.
+        StepCase{"CalibrationStart", 0, 0, 1106, {23, 10, 12, 4, 6, 4, 2, 2}, -1},
+        StepCase{"OtherHarmonic", 0, 0, 896, {14, 345, 21, 5, 12, 10, 1, 9}, -1},
+        StepCase{"TwoHarmonics", 0, 0, 896, {345, 60, 21, 5, 12, 10, 1, 9}, -1},
+        StepCase{"NotCalibrating", 0, -1, 896, {345, 14, 21, 5, 12, 10, 1, 9}, -1},
+        StepCase{"NotAZero", 4, 0, 896, {345, 14, 21, 5, 12, 10, 1, 9}, -1}),
+    [](const ::testing::TestParamInfo<StepCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace brindlemoor::robust
