@@ -105,24 +105,13 @@ PY
   rm -f "$work/stdout"
   "$build/tools/brindlemoor-receive" "$work/heard.wav" --robust --output-dir "$work/file" \
     > /dev/null 2>&1 || true
-  python3 - "$work" "$timing" "$listen_start" "$listen_end" "$((cpu_end - cpu_start))" \
-    "$ticks" "$((wakeups_end - wakeups_start))" <<'PY'
+  PYTHONPATH="$root/bench/robustness" python3 - "$work" "$timing" "$listen_start" "$listen_end" \
+    "$((cpu_end - cpu_start))" "$ticks" "$((wakeups_end - wakeups_start))" <<'PY'
 import difflib, statistics, sys, wave
+from lost_share import lost_share
 work, timing, start, end, cpu, ticks, wakeups = sys.argv[1:]
 start, end, cpu, ticks, wakeups = float(start), float(end), int(cpu), int(ticks), int(wakeups)
 text = open(f"{work}/text", "rb").read()
-
-def lost(path):
-    try:
-        got = open(path, "rb").read()
-    except OSError:
-        got = b""
-    row = list(range(len(got) + 1))
-    for i, x in enumerate(text, 1):
-        prev, row[0] = row[0], i
-        for j, y in enumerate(got, 1):
-            prev, row[j] = row[j], min(row[j] + 1, row[j - 1] + 1, prev + (x != y))
-    return 100.0 * row[len(got)] / len(text)
 
 # When each text byte's tone ends in the sent sound: the sender's timings at 11025 Hz.
 tone, gap, rounds = {"default": (460, 208, 1), "room": (240, 1000, 3)}[timing]
@@ -148,6 +137,6 @@ median = statistics.median(late) if late else float("nan")
 largest = max(late) if late else float("nan")
 share = 100.0 * cpu / ticks / (end - start)
 print(f"| {timing} | {median:.2f} | {largest:.2f} | {share:.2f} | {wakeups / (end - start):.0f} | "
-      f"{lost(f'{work}/live/receive.txt'):.1f} % | {lost(f'{work}/file/receive.txt'):.1f} % |")
+      f"{lost_share(text, f'{work}/live/receive.txt'):.1f} % | {lost_share(text, f'{work}/file/receive.txt'):.1f} % |")
 PY
 done

@@ -46,20 +46,7 @@ open(sys.argv[1], "wb").write(text)
 PY
 
 lost() {  # lost RECEIVED: edit distance from the text over its length, in per cent
-  python3 - "$work/text" "$1" <<'PY'
-import sys
-a = open(sys.argv[1], "rb").read()
-try:
-    b = open(sys.argv[2], "rb").read()
-except OSError:
-    b = b""
-row = list(range(len(b) + 1))
-for i, x in enumerate(a, 1):
-    prev, row[0] = row[0], i
-    for j, y in enumerate(b, 1):
-        prev, row[j] = row[j], min(row[j] + 1, row[j - 1] + 1, prev + (x != y))
-print(f"{100.0 * row[len(b)] / len(a):.1f} %")
-PY
+  python3 "$root/bench/robustness/lost_share.py" "$work/text" "$1"
 }
 
 echo "| timing | exact | robust |"
