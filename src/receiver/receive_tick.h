@@ -48,6 +48,9 @@ struct SymbolTrace {
   // Robust framing only: a 0 routed as this calibration step (its harmonic alone stood out);
   // traced as a line of its own when the symbol is routed. -1 otherwise.
   int32_t stepFromZero = -1;
+  // Robust framing only: why the onset lies where the symbol clock did not expect it, when the
+  // clock was overruled; nullptr otherwise.
+  const char* onsetNote = nullptr;
 };
 
 class SymbolObserver {

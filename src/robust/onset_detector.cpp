@@ -66,7 +66,7 @@ constexpr double kEnergyOverFloor = 4.0;
 void OnsetDetector::Reset() { *this = OnsetDetector(); }
 
 bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_t spacing,
-                         int64_t& onset) {
+                         bool spread, int64_t& onset) {
   const int64_t end = history.Count();
   double e = 0.0;
   double d = 0.0;
@@ -115,7 +115,7 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
     gapSpread.Start(clockSpacing);
   }
   // A jittering sender's next tone is looked for as far from the clock as its last ones fell.
-  const bool jittering = jitter > kJitterShown || holding;
+  const bool jittering = jitter > kJitterShown || holding || spread;
   const double reach = kJitterReach * gapSpread.Samples();
   const double windowEarly =
       jittering ? std::min(kWindowEarly * clockSpacing,
@@ -127,7 +127,14 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
   const int64_t since = lastOnset < 0 ? kLongestSpacing + 1 : start - lastOnset;
   if (clockSpacing > 0.0 && lastOnset >= 0 && since <= windowLate &&
       missedWindows < kMostMissedWindows) {
-    if (since < windowEarly) return false;
+    if (since < windowEarly) {
+      // A clock whose last guess held no symbol may be off the sender's phase: a clear onset
+      // before its window puts it back.
+      if (!emptyGuess || since < kAnalysisDelay || strength <= 0.0) return false;
+      TakeFreeOnset(start, onset);
+      note = "before the clock's window: the clock's last guess held no symbol";
+      return true;
+    }
     // Where the clock expects a tone, a smaller jump will do: echoes do not make the rhythm.
     const double windowReference = std::max(kWindowRise * recent, kWindowOverFloor * changeFloor);
     const double windowEnergy =
@@ -160,6 +167,11 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
     onset = static_cast<int64_t>(std::lrint(predicted + pull * error));
     clockSpacing += kSpacingPull * error;
     onClock = true;
+    // Taken at the jump because the rhythm alone says the gaps spread (the jumps have not yet).
+    note = jumped && spread && jitter <= kJitterShown && !holding
+               ? "at the window's strongest jump: the sender's spacings spread widely"
+               : nullptr;
+    guessed = !jumped;
     bestStrength = 0.0;
     bestStart = -1;
     return true;
@@ -172,9 +184,19 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
                                    : kShortestSpacing;
   if (strength <= 0.0 || since < least) return false;
   if (lastOnset >= 0) gapSpread.NoteFreeSpacing(since);
+  TakeFreeOnset(start, onset);
+  return true;
+}
+
+void OnsetDetector::TakeFreeOnset(int64_t start, int64_t& onset) {
+  missedWindows = 0;
+  bestStrength = 0.0;
+  bestStart = -1;
   onset = start;
   onClock = false;
-  return true;
+  note = nullptr;
+  guessed = false;
+  emptyGuess = false;
 }
 
 }  // namespace brindlemoor::robust

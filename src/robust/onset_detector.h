@@ -21,15 +21,23 @@ class OnsetDetector {
  public:
   void Reset();
   // Called when the history has just reached a multiple of kHop samples, with the last onset
-  // (-1: none) and the sender's spacing (0: not known). True when an onset has been found;
-  // `onset` is then the first position of its window, which may lie some hops back.
-  bool Step(const SampleHistory& history, int64_t lastOnset, int32_t spacing, int64_t& onset);
+  // (-1: none), the sender's spacing (0: not known) and whether its gaps spread widely. True when
+  // an onset has been found; `onset` is then the first position of its window, which may lie
+  // some hops back.
+  bool Step(const SampleHistory& history, int64_t lastOnset, int32_t spacing, bool spread,
+            int64_t& onset);
   // How strongly the hop just measured looks like an onset (0 when not at all), for the rhythm.
   double Strength() const { return strength; }
   // Whether the last onset found was where the symbol clock expected one.
   bool OnClock() const { return onClock; }
+  // Why the last onset lies where the clock did not put it, for --trace; nullptr when it did.
+  const char* Note() const { return note; }
+  // Whether a symbol was found at the last onset, once it has been decoded.
+  void NoteDecoded(bool found) { emptyGuess = guessed && !found; }
 
  private:
+  // An onset found where no clock window expected it.
+  void TakeFreeOnset(int64_t start, int64_t& onset);
   double Change(int32_t hopsBack) const { return change[Slot(hopsBack)]; }
   double Energy(int32_t hopsBack) const { return energy[Slot(hopsBack)]; }
   std::size_t Slot(int32_t hopsBack) const {
@@ -52,6 +60,9 @@ class OnsetDetector {
   double jitter = 0.0;        // how far the jumps fall from the clock, the median (samples)
   GapSpread gapSpread;        // the same, over the last few onsets only
   bool onClock = false;
+  const char* note = nullptr;
+  bool guessed = false;     // the last onset was placed by the clock alone, without a jump
+  bool emptyGuess = false;  // ...and no symbol was found there
 };
 
 }  // namespace brindlemoor::robust

@@ -26,10 +26,11 @@ struct RobustFramer {
   HarmonicBalance balance;
   std::array<int32_t, kSpectrumBins> balanced{};  // the symbol's spectrum, balanced
   SymbolGate gate;
-  ToneEnd toneEnd;              // the level of the loudest held symbol's tone
-  int64_t lastOnset = -1;       // the last onset believed, decoded or not
-  int64_t pendingOnset = -1;    // an onset whose symbol waits for samples; -1 when none
-  bool pendingOnClock = false;  // the pending onset is where the sender's rhythm put it
+  ToneEnd toneEnd;                    // the level of the loudest held symbol's tone
+  int64_t lastOnset = -1;             // the last onset believed, decoded or not
+  int64_t pendingOnset = -1;          // an onset whose symbol waits for samples; -1 when none
+  bool pendingOnClock = false;        // the pending onset is where the sender's rhythm put it
+  const char* pendingNote = nullptr;  // why the pending onset is not where the clock put it
 
   void Reset() {
     history.Reset();
@@ -42,6 +43,7 @@ struct RobustFramer {
     lastOnset = -1;
     pendingOnset = -1;
     pendingOnClock = false;
+    pendingNote = nullptr;
   }
 };
 

@@ -34,6 +34,7 @@ void Report(ReceiveContext& context, const RobustFramer& framer, int64_t onset,
                     framer.balanced.data(),
                     decision};
   trace.periodicity = period.gridShare;
+  trace.onsetNote = framer.pendingNote;
   trace.thresholdShares = &shares;
   std::array<double, kBitCount> gains{};
   for (int32_t bit = 0; bit < kBitCount; ++bit)
@@ -125,8 +126,9 @@ bool ExpireHeld(ReceiveContext& context, RobustFramer& framer, int64_t now) {
 // Frames, analyses, decides and routes the pending symbol: of the most periodic candidate
 // periods, the one decided most clearly, weighed by its loudness (early in a slowly rising tone
 // the last tone's tail, only partly subtracted, can decide a bit as clearly as the tone
-// itself). True when the text is full.
-bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
+// itself). `found` says whether a symbol was decided there. True when the text is full.
+bool DecodePending(ReceiveContext& context, RobustFramer& framer, bool& found) {
+  found = false;
   const int64_t onset = framer.pendingOnset;
   framer.pendingOnset = -1;
   const CandidatePeriods candidates = ChoosePeriods(framer.history, onset);
@@ -177,6 +179,7 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     Report(context, framer, onset, chosen, decision, framer.levels.Shares());
     return false;
   }
+  found = true;
   // The thresholds the decision was judged by, before it is learned from.
   const ThresholdShares shares = framer.levels.Shares();
   framer.levels.Learn(decision);
@@ -220,7 +223,9 @@ bool RunRobustTick(ReceiveContext& context, RobustFramer& framer) {
       framer.history.Push(static_cast<int16_t>(samples[q] - kSilence));
       const int64_t count = framer.history.Count();
       if (framer.pendingOnset >= 0 && count >= framer.pendingOnset + kAnalysisDelay) {
-        full = DecodePending(context, framer);
+        bool found = false;
+        full = DecodePending(context, framer, found);
+        framer.detector.NoteDecoded(found);
       }
       if (count % kHop != 0) continue;
       framer.toneEnd.Step(framer.history);
@@ -231,14 +236,18 @@ bool RunRobustTick(ReceiveContext& context, RobustFramer& framer) {
       // The envelope is measured at every hop; the spacing keeps a new onset from coming while
       // a symbol is pending.
       int64_t onset = 0;
-      const bool found =
-          framer.detector.Step(framer.history, framer.lastOnset, framer.rhythm.Spacing(), onset);
+      // A rhythm whose spacings spread widely opens the clock's windows only once a message has
+      // begun: before, the onsets keep to the clock so that the gate sees its steady run.
+      const bool spread = framer.rhythm.Spread() && framer.gate.InMessage();
+      const bool found = framer.detector.Step(framer.history, framer.lastOnset,
+                                              framer.rhythm.Spacing(), spread, onset);
       framer.rhythm.NoteStrength(framer.detector.Strength());
       if (found) {
         assert(framer.pendingOnset < 0);
         framer.lastOnset = onset;
         framer.pendingOnset = onset;
         framer.pendingOnClock = framer.detector.OnClock();
+        framer.pendingNote = framer.detector.Note();
       }
     }
   }

@@ -17,6 +17,9 @@ constexpr double kNearPeak = 0.6;
 // A rhythm needs a few onsets to stand on: this much correlation is about four pairs of clear
 // onsets one spacing apart.
 constexpr double kLeastEvidence = 12.0;
+// A lobe wider than this many lags above kNearPeak of the strongest is a sender whose gaps jitter:
+// its top is flat and bumpy, and the spacing is its centre of mass, not its first bump.
+constexpr int32_t kBroadLobe = 16;
 
 }  // namespace
 
@@ -53,10 +56,25 @@ void SenderRhythm::Estimate() {
   }
   const double mean = sum / (kLongestLag - kShortestLag + 1);
   spacing = 0;
+  spread = false;
   if (!(best > kLeastEvidence && best > kStandsOut * mean)) return;
   for (int32_t lag = kShortestLag; lag <= kLongestLag; ++lag) {
     const double c = correlation[static_cast<std::size_t>(lag)];
     if (c < kNearPeak * best) continue;
+    // The lobe's lags above the threshold, weighed by how far they stand over it.
+    const double threshold = kNearPeak * best;
+    double mass = 0.0;
+    double moment = 0.0;
+    int32_t end = lag;
+    for (; end <= kLongestLag && correlation[static_cast<std::size_t>(end)] >= threshold; ++end) {
+      mass += correlation[static_cast<std::size_t>(end)] - threshold;
+      moment += (correlation[static_cast<std::size_t>(end)] - threshold) * end;
+    }
+    if (end - lag > kBroadLobe && mass > 0.0) {
+      spacing = static_cast<int32_t>(std::lrint(moment / mass * kHop));
+      spread = true;
+      return;
+    }
     // The top of this lobe.
     int32_t peak = lag;
     while (peak < kLongestLag && correlation[static_cast<std::size_t>(peak + 1)] >

@@ -17,6 +17,8 @@ class SenderRhythm {
   void NoteStrength(double strength);
   // The spacing of the sender's symbols in samples, 0 while no rhythm stands out.
   int32_t Spacing() const { return spacing; }
+  // Whether the spacings spread widely about it: a sender whose gaps jitter.
+  bool Spread() const { return spread; }
 
  private:
   static constexpr int32_t kShortestLag = kShortestSpacing / kHop;
@@ -28,6 +30,7 @@ class SenderRhythm {
   std::array<double, kKept> correlation{};
   int64_t hops = 0;
   int32_t spacing = 0;
+  bool spread = false;
 };
 
 }  // namespace brindlemoor::robust

@@ -84,6 +84,8 @@ class SymbolGate {
   // no echo pass; any other verdict but kWaiting lets them all go. Then ClearHeld.
   LoneVerdict Expire(int64_t now, bool sharpEnd = true);
   int32_t HeldCount() const { return held; }
+  // Whether a message has begun and its symbols pass.
+  bool InMessage() const { return lastPassed >= 0; }
   const HeldSymbol& Held(int32_t index) const { return symbols[static_cast<std::size_t>(index)]; }
   int32_t Dropped() const { return dropped; }
   // Forgets the held symbols once they have been passed on.

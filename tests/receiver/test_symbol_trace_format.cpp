@@ -72,6 +72,11 @@ TEST(SymbolTraceFormat, ShowsOnsetLevelsThresholdsAndTheOutcome) {
   trace.symbolPeak = 0;
   trace.symbolPeakIndex = 0;
   trace.decision = {false, 0, 0, -1, Rejection::kSilent};
+  // The robust framing: why its onset is not where the symbol clock put it.
+  trace.onsetNote = "before the clock's window";
+  EXPECT_EQ(Format(trace, false),
+            "symbol block 7 pos 505 peak 0@0 (onset before the clock's window): silent, skipped\n");
+  trace.onsetNote = nullptr;
   EXPECT_EQ(Format(trace, false), "symbol block 7 pos 505 peak 0@0: silent, skipped\n");
 
   // The robust framing: a 0 routed as the calibration step it awaited.
