@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "robust/tail_canceller.h"
+
 namespace brindlemoor::robust {
 namespace {
 
@@ -77,6 +79,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
     before[static_cast<std::size_t>(i)] = history.At(onset - 2 * kPeriod + i);
   }
   const double tailGain = TailGain(last, before);
+  const TailPowers tail = MeasureTail(before, last);
   std::array<double, kPeriodsAhead + 1> gains{};
   gains[0] = 1.0;
   for (std::size_t k = 1; k < gains.size(); ++k) gains[k] = gains[k - 1] * tailGain;
@@ -124,6 +127,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
     period.periodicity = periodicity[k];
     period.gridShare = GridShare(firsts[k], seconds[k]);  // only for the kept few: it is dear
     period.tailGain = tailGain;
+    CancelTail(tail, (period.offset + 1.5 * kPeriod) / kPeriod, averages[k]);
     period.energy = Dot(averages[k], averages[k]);
     double largest = 0.0;
     for (const double x : averages[k]) largest = std::max(largest, std::fabs(x));

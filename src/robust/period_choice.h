@@ -1,6 +1,7 @@
 // Chooses the period of a symbol to analyse, from the sound that follows its onset: the previous
 // tones' tail, measured in the period before the onset, is extrapolated and subtracted; each
-// candidate is two periods averaged, and the one that repeats best at 45 samples is chosen.
+// candidate is two periods averaged, and the one that repeats best at 45 samples is chosen. The
+// kept candidates then lose part of the tail's power in each bit's harmonic (CancelTail).
 #pragma once
 
 #include <array>

@@ -31,6 +31,7 @@ struct RobustFramer {
   int64_t pendingOnset = -1;          // an onset whose symbol waits for samples; -1 when none
   bool pendingOnClock = false;        // the pending onset is where the sender's rhythm put it
   const char* pendingNote = nullptr;  // why the pending onset is not where the clock put it
+  int64_t zeroOnset = -1;             // a 0 waiting to see whether a calibration follows; -1: none
 
   void Reset() {
     history.Reset();
@@ -44,6 +45,7 @@ struct RobustFramer {
     pendingOnset = -1;
     pendingOnClock = false;
     pendingNote = nullptr;
+    zeroOnset = -1;
   }
 };
 

@@ -20,6 +20,14 @@ constexpr double kLeastEvidence = 12.0;
 // A lobe wider than this many lags above kNearPeak of the strongest is a sender whose gaps jitter:
 // its top is flat and bumpy, and the spacing is its centre of mass, not its first bump.
 constexpr int32_t kBroadLobe = 16;
+// A sender's rhythm recurs: its lag's correlation is matched, within this share, at twice the
+// lag. A slowly rising tone is an onset over many hops, so one tone and the swell of its echoes
+// after its end already correlate strongly at a lag that never comes twice; three tones of a
+// sender do. Twice the lag is looked for within a tenth of the lag (a jittering sender's gaps
+// spread it), at least two hops.
+constexpr double kRecurShare = 0.3;
+constexpr int32_t kRecurReachDivisor = 10;
+constexpr int32_t kLeastRecurReach = 2;
 
 }  // namespace
 
@@ -44,6 +52,15 @@ void SenderRhythm::NoteStrength(double strength) {
   }
   ++hops;
   if (hops % kEstimateEvery == 0) Estimate();
+}
+
+bool SenderRhythm::Recurs(int32_t peak) const {
+  const int32_t reach = std::max(kLeastRecurReach, peak / kRecurReachDivisor);
+  if (2 * peak + reach > kLongestLag) return true;  // beyond what the correlation holds
+  double twice = 0.0;
+  for (int32_t lag = 2 * peak - reach; lag <= 2 * peak + reach; ++lag)
+    twice = std::max(twice, correlation[static_cast<std::size_t>(lag)]);
+  return twice >= kRecurShare * correlation[static_cast<std::size_t>(peak)];
 }
 
 void SenderRhythm::Estimate() {
@@ -71,7 +88,12 @@ void SenderRhythm::Estimate() {
       moment += (correlation[static_cast<std::size_t>(end)] - threshold) * end;
     }
     if (end - lag > kBroadLobe && mass > 0.0) {
-      spacing = static_cast<int32_t>(std::lrint(moment / mass * kHop));
+      const double centre = moment / mass;
+      if (!Recurs(static_cast<int32_t>(std::lrint(centre)))) {
+        lag = end - 1;
+        continue;
+      }
+      spacing = static_cast<int32_t>(std::lrint(centre * kHop));
       spread = true;
       return;
     }
@@ -80,6 +102,10 @@ void SenderRhythm::Estimate() {
     while (peak < kLongestLag && correlation[static_cast<std::size_t>(peak + 1)] >
                                      correlation[static_cast<std::size_t>(peak)]) {
       ++peak;
+    }
+    if (!Recurs(peak)) {
+      lag = peak;
+      continue;
     }
     // Between the lags by the parabola through the top and its neighbours.
     const double left = correlation[static_cast<std::size_t>(peak - 1)];
