@@ -150,16 +150,11 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
                                       : kWindowLate * clockSpacing;
   const int64_t start = m.start;
   const int64_t since = lastOnset < 0 ? kLongestSpacing + 1 : start - lastOnset;
-  if (clockSpacing > 0.0 && lastOnset >= 0 && since <= windowLate &&
+  // A jittering sender's window whose late edge moved before this hop (its mean spacing was
+  // just re-estimated) still closes with the jump it holds.
+  if (clockSpacing > 0.0 && lastOnset >= 0 && (since <= windowLate || (spread && bestStart >= 0)) &&
       missedWindows < kMostMissedWindows) {
-    if (since < windowEarly) {
-      // A clock whose last guess held no symbol may be off the sender's phase: a clear onset
-      // before its window puts it back.
-      if (!emptyGuess || since < kAnalysisDelay || strength <= 0.0) return false;
-      TakeFreeOnset(start, onset);
-      note = "before the clock's window: the clock's last guess held no symbol";
-      return true;
-    }
+    if (since < windowEarly) return false;
     // Where the clock expects a tone, a smaller jump will do: echoes do not make the rhythm.
     const double windowReference = std::max(kWindowRise * recent, kWindowOverFloor * m.changeFloor);
     const double windowEnergy =
@@ -192,11 +187,13 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
     onset = static_cast<int64_t>(std::lrint(predicted + pull * error));
     clockSpacing += kSpacingPull * error;
     onClock = true;
-    // Taken at the jump because the rhythm alone says the gaps spread (the jumps have not yet).
-    note = jumped && spread && jitter <= kJitterShown && !holding
+    // Taken at the jump because the rhythm alone says the gaps spread (the jumps have not yet),
+    // or closed late because the spacing shrank under it.
+    note = since > windowLate
+               ? "at its window's jump: the window closed late, its spacing re-estimated"
+           : jumped && spread && jitter <= kJitterShown && !holding
                ? "at the window's strongest jump: the sender's spacings spread widely"
                : nullptr;
-    guessed = !jumped;
     bestStrength = 0.0;
     bestStart = -1;
     return true;
@@ -209,19 +206,10 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
                                    : kShortestSpacing;
   if (strength <= 0.0 || since < least) return false;
   if (lastOnset >= 0) gapSpread.NoteFreeSpacing(since);
-  TakeFreeOnset(start, onset);
-  return true;
-}
-
-void OnsetDetector::TakeFreeOnset(int64_t start, int64_t& onset) {
-  missedWindows = 0;
-  bestStrength = 0.0;
-  bestStart = -1;
   onset = start;
   onClock = false;
   note = nullptr;
-  guessed = false;
-  emptyGuess = false;
+  return true;
 }
 
 }  // namespace brindlemoor::robust

@@ -33,12 +33,8 @@ class OnsetDetector {
   bool OnClock() const { return onClock; }
   // Why the last onset lies where the clock did not put it, for --trace; nullptr when it did.
   const char* Note() const { return note; }
-  // Whether a symbol was found at the last onset, once it has been decoded.
-  void NoteDecoded(bool found) { emptyGuess = guessed && !found; }
 
  private:
-  // An onset found where no clock window expected it.
-  void TakeFreeOnset(int64_t start, int64_t& onset);
   // What one hop measured, kept until it is judged.
   struct Measured {
     double e = 0.0;  // energy
@@ -76,8 +72,6 @@ class OnsetDetector {
   GapSpread gapSpread;        // the same, over the last few onsets only
   bool onClock = false;
   const char* note = nullptr;
-  bool guessed = false;     // the last onset was placed by the clock alone, without a jump
-  bool emptyGuess = false;  // ...and no symbol was found there
   std::array<Measured, kJudgedHops> measured{};
 };
 

@@ -159,9 +159,8 @@ bool ExpireHeld(ReceiveContext& context, RobustFramer& framer, int64_t now) {
 // Frames, analyses, decides and routes the pending symbol: of the most periodic candidate
 // periods, the one decided most clearly, weighed by its loudness (early in a slowly rising tone
 // the last tone's tail, only partly subtracted, can decide a bit as clearly as the tone
-// itself). `found` says whether a symbol was decided there. True when the text is full.
-bool DecodePending(ReceiveContext& context, RobustFramer& framer, bool& found) {
-  found = false;
+// itself). True when the text is full.
+bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   const int64_t onset = framer.pendingOnset;
   framer.pendingOnset = -1;
   const CandidatePeriods candidates = ChoosePeriods(framer.history, onset);
@@ -212,7 +211,6 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer, bool& found) {
     Report(context, framer, onset, chosen, decision, framer.levels.Shares());
     return false;
   }
-  found = true;
   // The thresholds the decision was judged by, before it is learned from.
   const ThresholdShares shares = framer.levels.Shares();
   framer.levels.Learn(decision);
@@ -256,9 +254,7 @@ bool RunRobustTick(ReceiveContext& context, RobustFramer& framer) {
       framer.history.Push(static_cast<int16_t>(samples[q] - kSilence));
       const int64_t count = framer.history.Count();
       if (framer.pendingOnset >= 0 && count >= framer.pendingOnset + kAnalysisDelay) {
-        bool found = false;
-        full = DecodePending(context, framer, found);
-        framer.detector.NoteDecoded(found);
+        full = DecodePending(context, framer);
       }
       if (count % kHop != 0) continue;
       framer.toneEnd.Step(framer.history);
@@ -269,11 +265,13 @@ bool RunRobustTick(ReceiveContext& context, RobustFramer& framer) {
       // The envelope is measured at every hop; the spacing keeps a new onset from coming while
       // a symbol is pending.
       int64_t onset = 0;
-      // A rhythm whose spacings spread widely opens the clock's windows only once a message has
-      // begun: before, the onsets keep to the clock so that the gate sees its steady run.
+      // A rhythm whose spacings spread widely sets the clock by its mean spacing and opens its
+      // windows only once a message has begun: before, the onsets keep to the clock as they do
+      // for a steady sender, so that the gate sees its steady run.
       const bool spread = framer.rhythm.Spread() && framer.gate.InMessage();
-      const bool found = framer.detector.Step(framer.history, framer.lastOnset,
-                                              framer.rhythm.Spacing(), spread, onset);
+      const int32_t spacing = spread ? framer.rhythm.SpreadSpacing() : framer.rhythm.Spacing();
+      const bool found =
+          framer.detector.Step(framer.history, framer.lastOnset, spacing, spread, onset);
       framer.rhythm.NoteStrength(framer.detector.Strength());
       if (found) {
         assert(framer.pendingOnset < 0);

@@ -74,6 +74,7 @@ void SenderRhythm::Estimate() {
   const double mean = sum / (kLongestLag - kShortestLag + 1);
   spacing = 0;
   spread = false;
+  spreadSpacing = 0;
   if (!(best > kLeastEvidence && best > kStandsOut * mean)) return;
   for (int32_t lag = kShortestLag; lag <= kLongestLag; ++lag) {
     const double c = correlation[static_cast<std::size_t>(lag)];
@@ -87,15 +88,10 @@ void SenderRhythm::Estimate() {
       mass += correlation[static_cast<std::size_t>(end)] - threshold;
       moment += (correlation[static_cast<std::size_t>(end)] - threshold) * end;
     }
-    if (end - lag > kBroadLobe && mass > 0.0) {
-      const double centre = moment / mass;
-      if (!Recurs(static_cast<int32_t>(std::lrint(centre)))) {
-        lag = end - 1;
-        continue;
-      }
-      spacing = static_cast<int32_t>(std::lrint(centre * kHop));
+    if (!spread && end - lag > kBroadLobe && mass > 0.0 &&
+        Recurs(static_cast<int32_t>(std::lrint(moment / mass)))) {
+      spreadSpacing = static_cast<int32_t>(std::lrint(moment / mass * kHop));
       spread = true;
-      return;
     }
     // The top of this lobe.
     int32_t peak = lag;

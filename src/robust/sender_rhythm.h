@@ -18,8 +18,10 @@ class SenderRhythm {
   void NoteStrength(double strength);
   // The spacing of the sender's symbols in samples, 0 while no rhythm stands out.
   int32_t Spacing() const { return spacing; }
-  // Whether the spacings spread widely about it: a sender whose gaps jitter.
+  // Whether the spacings spread widely: a sender whose gaps jitter. Its spacing is then the
+  // centre of mass of the rhythm's broad lobe, SpreadSpacing(), not the lobe's first top.
   bool Spread() const { return spread; }
+  int32_t SpreadSpacing() const { return spreadSpacing; }
 
  private:
   static constexpr int32_t kShortestLag = kShortestSpacing / kHop;
@@ -34,6 +36,7 @@ class SenderRhythm {
   int64_t hops = 0;
   int32_t spacing = 0;
   bool spread = false;
+  int32_t spreadSpacing = 0;
 };
 
 }  // namespace brindlemoor::robust
