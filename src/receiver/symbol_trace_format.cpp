@@ -59,6 +59,9 @@ std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* o
   Append(out, used, "symbol block %u pos %u peak %d@%d", trace.onsetBlock, trace.onsetPosition,
          trace.symbolPeak, trace.symbolPeakIndex);
   if (trace.periodicity >= -1.0) Append(out, used, " periodicity %.2f", trace.periodicity);
+  if (trace.loudCandidates > 0) {
+    Append(out, used, " (%d loudest candidates averaged in phase)", trace.loudCandidates);
+  }
   const ByteDecision& decision = trace.decision;
   if (decision.reason == Rejection::kSilent) {
     Append(out, used, ": silent, skipped\n");

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "robust/loud_average.h"
+
 namespace brindlemoor::robust {
 namespace {
 
@@ -13,7 +15,7 @@ constexpr double kLargestTailGain = 0.98;
 // The chosen period is scaled to this peak before it is handed on as integers.
 constexpr double kScaledPeak = 16000.0;
 
-using Period = std::array<double, kPeriod>;
+using Period = PeriodSamples;
 
 double Dot(const Period& a, const Period& b) {
   double sum = 0.0;
@@ -67,6 +69,17 @@ double GridShare(const Period& a, const Period& b) {
   return total > 0.0 ? onGrid / total : 0.0;
 }
 
+// Hands `average` on as integers scaled to kScaledPeak; silent, it stays all 0.
+void Scale(const Period& average, ChosenPeriod& period) {
+  double largest = 0.0;
+  for (const double x : average) largest = std::max(largest, std::fabs(x));
+  if (largest <= 0.0) return;
+  for (std::size_t i = 0; i < average.size(); ++i) {
+    period.samples[i] = static_cast<int16_t>(std::lrint(average[i] * kScaledPeak / largest));
+    period.peak = std::max<int32_t>(period.peak, std::abs(period.samples[i]));
+  }
+}
+
 }  // namespace
 
 CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
@@ -93,6 +106,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
   std::array<Period, kCandidates> firsts{};
   std::array<Period, kCandidates> seconds{};
   std::array<Period, kCandidates> averages{};
+  std::array<double, kCandidates> energies{};
   for (int32_t c = 0; c < kCandidates; ++c) {
     const int64_t start = onset + c * kHop;
     Period& a = firsts[static_cast<std::size_t>(c)];
@@ -105,6 +119,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
     periodicity[static_cast<std::size_t>(c)] = norms > 0.0 ? Dot(a, b) / std::sqrt(norms) : 0.0;
     Period& average = averages[static_cast<std::size_t>(c)];
     for (std::size_t i = 0; i < a.size(); ++i) average[i] = 0.5 * (a[i] + b[i]);
+    energies[static_cast<std::size_t>(c)] = Dot(average, average);
   }
 
   // The most periodic candidates, best first; among equals the earliest.
@@ -124,14 +139,21 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
     period.periodicity = periodicity[k];
     period.gridShare = GridShare(firsts[k], seconds[k]);  // only for the kept few: it is dear
     period.tailGain = tailGain;
-    period.energy = Dot(averages[k], averages[k]);
-    double largest = 0.0;
-    for (const double x : averages[k]) largest = std::max(largest, std::fabs(x));
-    if (largest <= 0.0) continue;
-    for (std::size_t i = 0; i < averages[k].size(); ++i) {
-      period.samples[i] = static_cast<int16_t>(std::lrint(averages[k][i] * kScaledPeak / largest));
-      period.peak = std::max<int32_t>(period.peak, std::abs(period.samples[i]));
-    }
+    period.energy = energies[k];
+    Scale(averages[k], period);
+  }
+
+  const LoudAverage loud = AverageLoudPeriods(averages, energies);
+  if (loud.loudest >= 0) {
+    const auto k = static_cast<std::size_t>(loud.loudest);
+    ChosenPeriod& period = chosen.loud;
+    period.offset = loud.loudest * kHop;
+    period.periodicity = periodicity[k];
+    period.gridShare = GridShare(firsts[k], seconds[k]);
+    period.tailGain = tailGain;
+    period.energy = Dot(loud.samples, loud.samples);
+    period.loudCandidates = loud.averaged;
+    Scale(loud.samples, period);
   }
   return chosen;
 }
