@@ -27,6 +27,7 @@
 #include "channel/loopback.h"
 #include "channel/text_distance.h"
 #include "convention/symbol_convention.h"
+#include "files/wav_writer.h"
 #include "shoebox_room.h"
 #include "sox_room.h"
 #include "synth/jittered_message.h"
@@ -73,6 +74,7 @@ struct Grid {
   int32_t seeds = 1;
   double highCutHz = 0.0;
   int32_t jitterSamples = 0;  // each gap drawn within +-this (at 11025 Hz)
+  std::string keepDirectory;  // where each recording the receiver heard is kept; empty: nowhere
 };
 
 struct Cell {
@@ -106,6 +108,16 @@ std::string SnrLabel(double snr) {
   if (std::isnan(snr)) return "clean";
   std::ostringstream out;
   out << snr << " dB";
+  return out.str();
+}
+
+// The kept recording of one cell and seed: DIR/TIMING_ROOM_CLOCK_SNR_SEED.wav, no spaces.
+std::string KeptRecordingPath(const std::string& directory, const std::string& timing,
+                              const std::string& room, double clock, double snr, int32_t seed) {
+  std::ostringstream out;
+  out << directory << '/' << timing << '_' << room << '_' << clock << '_'
+      << (std::isnan(snr) ? std::string("clean") : std::to_string(static_cast<int>(snr)) + "dB")
+      << '_' << seed << ".wav";
   return out.str();
 }
 
@@ -164,6 +176,7 @@ void PrintUsage(std::FILE* to) {
                "          [--snr LIST] [--clock LIST] [--reverb LIST] [--calibration LIST]\n"
                "          [--sox-reverb LIST] [--shoebox LIST] [--high-cut HZ] [--framing LIST] "
                "[--jitter N]\n"
+               "          [--keep DIR]\n"
                "          [--timing PRESET | NAME=TONE,RISE,GAP[,AMPLITUDE[,MARGIN,FUNDAMENTAL\n"
                "          [,KNEE,KNEE_LEVEL[,ALIGNED[,ROUNDS]]]]]]...\n"
                "\n"
@@ -178,6 +191,9 @@ void PrintUsage(std::FILE* to) {
                "reported apart: rooms that no framing was tuned on.\n"
                "--jitter N draws each gap uniformly within +-N samples (at 11025 Hz) of the\n"
                "timing's, as a sender whose gaps jitter (a fixed generator).\n"
+               "--keep DIR writes every recording the receiver heard to\n"
+               "DIR/TIMING_ROOM_CLOCK_SNR_SEED.wav, to decode again with brindlemoor-receive\n"
+               "--trace (the calibration sequence, then the text, from 0.2 s on).\n"
                "--framing exact,robust (the default) decodes every cell with both framings;\n"
                "the robust framing's rows carry the timing's name with -robust.\n"
                "--sox-reverb adds rooms made by SoX's reverb at those reverberances (1..100;\n"
@@ -258,6 +274,16 @@ bool RunGrid(const Grid& grid, const std::string& scratch, std::vector<Cell>& ce
               if (!std::isnan(cell.snrDb)) microphone.snrDb = cell.snrDb;
               microphone.noiseSeed = 1000 * (s + 1) + seed;
               const std::vector<double> captured = CaptureSound(sound, microphone);
+              if (!grid.keepDirectory.empty()) {
+                const std::string kept = KeptRecordingPath(grid.keepDirectory, timing.name,
+                                                           cell.room, clock, cell.snrDb, seed);
+                IoError error;
+                if (!WriteWav(kept, captured, grid.sampleRate, kRecordingBits, error)) {
+                  std::fprintf(stderr, "%s: %s: %s\n", kProgram, kept.c_str(),
+                               error.description.c_str());
+                  return false;
+                }
+              }
               Received received;
               IoError error;
               if (!ReceiveSound(captured, grid.sampleRate, kRecordingBits, scratch, received, error,
@@ -511,6 +537,8 @@ int main(int argc, char** argv) {
         grid.sampleRate = std::stoi(value());
       } else if (arg == "--high-cut") {
         grid.highCutHz = std::stod(value());
+      } else if (arg == "--keep") {
+        grid.keepDirectory = value();
       } else if (arg == "--jitter") {
         grid.jitterSamples = std::stoi(value());
         if (grid.jitterSamples < 0) throw std::invalid_argument("--jitter takes samples >= 0");

@@ -14,8 +14,6 @@ namespace brindlemoor::robust {
 // A candidate joins the average when its energy is at least this share of the loudest's.
 inline constexpr double kLoudShare = 0.85;
 
-using PeriodSamples = std::array<double, kPeriod>;
-
 struct LoudAverage {
   PeriodSamples samples{};  // in the phase of a period that starts at the onset
   int32_t loudest = -1;     // index of the loudest candidate; -1 when all are silent

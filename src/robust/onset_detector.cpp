@@ -60,6 +60,11 @@ static_assert(kHop == 15 && kEchoDecade == 600.0, "kEchoFall follows from them")
 // and fades as its reflections arrive, over the echo floor's share of the largest energy lately.
 constexpr double kEnergyRise = 4.0;
 constexpr double kEnergyOverFloor = 4.0;
+// A hop is judged this many hops after it is measured, and its jump counts only if the energy
+// has not fallen by then: in a bare room a tone's end changes the sound as much as a tone's
+// start, and its echoes keep the energy from falling within the hop itself; taken for an onset,
+// it hides the next tone's start, which follows within the shortest spacing.
+constexpr int32_t kConfirmHops = 3;
 
 }  // namespace
 
@@ -102,7 +107,26 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
   const double energyReference = std::max(
       {kEnergyRise * recentEnergy, kEnergyOverFloor * energyFloor, kEchoShare * energyEchoBefore});
   const double jumpRatio = std::max(d / reference, e / energyReference);
-  if (!falling && jumpRatio > 1.0) strength = std::log(jumpRatio) + 1.0;
+  // Each hop is judged kConfirmHops later, when it is known whether the energy kept up.
+  Measured& now = measured[static_cast<std::size_t>(hops % kJudgedHops)];
+  now = {e, d, recent, recentEnergy, changeFloor, energyFloor, falling, 0.0, end - kPeriod};
+  if (!falling && jumpRatio > 1.0) now.strength = std::log(jumpRatio) + 1.0;
+  if (hops <= kRecentLast + kConfirmHops) return false;
+  Measured judged = measured[static_cast<std::size_t>((hops - kConfirmHops) % kJudgedHops)];
+  if (e < kFallingEnergy * judged.e) {
+    judged.falling = true;
+    judged.strength = 0.0;
+  }
+  return Judge(judged, lastOnset, spacing, onset);
+}
+
+bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing, int64_t& onset) {
+  const double e = m.e;
+  const double d = m.d;
+  const double recent = m.recent;
+  const double recentEnergy = m.recentEnergy;
+  const bool falling = m.falling;
+  strength = m.strength;
 
   // The symbol clock's spacing starts at the rhythm's and then follows the onsets it sees; it is
   // reset to the rhythm's when the two part. A jittering sender's rhythm fades from the
@@ -123,15 +147,15 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
                 : kWindowEarly * clockSpacing;
   const double windowLate = jittering ? std::max(kWindowLate * clockSpacing, clockSpacing + reach)
                                       : kWindowLate * clockSpacing;
-  const int64_t start = end - kPeriod;
+  const int64_t start = m.start;
   const int64_t since = lastOnset < 0 ? kLongestSpacing + 1 : start - lastOnset;
   if (clockSpacing > 0.0 && lastOnset >= 0 && since <= windowLate &&
       missedWindows < kMostMissedWindows) {
     if (since < windowEarly) return false;
     // Where the clock expects a tone, a smaller jump will do: echoes do not make the rhythm.
-    const double windowReference = std::max(kWindowRise * recent, kWindowOverFloor * changeFloor);
+    const double windowReference = std::max(kWindowRise * recent, kWindowOverFloor * m.changeFloor);
     const double windowEnergy =
-        std::max(kWindowRise * recentEnergy, kWindowOverFloor * energyFloor);
+        std::max(kWindowRise * recentEnergy, kWindowOverFloor * m.energyFloor);
     const double jump = falling ? 0.0 : std::max(d / windowReference, e / windowEnergy);
     if (jump > bestStrength) {
       bestStrength = jump;

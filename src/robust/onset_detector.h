@@ -4,7 +4,8 @@
 // does not. An onset is a jump of the change over its recent level, over its floor and over what
 // the last tones' tail may do, on a rising or steady energy. Once the sender's rhythm is known,
 // the next onset is looked for only around one spacing after the last, and the strongest jump
-// there is taken.
+// there is taken. Each hop is judged a few hops late, once it is known whether its energy kept
+// up (a tone's end in a bare room changes the sound as much as a start).
 #pragma once
 
 #include <array>
@@ -30,6 +31,20 @@ class OnsetDetector {
   bool OnClock() const { return onClock; }
 
  private:
+  // What one hop measured, kept until it is judged.
+  struct Measured {
+    double e = 0.0;  // energy
+    double d = 0.0;  // change
+    double recent = 0.0;
+    double recentEnergy = 0.0;
+    double changeFloor = 0.0;
+    double energyFloor = 0.0;
+    bool falling = false;
+    double strength = 0.0;
+    int64_t start = 0;  // the first position of its window
+  };
+  static constexpr int32_t kJudgedHops = 4;  // more than the hops a judgement waits
+  bool Judge(const Measured& m, int64_t lastOnset, int32_t spacing, int64_t& onset);
   double Change(int32_t hopsBack) const { return change[Slot(hopsBack)]; }
   double Energy(int32_t hopsBack) const { return energy[Slot(hopsBack)]; }
   std::size_t Slot(int32_t hopsBack) const {
@@ -52,6 +67,7 @@ class OnsetDetector {
   double jitter = 0.0;        // how far the jumps fall from the clock, the median (samples)
   GapSpread gapSpread;        // the same, over the last few onsets only
   bool onClock = false;
+  std::array<Measured, kJudgedHops> measured{};
 };
 
 }  // namespace brindlemoor::robust

@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "robust/loud_average.h"
+#include "robust/tail_canceller.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -90,6 +91,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
     before[static_cast<std::size_t>(i)] = history.At(onset - 2 * kPeriod + i);
   }
   const double tailGain = TailGain(last, before);
+  const TailPowers tail = MeasureTail(before, last);
   std::array<double, kPeriodsAhead + 1> gains{};
   gains[0] = 1.0;
   for (std::size_t k = 1; k < gains.size(); ++k) gains[k] = gains[k - 1] * tailGain;
@@ -122,8 +124,23 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
     energies[static_cast<std::size_t>(c)] = Dot(average, average);
   }
 
-  // The most periodic candidates, best first; among equals the earliest.
+  // The loudest candidates averaged in phase.
   CandidatePeriods chosen;
+  LoudAverage loud = AverageLoudPeriods(averages, energies);
+  if (loud.loudest >= 0) {
+    const auto k = static_cast<std::size_t>(loud.loudest);
+    ChosenPeriod& period = chosen.loud;
+    period.offset = loud.loudest * kHop;
+    period.periodicity = periodicity[k];
+    period.gridShare = GridShare(firsts[k], seconds[k]);
+    period.tailGain = tailGain;
+    CancelTail(tail, (period.offset + 1.5 * kPeriod) / kPeriod, loud.samples);
+    period.energy = Dot(loud.samples, loud.samples);
+    period.loudCandidates = loud.averaged;
+    Scale(loud.samples, period);
+  }
+
+  // The most periodic candidates, best first; among equals the earliest.
   std::array<bool, kCandidates> taken{};
   for (; chosen.count < kKeptCandidates; ++chosen.count) {
     int32_t best = -1;
@@ -139,21 +156,9 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
     period.periodicity = periodicity[k];
     period.gridShare = GridShare(firsts[k], seconds[k]);  // only for the kept few: it is dear
     period.tailGain = tailGain;
-    period.energy = energies[k];
+    CancelTail(tail, (period.offset + 1.5 * kPeriod) / kPeriod, averages[k]);
+    period.energy = Dot(averages[k], averages[k]);
     Scale(averages[k], period);
-  }
-
-  const LoudAverage loud = AverageLoudPeriods(averages, energies);
-  if (loud.loudest >= 0) {
-    const auto k = static_cast<std::size_t>(loud.loudest);
-    ChosenPeriod& period = chosen.loud;
-    period.offset = loud.loudest * kHop;
-    period.periodicity = periodicity[k];
-    period.gridShare = GridShare(firsts[k], seconds[k]);
-    period.tailGain = tailGain;
-    period.energy = Dot(loud.samples, loud.samples);
-    period.loudCandidates = loud.averaged;
-    Scale(loud.samples, period);
   }
   return chosen;
 }

@@ -1,7 +1,8 @@
 // Chooses the period of a symbol to analyse, from the sound that follows its onset: the previous
 // tones' tail, measured in the period before the onset, is extrapolated and subtracted; each
 // candidate is two periods averaged; the most periodic candidates are kept, and the loudest ones
-// are averaged in phase.
+// are averaged in phase. Both then lose part of the tail's power in each bit's harmonic
+// (CancelTail).
 #pragma once
 
 #include <array>

@@ -1,6 +1,7 @@
 // Constants of the robust framing, in samples at the receiver's 11025 Hz, named once.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "convention/symbol_convention.h"
@@ -8,9 +9,10 @@
 namespace brindlemoor::robust {
 
 inline constexpr int32_t kPeriod = kSymbolPeriod;  // one period of every symbol
-inline constexpr int32_t kHop = 15;                // the envelope is measured every kHop samples
-inline constexpr int32_t kHistorySamples = 2048;   // the recent sound kept; a power of two
-inline constexpr int32_t kEnvelopeHops = 16;       // envelope values kept
+using PeriodSamples = std::array<double, kPeriod>;
+inline constexpr int32_t kHop = 15;               // the envelope is measured every kHop samples
+inline constexpr int32_t kHistorySamples = 2048;  // the recent sound kept; a power of two
+inline constexpr int32_t kEnvelopeHops = 16;      // envelope values kept
 // Candidate analysed periods start from the onset's window on, every kHop, up to this far: a
 // tone that rises slowly is loudest against the earlier tones' tails near its end.
 inline constexpr int32_t kCandidateSpan = 330;

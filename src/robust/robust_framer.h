@@ -30,6 +30,7 @@ struct RobustFramer {
   int64_t lastOnset = -1;       // the last onset believed, decoded or not
   int64_t pendingOnset = -1;    // an onset whose symbol waits for samples; -1 when none
   bool pendingOnClock = false;  // the pending onset is where the sender's rhythm put it
+  int64_t zeroOnset = -1;       // a 0 waiting to see whether a calibration follows; -1: none
 
   void Reset() {
     history.Reset();
@@ -42,6 +43,7 @@ struct RobustFramer {
     lastOnset = -1;
     pendingOnset = -1;
     pendingOnClock = false;
+    zeroOnset = -1;
   }
 };
 

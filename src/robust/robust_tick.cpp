@@ -6,6 +6,7 @@
 #include "capture/capture_format.h"
 #include "receiver/framing.h"
 #include "receiver/period_analysis.h"
+#include "robust/calibration_start.h"
 #include "robust/calibration_step.h"
 #include "robust/period_choice.h"
 #include "robust/symbol_gate.h"
@@ -70,9 +71,41 @@ const char* LoneReason(LoneVerdict verdict) {
   return "";
 }
 
+// Traces a held 0 that began no calibration.
+void ReportZeroDropped(ReceiveContext& context, int64_t onset) {
+  if (context.observer == nullptr) return;
+  const uint32_t blockSamples = context.capture.samplesPerBlock;
+  const std::array<int32_t, kSpectrumBins> silent{};
+  SymbolTrace trace{static_cast<uint32_t>(onset / blockSamples),
+                    static_cast<uint32_t>(onset % blockSamples),
+                    0,
+                    0,
+                    silent.data(),
+                    ByteDecision{}};
+  trace.gate = GateVerdict::kLoneDropped;
+  trace.gateReason = "no calibration: the next symbol is not its first step";
+  context.observer->OnSymbol(trace);
+}
+
 // Routes an accepted byte whose symbol began at `onset`; a 0 whose awaited calibration step's
-// harmonic alone stands out is that step, and says so in the trace. True when the text is full.
-bool Route(ReceiveContext& context, uint8_t byte, const int32_t* spectrum, int64_t onset) {
+// harmonic alone stands out is that step, and says so in the trace. A 0 outside a calibration
+// waits for the next symbol, and is routed before it only when that symbol is the calibration's
+// first step. True when the text is full.
+bool Route(ReceiveContext& context, RobustFramer& framer, uint8_t byte, const int32_t* spectrum,
+           int64_t onset) {
+  if (framer.zeroOnset >= 0) {
+    const int64_t zero = framer.zeroOnset;
+    framer.zeroOnset = -1;
+    if (onset - zero <= kLongestSpacing && IsFirstStep(byte, spectrum, context.calibration)) {
+      RouteByte(0, spectrum, context.calibration, context.text, context.files);
+    } else {
+      ReportZeroDropped(context, zero);
+    }
+  }
+  if (byte == 0 && context.calibration.calibrating == 0) {
+    framer.zeroOnset = onset;
+    return false;
+  }
   const int32_t step = StepReadFromZero(byte, spectrum, context.calibration);
   if (step >= 0) {
     byte = static_cast<uint8_t>(1u << step);
@@ -117,7 +150,7 @@ bool ExpireHeld(ReceiveContext& context, RobustFramer& framer, int64_t now) {
           held.echo ? "an echo, much weaker than the loudest held" : LoneReason(verdict);
       context.observer->OnSymbol(trace);
     }
-    if (released) full = Route(context, held.byte, held.spectrum.data(), held.onset);
+    if (released) full = Route(context, framer, held.byte, held.spectrum.data(), held.onset);
   }
   gate.ClearHeld();
   return full;
@@ -212,10 +245,10 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   bool full = false;
   for (int32_t i = 0; i < gate.HeldCount() && verdict == GateVerdict::kReleased && !full; ++i) {
     const HeldSymbol& held = gate.Held(i);
-    full = Route(context, held.byte, held.spectrum.data(), held.onset);
+    full = Route(context, framer, held.byte, held.spectrum.data(), held.onset);
   }
   gate.ClearHeld();
-  return full || Route(context, decision.byte, context.spectrum, onset);
+  return full || Route(context, framer, decision.byte, context.spectrum, onset);
 }
 
 }  // namespace

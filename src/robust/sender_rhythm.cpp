@@ -17,6 +17,14 @@ constexpr double kNearPeak = 0.6;
 // A rhythm needs a few onsets to stand on: this much correlation is about four pairs of clear
 // onsets one spacing apart.
 constexpr double kLeastEvidence = 12.0;
+// A sender's rhythm recurs: its lag's correlation is matched, within this share, at twice the
+// lag. A slowly rising tone is an onset over many hops, so one tone and the swell of its echoes
+// after its end already correlate strongly at a lag that never comes twice; three tones of a
+// sender do. Twice the lag is looked for within a tenth of the lag (a jittering sender's gaps
+// spread it), at least two hops.
+constexpr double kRecurShare = 0.3;
+constexpr int32_t kRecurReachDivisor = 10;
+constexpr int32_t kLeastRecurReach = 2;
 
 }  // namespace
 
@@ -43,6 +51,15 @@ void SenderRhythm::NoteStrength(double strength) {
   if (hops % kEstimateEvery == 0) Estimate();
 }
 
+bool SenderRhythm::Recurs(int32_t peak) const {
+  const int32_t reach = std::max(kLeastRecurReach, peak / kRecurReachDivisor);
+  if (2 * peak + reach > kLongestLag) return true;  // beyond what the correlation holds
+  double twice = 0.0;
+  for (int32_t lag = 2 * peak - reach; lag <= 2 * peak + reach; ++lag)
+    twice = std::max(twice, correlation[static_cast<std::size_t>(lag)]);
+  return twice >= kRecurShare * correlation[static_cast<std::size_t>(peak)];
+}
+
 void SenderRhythm::Estimate() {
   double best = 0.0;
   double sum = 0.0;
@@ -62,6 +79,10 @@ void SenderRhythm::Estimate() {
     while (peak < kLongestLag && correlation[static_cast<std::size_t>(peak + 1)] >
                                      correlation[static_cast<std::size_t>(peak)]) {
       ++peak;
+    }
+    if (!Recurs(peak)) {
+      lag = peak;
+      continue;
     }
     // Between the lags by the parabola through the top and its neighbours.
     const double left = correlation[static_cast<std::size_t>(peak - 1)];

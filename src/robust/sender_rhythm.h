@@ -1,6 +1,7 @@
 // The sender's rhythm, measured from the sound: the autocorrelation of the onset strength over
 // the last seconds, whose strongest lag (the shortest of near-equal ones) is the spacing of the
-// sender's symbols. Follows any tone length and gap and a sender's clock offset; fixed size.
+// sender's symbols, borne out at twice it. Follows any tone length and gap and a sender's clock
+// offset; fixed size.
 #pragma once
 
 #include <array>
@@ -23,6 +24,8 @@ class SenderRhythm {
   static constexpr int32_t kLongestLag = kLongestSpacing / kHop;
   static constexpr int32_t kKept = kLongestLag + 1;  // a power of two is not needed
   void Estimate();
+  // Whether the correlation at twice the lag `peak` (hops) bears it out.
+  bool Recurs(int32_t peak) const;
 
   std::array<double, 2 * kKept> strengths{};  // the last hops' strengths, a ring kept twice
   std::array<double, kKept> correlation{};

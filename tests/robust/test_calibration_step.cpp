@@ -1,10 +1,12 @@
-// A 0 read as the calibration step it awaits only where that step's harmonic alone stands out.
+// A 0 read as the calibration step it awaits only where that step's harmonic alone stands out;
+// a 0 begins a calibration only when the symbol after it is the first step.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <vector>
 
 #include "convention/symbol_convention.h"
+#include "robust/calibration_start.h"
 #include "robust/calibration_step.h"
 
 namespace brindlemoor::robust {
@@ -19,15 +21,20 @@ struct StepCase {
   int32_t read;                 // the step read, -1 none
 };
 
-class CalibrationStepTest : public ::testing::TestWithParam<StepCase> {};
-
-TEST_P(CalibrationStepTest, ReadsOnlyAStepThatStandsAlone) {
-  const StepCase& c = GetParam();
+std::array<int32_t, 256> Spectrum(const StepCase& c) {
   std::array<int32_t, 256> spectrum{};
   spectrum[kFundamentalBin] = c.fundamental;
   for (int32_t bit = 0; bit < kBitCount; ++bit)
     spectrum[static_cast<std::size_t>(kBitBins[static_cast<std::size_t>(bit)])] =
         c.levels[static_cast<std::size_t>(bit)];
+  return spectrum;
+}
+
+class CalibrationStepTest : public ::testing::TestWithParam<StepCase> {};
+
+TEST_P(CalibrationStepTest, ReadsOnlyAStepThatStandsAlone) {
+  const StepCase& c = GetParam();
+  const std::array<int32_t, 256> spectrum = Spectrum(c);
   CalibrationState calibration;
   calibration.calibrating = c.calibrating >= 0 ? 1 : 0;
   calibration.calibrationStep = c.calibrating >= 0 ? c.calibrating : 0;
@@ -46,6 +53,26 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase{"TwoHarmonics", 0, 0, 896, {345, 60, 21, 5, 12, 10, 1, 9}, -1},
         StepCase{"NotCalibrating", 0, -1, 896, {345, 14, 21, 5, 12, 10, 1, 9}, -1},
         StepCase{"NotAZero", 4, 0, 896, {345, 14, 21, 5, 12, 10, 1, 9}, -1}),
+    [](const ::testing::TestParamInfo<StepCase>& info) { return info.param.name; });
+
+// The symbol after a 0, outside a calibration: `read` 0 when it is the first step.
+class CalibrationStartTest : public ::testing::TestWithParam<StepCase> {};
+
+TEST_P(CalibrationStartTest, BeginsOnlyWithItsFirstStep) {
+  const StepCase& c = GetParam();
+  const std::array<int32_t, 256> spectrum = Spectrum(c);
+  EXPECT_EQ(IsFirstStep(c.byte, spectrum.data(), CalibrationState{}), c.read == 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AfterAZero, CalibrationStartTest,
+    ::testing::Values(
+        // The first step with the 0's echo in harmonic 3.
+        StepCase{"FirstStep", 3, -1, 900, {400, 210, 21, 5, 12, 10, 1, 9}, 0},
+        StepCase{"FirstStepReadAsZero", 0, -1, 896, {345, 14, 21, 5, 12, 10, 1, 9}, 0},
+        // A character after a tone's end read as 0: bit 0 set, harmonic 2 not the loudest.
+        StepCase{"CharacterWithBitZero", 101, -1, 900, {300, 20, 330, 10, 12, 420, 250, 9}, -1},
+        StepCase{"NoBitZero", 2, -1, 900, {20, 400, 21, 5, 12, 10, 1, 9}, -1}),
     [](const ::testing::TestParamInfo<StepCase>& info) { return info.param.name; });
 
 }  // namespace

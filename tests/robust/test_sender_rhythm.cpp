@@ -1,0 +1,50 @@
+// The sender's rhythm stands out only once it recurs: one slowly rising tone and the swell of
+// its echoes after its end give no rhythm, three tones a spacing apart give their spacing.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "robust/sender_rhythm.h"
+
+namespace brindlemoor::robust {
+namespace {
+
+struct RhythmCase {
+  const char* name;
+  std::vector<int32_t> runs;    // first hops of runs of onset strength: ten hops for a tone,
+  std::vector<int32_t> swells;  // four for a swell
+  int32_t spacing;              // expected, in samples; 0: none
+};
+
+class SenderRhythmTest : public ::testing::TestWithParam<RhythmCase> {};
+
+TEST_P(SenderRhythmTest, MeasuresOnlyARhythmThatRecurs) {
+  const RhythmCase& c = GetParam();
+  std::vector<double> strengths(400, 0.0);
+  for (const int32_t first : c.runs)
+    for (int32_t hop = first; hop < first + 10; ++hop)
+      strengths[static_cast<std::size_t>(hop)] = 2.5;
+  for (const int32_t first : c.swells)
+    for (int32_t hop = first; hop < first + 4; ++hop)
+      strengths[static_cast<std::size_t>(hop)] = 2.5;
+  SenderRhythm rhythm;
+  for (const double strength : strengths) rhythm.NoteStrength(strength);
+  EXPECT_NEAR(rhythm.Spacing(), c.spacing, c.spacing / 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rhythms, SenderRhythmTest,
+                         ::testing::Values(
+                             // A tone and, 510 samples later, the swell of its echoes in a bare
+                             // room: the lag between them never comes twice.
+                             RhythmCase{"ToneAndItsSwell", {100}, {134}, 0},
+                             // Three tones 668 samples apart.
+                             RhythmCase{"ThreeTones", {100, 145, 189}, {}, 668}),
+                         [](const ::testing::TestParamInfo<RhythmCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
+}  // namespace brindlemoor::robust
