@@ -1,7 +1,8 @@
 // Each harmonic's level when its bit is set and when it is not, learned from the symbols decided:
 // a microphone's noise suppression that takes one harmonic 10 dB down (it hears a harmonic most
 // symbols share as steady noise) lowers that bit's threshold as far, while the unset harmonics
-// stay quiet.
+// stay quiet; a bare room that leaves set bits standing low over their thresholds has them
+// lowered towards the split between the set and the unset levels.
 #pragma once
 
 #include <array>
@@ -23,6 +24,9 @@ class BitLevels {
  private:
   std::array<double, kBitCount> setLevel{};  // natural logarithms of shares of the peak
   std::array<double, kBitCount> clearLevel{};
+  // The medians of the same, by the bit as decided: a few misread bits barely move them.
+  std::array<double, kBitCount> setMedian{};
+  std::array<double, kBitCount> clearMedian{};
   ThresholdShares shares{};
 };
 
