@@ -124,9 +124,29 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
     energies[static_cast<std::size_t>(c)] = Dot(average, average);
   }
 
-  // The loudest candidates averaged in phase.
+  // The most periodic candidates, best first; among equals the earliest.
+  std::array<int32_t, kKeptCandidates> kept{};
+  std::array<bool, kCandidates> taken{};
+  for (int32_t& best : kept) {
+    best = -1;
+    for (int32_t c = 0; c < kCandidates; ++c) {
+      const auto k = static_cast<std::size_t>(c);
+      if (!taken[k] && (best < 0 || periodicity[k] > periodicity[static_cast<std::size_t>(best)]))
+        best = c;
+    }
+    taken[static_cast<std::size_t>(best)] = true;
+  }
+
+  // The loudest candidates averaged in phase: of those up to the loudest one (while the tone
+  // still rises) and of the kept ones after it; the others there may be loud with a short tone's
+  // echoes after it has ended.
   CandidatePeriods chosen;
-  LoudAverage loud = AverageLoudPeriods(averages, energies);
+  const auto loudest = static_cast<std::size_t>(std::max_element(energies.begin(), energies.end()) -
+                                                energies.begin());
+  std::array<double, kCandidates> joining{};
+  for (std::size_t k = 0; k < joining.size(); ++k)
+    joining[k] = k <= loudest || taken[k] ? energies[k] : 0.0;
+  LoudAverage loud = AverageLoudPeriods(averages, joining);
   if (loud.loudest >= 0) {
     const auto k = static_cast<std::size_t>(loud.loudest);
     ChosenPeriod& period = chosen.loud;
@@ -140,17 +160,9 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
     Scale(loud.samples, period);
   }
 
-  // The most periodic candidates, best first; among equals the earliest.
-  std::array<bool, kCandidates> taken{};
   for (; chosen.count < kKeptCandidates; ++chosen.count) {
-    int32_t best = -1;
-    for (int32_t c = 0; c < kCandidates; ++c) {
-      const auto k = static_cast<std::size_t>(c);
-      if (!taken[k] && (best < 0 || periodicity[k] > periodicity[static_cast<std::size_t>(best)]))
-        best = c;
-    }
+    const int32_t best = kept[static_cast<std::size_t>(chosen.count)];
     const auto k = static_cast<std::size_t>(best);
-    taken[k] = true;
     ChosenPeriod& period = chosen.periods[static_cast<std::size_t>(chosen.count)];
     period.offset = best * kHop;
     period.periodicity = periodicity[k];

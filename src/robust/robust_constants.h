@@ -9,18 +9,19 @@
 namespace brindlemoor::robust {
 
 inline constexpr int32_t kPeriod = kSymbolPeriod;  // one period of every symbol
-using PeriodSamples = std::array<double, kPeriod>;
-inline constexpr int32_t kHop = 15;               // the envelope is measured every kHop samples
-inline constexpr int32_t kHistorySamples = 2048;  // the recent sound kept; a power of two
-inline constexpr int32_t kEnvelopeHops = 16;      // envelope values kept
-// Candidate analysed periods start from the onset's window on, every kHop, up to this far: a
-// tone that rises slowly is loudest against the earlier tones' tails near its end.
-inline constexpr int32_t kCandidateSpan = 330;
+inline constexpr int32_t kHop = 15;                // the envelope is measured every kHop samples
+inline constexpr int32_t kHistorySamples = 2048;   // the recent sound kept; a power of two
+inline constexpr int32_t kEnvelopeHops = 16;       // envelope values kept
+// Candidate analysed periods start from the onset's window on, every kHop, up to this far.
+inline constexpr int32_t kCandidateSpan = 270;
 inline constexpr int32_t kAveragedPeriods = 2;  // periods averaged into the analysed one
 // Samples after the onset's window that must have arrived before the symbol is analysed.
 inline constexpr int32_t kAnalysisDelay = kCandidateSpan + kAveragedPeriods * kPeriod;
 // The learned spacing never falls below this (so at most one symbol is pending) or above this.
 inline constexpr int32_t kShortestSpacing = kAnalysisDelay + kPeriod + kHop;
 inline constexpr int32_t kLongestSpacing = 3000;
+
+// One period of samples as the analysis computes with them.
+using PeriodSamples = std::array<double, kPeriod>;
 
 }  // namespace brindlemoor::robust

@@ -173,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
         // At 10 dB, 9.3 / 0 %: a slowly rising tone changes less from one period to the next
         // than the noise does; its energy still finds it.
         RoomCase{"LowSnrDefaultTiming", &kDefaultTiming, RoomKind::kNone, false, 10, 0.07, 0.03},
-        // The same in the mild room, 12.2 / 0 % (0.96 % from the single most periodic candidate
+        // The same in the mild room, 12.2 / 0 % (0.96 % from the single clearest candidate
         // before the loudest ones were averaged in phase).
         RoomCase{"MildRoomLowSnrDefaultTiming", &kDefaultTiming, RoomKind::kMild, false, 10, 0.1,
                  0.003}),
