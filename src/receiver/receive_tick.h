@@ -36,6 +36,9 @@ struct SymbolTrace {
   ByteDecision decision;
   // Robust framing only: how faithfully the analysed period repeats (-1..1); below -1 otherwise.
   double periodicity = -2.0;
+  // Robust framing only: the loudest candidate periods averaged in phase into the analysed one
+  // (its peak index is the loudest's offset); 0 when one candidate was analysed.
+  int32_t loudCandidates = 0;
   // Robust framing only: the thresholds it judged the bits by; nullptr for the fixed ones.
   const ThresholdShares* thresholdShares = nullptr;
   GateVerdict gate = GateVerdict::kNone;

@@ -60,6 +60,9 @@ std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* o
          trace.symbolPeak, trace.symbolPeakIndex);
   if (trace.periodicity >= -1.0) Append(out, used, " periodicity %.2f", trace.periodicity);
   if (trace.onsetNote != nullptr) Append(out, used, " (onset %s)", trace.onsetNote);
+  if (trace.loudCandidates > 0) {
+    Append(out, used, " (%d loudest candidates averaged in phase)", trace.loudCandidates);
+  }
   const ByteDecision& decision = trace.decision;
   if (decision.reason == Rejection::kSilent) {
     Append(out, used, ": silent, skipped\n");

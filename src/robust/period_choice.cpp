@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "robust/loud_average.h"
 #include "robust/tail_canceller.h"
 
 namespace brindlemoor::robust {
@@ -15,7 +16,7 @@ constexpr double kLargestTailGain = 0.98;
 // The chosen period is scaled to this peak before it is handed on as integers.
 constexpr double kScaledPeak = 16000.0;
 
-using Period = std::array<double, kPeriod>;
+using Period = PeriodSamples;
 
 double Dot(const Period& a, const Period& b) {
   double sum = 0.0;
@@ -69,6 +70,17 @@ double GridShare(const Period& a, const Period& b) {
   return total > 0.0 ? onGrid / total : 0.0;
 }
 
+// Hands `average` on as integers scaled to kScaledPeak; silent, it stays all 0.
+void Scale(const Period& average, ChosenPeriod& period) {
+  double largest = 0.0;
+  for (const double x : average) largest = std::max(largest, std::fabs(x));
+  if (largest <= 0.0) return;
+  for (std::size_t i = 0; i < average.size(); ++i) {
+    period.samples[i] = static_cast<int16_t>(std::lrint(average[i] * kScaledPeak / largest));
+    period.peak = std::max<int32_t>(period.peak, std::abs(period.samples[i]));
+  }
+}
+
 }  // namespace
 
 CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
@@ -96,6 +108,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
   std::array<Period, kCandidates> firsts{};
   std::array<Period, kCandidates> seconds{};
   std::array<Period, kCandidates> averages{};
+  std::array<double, kCandidates> energies{};
   for (int32_t c = 0; c < kCandidates; ++c) {
     const int64_t start = onset + c * kHop;
     Period& a = firsts[static_cast<std::size_t>(c)];
@@ -108,20 +121,48 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
     periodicity[static_cast<std::size_t>(c)] = norms > 0.0 ? Dot(a, b) / std::sqrt(norms) : 0.0;
     Period& average = averages[static_cast<std::size_t>(c)];
     for (std::size_t i = 0; i < a.size(); ++i) average[i] = 0.5 * (a[i] + b[i]);
+    energies[static_cast<std::size_t>(c)] = Dot(average, average);
   }
 
   // The most periodic candidates, best first; among equals the earliest.
-  CandidatePeriods chosen;
+  std::array<int32_t, kKeptCandidates> kept{};
   std::array<bool, kCandidates> taken{};
-  for (; chosen.count < kKeptCandidates; ++chosen.count) {
-    int32_t best = -1;
+  for (int32_t& best : kept) {
+    best = -1;
     for (int32_t c = 0; c < kCandidates; ++c) {
       const auto k = static_cast<std::size_t>(c);
       if (!taken[k] && (best < 0 || periodicity[k] > periodicity[static_cast<std::size_t>(best)]))
         best = c;
     }
+    taken[static_cast<std::size_t>(best)] = true;
+  }
+
+  // The loudest candidates averaged in phase: of those up to the loudest one (while the tone
+  // still rises) and of the kept ones after it; the others there may be loud with a short tone's
+  // echoes after it has ended.
+  CandidatePeriods chosen;
+  const auto loudest = static_cast<std::size_t>(std::max_element(energies.begin(), energies.end()) -
+                                                energies.begin());
+  std::array<double, kCandidates> joining{};
+  for (std::size_t k = 0; k < joining.size(); ++k)
+    joining[k] = k <= loudest || taken[k] ? energies[k] : 0.0;
+  LoudAverage loud = AverageLoudPeriods(averages, joining);
+  if (loud.loudest >= 0) {
+    const auto k = static_cast<std::size_t>(loud.loudest);
+    ChosenPeriod& period = chosen.loud;
+    period.offset = loud.loudest * kHop;
+    period.periodicity = periodicity[k];
+    period.gridShare = GridShare(firsts[k], seconds[k]);
+    period.tailGain = tailGain;
+    CancelTail(tail, (period.offset + 1.5 * kPeriod) / kPeriod, loud.samples);
+    period.energy = Dot(loud.samples, loud.samples);
+    period.loudCandidates = loud.averaged;
+    Scale(loud.samples, period);
+  }
+
+  for (; chosen.count < kKeptCandidates; ++chosen.count) {
+    const int32_t best = kept[static_cast<std::size_t>(chosen.count)];
     const auto k = static_cast<std::size_t>(best);
-    taken[k] = true;
     ChosenPeriod& period = chosen.periods[static_cast<std::size_t>(chosen.count)];
     period.offset = best * kHop;
     period.periodicity = periodicity[k];
@@ -129,13 +170,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
     period.tailGain = tailGain;
     CancelTail(tail, (period.offset + 1.5 * kPeriod) / kPeriod, averages[k]);
     period.energy = Dot(averages[k], averages[k]);
-    double largest = 0.0;
-    for (const double x : averages[k]) largest = std::max(largest, std::fabs(x));
-    if (largest <= 0.0) continue;
-    for (std::size_t i = 0; i < averages[k].size(); ++i) {
-      period.samples[i] = static_cast<int16_t>(std::lrint(averages[k][i] * kScaledPeak / largest));
-      period.peak = std::max<int32_t>(period.peak, std::abs(period.samples[i]));
-    }
+    Scale(averages[k], period);
   }
   return chosen;
 }

@@ -1,7 +1,8 @@
 // Chooses the period of a symbol to analyse, from the sound that follows its onset: the previous
 // tones' tail, measured in the period before the onset, is extrapolated and subtracted; each
-// candidate is two periods averaged, and the one that repeats best at 45 samples is chosen. The
-// kept candidates then lose part of the tail's power in each bit's harmonic (CancelTail).
+// candidate is two periods averaged; the most periodic candidates are kept, and the loudest ones
+// are averaged in phase. Both then lose part of the tail's power in each bit's harmonic
+// (CancelTail).
 #pragma once
 
 #include <array>
@@ -20,6 +21,7 @@ struct ChosenPeriod {
   double gridShare = 0.0;  // share of the two periods' 200..2500 Hz power on the 245 Hz grid
   double tailGain = 0.0;   // per-period decay of the tail that was subtracted
   double energy = 0.0;     // of the averaged period before scaling: how loud the symbol is there
+  int32_t loudCandidates = 0;  // the loud average only: candidates averaged in phase into it
 };
 
 // The few most periodic candidates (by correlation), the most periodic first.
@@ -27,6 +29,9 @@ inline constexpr int32_t kKeptCandidates = 6;
 struct CandidatePeriods {
   std::array<ChosenPeriod, kKeptCandidates> periods{};
   int32_t count = 0;
+  // The loudest candidates averaged in phase (loud_average.h), whatever their periodicity; its
+  // offset, periodicity and grid share are the loudest candidate's. Silent: peak 0.
+  ChosenPeriod loud;
 };
 
 // `onset` is the first position of the onset's window; the history must hold the samples from

@@ -1,6 +1,7 @@
 // Constants of the robust framing, in samples at the receiver's 11025 Hz, named once.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "convention/symbol_convention.h"
@@ -19,5 +20,8 @@ inline constexpr int32_t kAnalysisDelay = kCandidateSpan + kAveragedPeriods * kP
 // The learned spacing never falls below this (so at most one symbol is pending) or above this.
 inline constexpr int32_t kShortestSpacing = kAnalysisDelay + kPeriod + kHop;
 inline constexpr int32_t kLongestSpacing = 3000;
+
+// One period of samples as the analysis computes with them.
+using PeriodSamples = std::array<double, kPeriod>;
 
 }  // namespace brindlemoor::robust

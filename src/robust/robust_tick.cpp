@@ -36,6 +36,7 @@ void Report(ReceiveContext& context, const RobustFramer& framer, int64_t onset,
                     decision};
   trace.periodicity = period.gridShare;
   trace.onsetNote = framer.pendingNote;
+  trace.loudCandidates = period.loudCandidates;
   trace.thresholdShares = &shares;
   std::array<double, kBitCount> gains{};
   for (int32_t bit = 0; bit < kBitCount; ++bit)
@@ -156,10 +157,10 @@ bool ExpireHeld(ReceiveContext& context, RobustFramer& framer, int64_t now) {
   return full;
 }
 
-// Frames, analyses, decides and routes the pending symbol: of the most periodic candidate
-// periods, the one decided most clearly, weighed by its loudness (early in a slowly rising tone
-// the last tone's tail, only partly subtracted, can decide a bit as clearly as the tone
-// itself). True when the text is full.
+// Frames, analyses, decides and routes the pending symbol: the loudest candidate periods averaged
+// in phase, or when they make no byte, of the most periodic candidate periods the one decided
+// most clearly, weighed by its loudness (early in a slowly rising tone the last tone's tail, only
+// partly subtracted, can decide a bit as clearly as the tone itself). True when the text is full.
 bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   const int64_t onset = framer.pendingOnset;
   framer.pendingOnset = -1;
@@ -172,36 +173,50 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   }
   const double leastShare = framer.pendingOnClock ? kLeastGridShareOnClock : kLeastGridShare;
   double loudest = 0.0;
-  bool steady = true;  // every candidate period on the grid: a lone tone may pass
+  bool steady = true;   // every candidate period on the grid: a lone tone may pass
+  bool onGrid = false;  // some candidate period on the grid: a symbol
   for (int32_t c = 0; c < candidates.count; ++c) {
     const ChosenPeriod& period = candidates.periods[static_cast<std::size_t>(c)];
     loudest = std::max(loudest, period.energy);
     steady = steady && period.peak != 0 && period.gridShare >= kLoneGridShare;
+    onGrid = onGrid || (period.peak != 0 && period.gridShare >= leastShare);
   }
-  int32_t best = -1;
-  double bestScore = 0.0;
-  ByteDecision decision;
-  for (int32_t c = 0; c < candidates.count; ++c) {
-    const ChosenPeriod& period = candidates.periods[static_cast<std::size_t>(c)];
-    if (period.peak == 0 || period.gridShare < leastShare) continue;
-    AnalyseRepeatedPeriod(period.samples.data(), period.peak, context.analyser, context.spectrum);
-    framer.balance.Apply(context.spectrum, framer.balanced.data());
-    const ByteDecision tried = DecideByte(framer.balanced.data(), context.calibration,
-                                          FundamentalRule::kWaived, &framer.levels.Shares());
-    const double score = tried.margin * period.energy / loudest;
-    if (best < 0 || (tried.accepted && (!decision.accepted || score > bestScore))) {
-      bestScore = score;
-      decision = tried;
-      best = c;
-    }
-  }
-  if (best < 0) {
+  if (!onGrid) {
     framer.gate.NoteSound(onset, first.energy);
     Report(context, framer, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kNotPeriodic},
            framer.levels.Shares());
     return false;
   }
-  const ChosenPeriod& chosen = candidates.periods[static_cast<std::size_t>(best)];
+  // Analyses one period, balances its spectrum and decides its byte.
+  auto decide = [&](const ChosenPeriod& period) {
+    AnalyseRepeatedPeriod(period.samples.data(), period.peak, context.analyser, context.spectrum);
+    framer.balance.Apply(context.spectrum, framer.balanced.data());
+    return DecideByte(framer.balanced.data(), context.calibration, FundamentalRule::kWaived,
+                      &framer.levels.Shares());
+  };
+  // The loudest candidates averaged in phase decide when they make a byte: near the end of the
+  // tone, where earlier tones' tails are weakest against it, and over several periods.
+  const ChosenPeriod* analysed = &candidates.loud;
+  ByteDecision decision;
+  if (analysed->peak != 0 && analysed->gridShare >= leastShare) decision = decide(*analysed);
+  // Otherwise, of the most periodic candidate periods, the one decided most clearly, weighed by
+  // its loudness.
+  if (!decision.accepted) {
+    double bestScore = 0.0;
+    for (int32_t c = 0; c < candidates.count; ++c) {
+      const ChosenPeriod& period = candidates.periods[static_cast<std::size_t>(c)];
+      if (period.peak == 0 || period.gridShare < leastShare) continue;
+      const ByteDecision tried = decide(period);
+      const double score = tried.margin * period.energy / loudest;
+      if (analysed == &candidates.loud ||
+          (tried.accepted && (!decision.accepted || score > bestScore))) {
+        bestScore = score;
+        decision = tried;
+        analysed = &period;
+      }
+    }
+  }
+  const ChosenPeriod& chosen = *analysed;
   // The spectrum must hold the chosen symbol when its byte is routed: as heard, since a
   // calibration measures the harmonics as they arrive; the trace shows the balanced one.
   AnalyseRepeatedPeriod(chosen.samples.data(), chosen.peak, context.analyser, context.spectrum);

@@ -12,8 +12,6 @@
 
 namespace brindlemoor::robust {
 
-using PeriodSamples = std::array<double, kPeriod>;
-
 // The power of the bits' harmonics in the tail before an onset, and how much of it one period
 // keeps.
 struct TailPowers {

@@ -55,6 +55,17 @@ TEST(SymbolTraceFormat, ShowsOnsetLevelsThresholdsAndTheOutcome) {
             "byte 10\n");
   trace.harmonicGains = nullptr;
 
+  // The robust framing's loudest candidate periods, averaged in phase into the analysed one.
+  trace.periodicity = 0.98;
+  trace.loudCandidates = 5;
+  EXPECT_EQ(Format(trace, false)
+                .rfind("symbol block 7 pos 505 peak 100@3 periodicity 0.98 (5 "
+                       "loudest candidates averaged in phase) spectrum",
+                       0),
+            0u);
+  trace.periodicity = -2.0;
+  trace.loudCandidates = 0;
+
   trace.decision = {false, 0, 1000, 11, Rejection::kNoFundamental};
   spectrum[11] = 60;
   spectrum[12] = 39;
