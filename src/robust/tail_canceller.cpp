@@ -6,6 +6,8 @@
 #include <complex>
 #include <numbers>
 
+#include "convention/symbol_convention.h"
+
 namespace brindlemoor::robust {
 namespace {
 
@@ -16,8 +18,6 @@ constexpr double kLongestDecay = 0.995;
 // swells so, while a tone that has begun grows by more. Taking no tail wherever it swelled at
 // all lost the gains in SoX's rooms; taking one wherever it grew cancelled a late-found tone.
 constexpr double kMostSwell = 2.0;
-// The first bit's harmonic.
-constexpr int32_t kFirstHarmonic = 2;
 // Harmonics of 245 Hz that no symbol sounds, below the period's highest (22).
 constexpr int32_t kFirstFree = 10;
 constexpr int32_t kLastFree = kPeriod / 2;
@@ -60,8 +60,8 @@ TailPowers MeasureTail(const PeriodSamples& before, const PeriodSamples& last) {
   double beforeSum = 0.0;
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     const auto k = static_cast<std::size_t>(bit);
-    tail.power[k] = std::norm(Harmonic(roots, last, bit + kFirstHarmonic));
-    earlier[k] = std::norm(Harmonic(roots, before, bit + kFirstHarmonic));
+    tail.power[k] = std::norm(Harmonic(roots, last, bit + kFirstBitHarmonic));
+    earlier[k] = std::norm(Harmonic(roots, before, bit + kFirstBitHarmonic));
     lastSum += tail.power[k];
     beforeSum += earlier[k];
   }
@@ -92,7 +92,7 @@ void CancelTail(const TailPowers& tail, double periodsAfter, PeriodSamples& peri
   const Roots roots;
   const double kept = std::pow(tail.decay, periodsAfter);
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
-    const int32_t harmonic = bit + kFirstHarmonic;
+    const int32_t harmonic = bit + kFirstBitHarmonic;
     const std::complex<double> component = Harmonic(roots, period, harmonic);
     const double power = std::norm(component);
     const double remaining = tail.power[static_cast<std::size_t>(bit)] * kept;
