@@ -206,8 +206,7 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   auto decide = [&](const ChosenPeriod& period) {
     AnalyseRepeatedPeriod(period.samples.data(), period.peak, context.analyser, context.spectrum);
     framer.balance.Apply(context.spectrum, framer.balanced.data());
-    return DecideByte(framer.balanced.data(), context.calibration, FundamentalRule::kWaived,
-                      &framer.levels.Shares());
+    return framer.levels.Decide(framer.balanced.data(), context.calibration);
   };
   // Late in the tone, with the earlier symbols' tails predicted in phase and taken out: it
   // decides the bits whose harmonic's tail has been learned (coherent_tail.h).
@@ -272,7 +271,7 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     return false;
   }
   // The thresholds the decision was judged by, before it is learned from.
-  const ThresholdShares shares = framer.levels.Shares();
+  const ThresholdShares shares = framer.levels.Shares(decision.byte);
   framer.levels.Learn(decision);
   // The first symbols of a message wait for a run of them at a steady spacing.
   SymbolGate& gate = framer.gate;
