@@ -36,7 +36,10 @@ double BitThreshold(int32_t spectrumPeak, int32_t bit) {
 double BitThreshold(int32_t spectrumPeak, int32_t bit, const ThresholdShares* shares) {
   const double fixed = BitThreshold(spectrumPeak, bit);
   if (shares == nullptr) return fixed;
-  return std::min(fixed, (*shares)[static_cast<std::size_t>(bit)] * spectrumPeak);
+  const double share = (*shares)[static_cast<std::size_t>(bit)];
+  // At or under the fixed share the fixed threshold's own rounding is kept.
+  if (share > ThresholdFraction(bit)) return share * spectrumPeak;
+  return std::min(fixed, share * spectrumPeak);
 }
 
 ByteDecision DecideByte(const int32_t* spectrum, const CalibrationState& calibration,

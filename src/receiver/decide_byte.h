@@ -43,11 +43,12 @@ using ThresholdShares = std::array<double, kBitCount>;
 int32_t HarmonicLevel(const int32_t* spectrum, int32_t bit);
 // Threshold of bit k for a spectrum whose strongest bin is `spectrumPeak`.
 double BitThreshold(int32_t spectrumPeak, int32_t bit);
-// The same, lowered to `shares`' share of the peak where that is lower (nullptr: the fixed one).
+// The same, moved to `shares`' share of the peak (nullptr: the fixed one): lowered where that is
+// lower, raised where it is over the fixed share.
 double BitThreshold(int32_t spectrumPeak, int32_t bit, const ThresholdShares* shares);
 
 // `spectrum` holds 256 bins. Reads calibration state, changes nothing. With `shares` each bit is
-// judged against the lower of its fixed threshold and that share of the strongest bin.
+// judged against that share of the strongest bin instead of its fixed threshold.
 ByteDecision DecideByte(const int32_t* spectrum, const CalibrationState& calibration,
                         FundamentalRule fundamental = FundamentalRule::kRequired,
                         const ThresholdShares* shares = nullptr);

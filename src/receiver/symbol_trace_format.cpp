@@ -82,9 +82,13 @@ std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* o
     for (const double gain : *trace.harmonicGains) Append(out, used, " %.2f", gain);
   }
   Append(out, used, " thresholds");
+  bool raised = false;
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
-    Append(out, used, " %g", BitThreshold(decision.spectrumPeak, bit, trace.thresholdShares));
+    const double threshold = BitThreshold(decision.spectrumPeak, bit, trace.thresholdShares);
+    raised = raised || threshold > BitThreshold(decision.spectrumPeak, bit);
+    Append(out, used, " %g", threshold);
   }
+  if (raised) Append(out, used, " (raised over unset harmonics that echoes lift)");
   if (calibrated) Append(out, used, " (calibrated)");
   switch (decision.reason) {
     case Rejection::kNone:

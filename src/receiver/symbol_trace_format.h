@@ -10,7 +10,7 @@
 namespace brindlemoor {
 
 // Room for the longest line with its terminating zero.
-inline constexpr std::size_t kSymbolTraceLineBytes = 384;
+inline constexpr std::size_t kSymbolTraceLineBytes = 512;
 
 // Writes the line, ending in a line feed, to `out` (at least kSymbolTraceLineBytes); returns its
 // length. `calibrated` marks lines whose levels the decision equalised before comparing.

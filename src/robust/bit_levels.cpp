@@ -1,6 +1,7 @@
 #include "robust/bit_levels.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace brindlemoor::robust {
@@ -27,6 +28,12 @@ constexpr double kSplit = 0.7;
 // well over it, keeps the fixed threshold that noise is best judged by.
 constexpr double kUsualStanding = 0.5;
 constexpr double kMostLowered = 1.0986122886681098;  // log(3)
+// In a reverberant room an unset harmonic's level, scaled by the compensation factor, can rise to
+// the fixed threshold; the threshold is then raised to this far from the unset median (scaled)
+// towards the set one (in logarithms; 0.5 and 0.7 measured worse over SoX's reverb), at most by
+// kMostRaised.
+constexpr double kRaisedSplit = 0.6;
+constexpr double kMostRaised = 0.33647223662121289;  // log(1.4)
 
 // Steps a running median towards `level`.
 void StepMedian(double& median, double level) {
@@ -38,6 +45,16 @@ void StepMedian(double& median, double level) {
 double SplitThreshold(double fixed, double setMedian, double clearMedian) {
   const double lowered = std::clamp(kUsualStanding - (setMedian - fixed), 0.0, kMostLowered);
   return std::clamp(clearMedian + kSplit * (setMedian - clearMedian), fixed - lowered, fixed);
+}
+
+// The factor that the levels of bits kFirstCompensatedBit..7 are scaled by, in logarithms.
+double LogCompensation(int32_t bit, int32_t lowBitsSet) {
+  if (bit < kFirstCompensatedBit) return 0.0;
+  return std::log(static_cast<double>(kCompensationFactors[static_cast<std::size_t>(lowBitsSet)]));
+}
+
+int32_t LowBitsSet(uint8_t byte) {
+  return std::popcount(static_cast<uint8_t>(byte & ((1u << kFirstCompensatedBit) - 1u)));
 }
 
 double Median(std::array<double, kBitCount> levels) {
@@ -55,19 +72,54 @@ void BitLevels::Reset() {
     clearLevel[k] = fixed - std::log(kStartApart);
     setMedian[k] = setLevel[k];
     clearMedian[k] = clearLevel[k];
+    // So far under the unset level that a threshold starts unraised at every factor.
+    unscaledClearMedian[k] =
+        clearLevel[k] - std::log(kStartApart) - LogCompensation(bit, kFirstCompensatedBit);
     shares[k] = ThresholdFraction(bit);
   }
 }
 
+ThresholdShares BitLevels::Shares(uint8_t byte) const {
+  const int32_t lowBitsSet = LowBitsSet(byte);
+  ThresholdShares judged = shares;
+  for (int32_t bit = 0; bit < kBitCount; ++bit) {
+    const auto k = static_cast<std::size_t>(bit);
+    const double fixed = std::log(ThresholdFraction(bit));
+    const double scaling = LogCompensation(bit, lowBitsSet);
+    if (scaling <= 0.0) continue;
+    const double clear = unscaledClearMedian[k] + scaling;
+    const double split = clear + kRaisedSplit * (setMedian[k] - clear);
+    if (split > fixed) judged[k] = std::exp(std::min(split, fixed + kMostRaised));
+  }
+  return judged;
+}
+
+ByteDecision BitLevels::Decide(const int32_t* spectrum, const CalibrationState& calibration) const {
+  // Bits 0..3 do not depend on the factor: any of the thresholds decide them alike.
+  const ThresholdShares low = Shares();
+  const ByteDecision first = DecideByte(spectrum, calibration, FundamentalRule::kWaived, &low);
+  if (!first.accepted || LowBitsSet(first.byte) == 0) return first;
+  const ThresholdShares judged = Shares(first.byte);
+  return DecideByte(spectrum, calibration, FundamentalRule::kWaived, &judged);
+}
+
 void BitLevels::Learn(const ByteDecision& decision) {
   if (!decision.accepted) return;
+  const int32_t lowBitsSet = LowBitsSet(decision.byte);
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     const auto k = static_cast<std::size_t>(bit);
     const double level = std::log(std::max(decision.levelShares[k], kLeastShare));
     // Each level learns from the values nearer to it than to the other.
     double& nearer = level > 0.5 * (setLevel[k] + clearLevel[k]) ? setLevel[k] : clearLevel[k];
     nearer += kPull * (level - nearer);
-    StepMedian(((decision.byte >> bit) & 1u) != 0 ? setMedian[k] : clearMedian[k], level);
+    if (((decision.byte >> bit) & 1u) != 0) {
+      StepMedian(setMedian[k], level);
+    } else {
+      StepMedian(clearMedian[k], level);
+      const double unscaled = std::log(std::max(
+          decision.levelShares[k] / std::exp(LogCompensation(bit, lowBitsSet)), kLeastShare));
+      StepMedian(unscaledClearMedian[k], unscaled);
+    }
   }
   // A harmonic whose set level has fallen below the others' (the median) has its threshold
   // lowered as far, but kept well over the unset harmonics' usual level (noise and echoes raise
@@ -79,7 +131,10 @@ void BitLevels::Learn(const ByteDecision& decision) {
     const double fixed = std::log(ThresholdFraction(bit));
     const double lowered = fixed + std::min(0.0, setLevel[k] - usualSet);
     const double followed = std::min(fixed, std::max(lowered, floor));
-    shares[k] = std::exp(std::min(followed, SplitThreshold(fixed, setMedian[k], clearMedian[k])));
+    // No higher than the fixed share even by the logarithm's rounding: a share over it is raised.
+    shares[k] =
+        std::min(ThresholdFraction(bit),
+                 std::exp(std::min(followed, SplitThreshold(fixed, setMedian[k], clearMedian[k]))));
   }
 }
 

@@ -2,7 +2,9 @@
 // a microphone's noise suppression that takes one harmonic 10 dB down (it hears a harmonic most
 // symbols share as steady noise) lowers that bit's threshold as far, while the unset harmonics
 // stay quiet; a bare room that leaves set bits standing low over their thresholds has them
-// lowered towards the split between the set and the unset levels.
+// lowered towards the split between the set and the unset levels; a reverberant room that lifts
+// an unset high harmonic over its threshold in symbols whose low bits scale it up has that
+// threshold raised towards the same split.
 #pragma once
 
 #include <array>
@@ -15,9 +17,14 @@ class BitLevels {
  public:
   BitLevels() { Reset(); }
   void Reset();
-  // The thresholds to judge the next symbol by: the fixed ones, or lower where a harmonic's set
-  // level has fallen below the other harmonics'.
-  const ThresholdShares& Shares() const { return shares; }
+  // The thresholds to judge the next symbol by, when its bits 0..3 are those of `byte` (their
+  // count sets the factor that scales the higher bits' levels): the fixed ones, lower where a
+  // harmonic's set level has fallen below the other harmonics', higher where its unset level, so
+  // scaled, has risen towards its set level.
+  ThresholdShares Shares(uint8_t byte = 0) const;
+  // Decides a spectrum's byte by them: bits 0..3 first, then the higher bits by the thresholds
+  // that those set.
+  ByteDecision Decide(const int32_t* spectrum, const CalibrationState& calibration) const;
   // Learns from an accepted symbol's levels.
   void Learn(const ByteDecision& decision);
 
@@ -27,6 +34,9 @@ class BitLevels {
   // The medians of the same, by the bit as decided: a few misread bits barely move them.
   std::array<double, kBitCount> setMedian{};
   std::array<double, kBitCount> clearMedian{};
+  // The unset median before the compensation factor scaled the level: the room's echoes and the
+  // noise in an unset harmonic do not fall as the sender lowers the set ones by that factor.
+  std::array<double, kBitCount> unscaledClearMedian{};
   ThresholdShares shares{};
 };
 

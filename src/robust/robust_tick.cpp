@@ -194,8 +194,7 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   auto decide = [&](const ChosenPeriod& period) {
     AnalyseRepeatedPeriod(period.samples.data(), period.peak, context.analyser, context.spectrum);
     framer.balance.Apply(context.spectrum, framer.balanced.data());
-    return DecideByte(framer.balanced.data(), context.calibration, FundamentalRule::kWaived,
-                      &framer.levels.Shares());
+    return framer.levels.Decide(framer.balanced.data(), context.calibration);
   };
   // The loudest candidates averaged in phase decide when they make a byte: near the end of the
   // tone, where earlier tones' tails are weakest against it, and over several periods.
@@ -230,7 +229,7 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     return false;
   }
   // The thresholds the decision was judged by, before it is learned from.
-  const ThresholdShares shares = framer.levels.Shares();
+  const ThresholdShares shares = framer.levels.Shares(decision.byte);
   framer.levels.Learn(decision);
   // The first symbols of a message wait for a run of them at a steady spacing.
   SymbolGate& gate = framer.gate;

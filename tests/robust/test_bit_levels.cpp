@@ -1,0 +1,72 @@
+// The learned thresholds rise over the fixed ones only where a room's echoes, scaled by the
+// compensation factor of symbols with several low bits set, lift an unset high harmonic towards
+// its set level; with few low bits set, or where echoes stay quiet, they stay at the fixed ones.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <string>
+
+#include "robust/bit_levels.h"
+
+namespace brindlemoor::robust {
+namespace {
+
+struct LevelsCase {
+  const char* name;
+  double unsetEcho;  // an unset harmonic's level, a share of the peak, before the factor
+  uint8_t lowBits;   // the low bits of the symbol judged
+  bool bit4Raised;   // bit 4's threshold must stand over the fixed one
+};
+
+// Symbols as a reverberant room passes them: set harmonics at half the peak, unset ones at
+// `echo` scaled by the factor that the symbol's low bits set.
+ByteDecision Heard(uint8_t byte, double echo) {
+  ByteDecision decision;
+  decision.accepted = true;
+  decision.byte = byte;
+  const int32_t low = std::popcount(static_cast<uint8_t>(byte & 0x0Fu));
+  for (int32_t bit = 0; bit < kBitCount; ++bit) {
+    const double factor = bit >= kFirstCompensatedBit ? kCompensationFactors[low] : 1.0;
+    decision.levelShares[static_cast<std::size_t>(bit)] =
+        ((byte >> bit) & 1u) != 0 ? 0.5 : echo * factor;
+  }
+  return decision;
+}
+
+class BitLevelsTest : public ::testing::TestWithParam<LevelsCase> {};
+
+TEST_P(BitLevelsTest, RaisesThresholdsOnlyOverScaledEchoes) {
+  const LevelsCase& c = GetParam();
+  BitLevels levels;
+  const std::array<uint8_t, 6> bytes = {0x17, 0x07, 0xA3, 0x2D, 0x51, 0x0E};
+  for (int32_t i = 0; i < 200; ++i)
+    levels.Learn(Heard(bytes[static_cast<std::size_t>(i) % bytes.size()], c.unsetEcho));
+  const ThresholdShares shares = levels.Shares(c.lowBits);
+  if (c.bit4Raised) {
+    // Over the scaled echo, under the set level.
+    const double scaled = c.unsetEcho * kCompensationFactors[std::popcount(c.lowBits)];
+    EXPECT_GT(shares[4], scaled);
+    EXPECT_LT(shares[4], 0.5);
+  } else {
+    EXPECT_LE(shares[4], ThresholdFraction(4));
+  }
+  for (int32_t bit = 0; bit < kFirstCompensatedBit; ++bit)
+    EXPECT_LE(shares[static_cast<std::size_t>(bit)], ThresholdFraction(bit)) << "bit " << bit;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Echoes, BitLevelsTest,
+    ::testing::Values(
+        // Echoes at 0.13 of the peak, doubled by three low bits set: 0.26, over bit 4's 0.25.
+        LevelsCase{"ScaledEchoOverThreshold", 0.13, 0x07, true},
+        // The same echoes with one low bit set stay under it: nothing to raise.
+        LevelsCase{"UnscaledEcho", 0.13, 0x01, false},
+        // A dry room: echoes far under the threshold at every factor.
+        LevelsCase{"QuietEcho", 0.02, 0x07, false}),
+    [](const ::testing::TestParamInfo<LevelsCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace brindlemoor::robust
