@@ -83,6 +83,20 @@ void CutHarmonic7(std::vector<double>& sound, std::size_t from, std::size_t fade
   }
 }
 
+// A room whose reflections all arrive in phase with harmonic 6 (1470 Hz, 30 samples a period)
+// and with no other harmonic: `count` echoes, each 0.15 of the direct sound, 30 k samples late
+// for k = 5, 7, 11, ... (no multiple of 2 or 3). A tone's harmonic 6 grows over the whole tone.
+std::vector<double> LiftHarmonic6Late(const std::vector<double>& sound, int32_t count) {
+  std::vector<Echo> echoes;
+  for (int64_t k = 5; static_cast<int32_t>(echoes.size()) < count; ++k) {
+    if (k % 2 != 0 && k % 3 != 0) echoes.push_back(Echo{30 * k, 0.15});
+  }
+  std::vector<double> out = ApplyRoom(sound, echoes);
+  const double scale = PowerKeepingScale(echoes);
+  for (double& x : out) x *= scale;
+  return out;
+}
+
 Received Receive(const std::vector<double>& sound, Framing framing) {
   const std::string scratch =
       ::testing::TempDir() + "/robust-loopback-" + std::to_string(getpid()) + ".wav";
@@ -99,11 +113,12 @@ struct RoomCase {
   RoomKind room;
   bool suppressedFundamental;
   double snrDb;
-  double exactAtLeast;        // the exact framing loses at least this share
-  double robustAtMost;        // the robust one at most this
-  double laterCutDb = 0.0;    // harmonic 7 cut by this much after the calibration
-  int32_t jitterSamples = 0;  // each gap drawn within +-this
-  double clockPercent = 0.0;  // the sender's clock runs this much fast (+) or slow (-)
+  double exactAtLeast;          // the exact framing loses at least this share
+  double robustAtMost;          // the robust one at most this
+  double laterCutDb = 0.0;      // harmonic 7 cut by this much after the calibration
+  int32_t jitterSamples = 0;    // each gap drawn within +-this
+  double clockPercent = 0.0;    // the sender's clock runs this much fast (+) or slow (-)
+  int32_t harmonic6Echoes = 0;  // echoes in phase with harmonic 6 alone (LiftHarmonic6Late)
 };
 
 class RobustLoopbackTest : public ::testing::TestWithParam<RoomCase> {};
@@ -120,9 +135,9 @@ TEST_P(RobustLoopbackTest, KeepsWhatTheExactFramingLoses) {
   channel.path.clockOffsetPercent = c.clockPercent;
   std::vector<double> sound;
   std::string problem;
-  ASSERT_TRUE(ApplyChannel(JitteredMessage(message, *c.timing, kRate, c.jitterSamples), kRate,
-                           channel, sound, problem))
-      << problem;
+  std::vector<double> sent = JitteredMessage(message, *c.timing, kRate, c.jitterSamples);
+  if (c.harmonic6Echoes > 0) sent = LiftHarmonic6Late(sent, c.harmonic6Echoes);
+  ASSERT_TRUE(ApplyChannel(sent, kRate, channel, sound, problem)) << problem;
   if (c.suppressedFundamental) SuppressFundamental(sound);
   if (c.laterCutDb != 0.0) {
     const auto calibrated =
@@ -181,7 +196,11 @@ INSTANTIATE_TEST_SUITE_P(
         // The same in the mild room, 12.2 / 0 % (0.96 % from the single clearest candidate
         // before the loudest ones were averaged in phase).
         RoomCase{"MildRoomLowSnrDefaultTiming", &kDefaultTiming, RoomKind::kMild, false, 10, 0.1,
-                 0.003}),
+                 0.003},
+        // Six echoes in phase with harmonic 6 alone, no noise: 79 / 9.0 % (36 % while its
+        // calibration step, loudest at the tone's end, was read there and not where the text is).
+        RoomCase{"Harmonic6BuiltUpLate", &kRoomTiming, RoomKind::kNone, false, NAN, 0.5, 0.15, 0.0,
+                 0, 0.0, 6}),
     [](const ::testing::TestParamInfo<RoomCase>& info) { return std::string(info.param.name); });
 
 struct SilentCase {
