@@ -39,6 +39,8 @@ struct SymbolTrace {
   // Robust framing only: the loudest candidate periods averaged in phase into the analysed one
   // (its peak index is the loudest's offset); 0 when one candidate was analysed.
   int32_t loudCandidates = 0;
+  // Robust framing only: those candidates were of the most periodic alone (a calibration step).
+  bool loudOnlyPeriodic = false;
   // Robust framing only: the thresholds it judged the bits by; nullptr for the fixed ones.
   const ThresholdShares* thresholdShares = nullptr;
   GateVerdict gate = GateVerdict::kNone;

@@ -61,7 +61,8 @@ std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* o
   if (trace.periodicity >= -1.0) Append(out, used, " periodicity %.2f", trace.periodicity);
   if (trace.onsetNote != nullptr) Append(out, used, " (onset %s)", trace.onsetNote);
   if (trace.loudCandidates > 0) {
-    Append(out, used, " (%d loudest candidates averaged in phase)", trace.loudCandidates);
+    Append(out, used, " (%d loudest candidates averaged in phase%s)", trace.loudCandidates,
+           trace.loudOnlyPeriodic ? ", of the most periodic: a calibration step awaited" : "");
   }
   const ByteDecision& decision = trace.decision;
   if (decision.reason == Rejection::kSilent) {

@@ -82,7 +82,7 @@ void ScalePeriod(const PeriodSamples& average, ChosenPeriod& period) {
   }
 }
 
-CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
+CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset, bool stepAwaited) {
   Period last{};
   Period before{};
   for (int32_t i = 0; i < kPeriod; ++i) {
@@ -138,13 +138,13 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
 
   // The loudest candidates averaged in phase: of those up to the loudest one (while the tone
   // still rises) and of the kept ones after it; the others there may be loud with a short tone's
-  // echoes after it has ended.
+  // echoes after it has ended. An awaited calibration step: of the kept ones alone.
   CandidatePeriods chosen;
   const auto loudest = static_cast<std::size_t>(std::max_element(energies.begin(), energies.end()) -
                                                 energies.begin());
   std::array<double, kCandidates> joining{};
   for (std::size_t k = 0; k < joining.size(); ++k)
-    joining[k] = k <= loudest || taken[k] ? energies[k] : 0.0;
+    joining[k] = (k <= loudest && !stepAwaited) || taken[k] ? energies[k] : 0.0;
   LoudAverage loud = AverageLoudPeriods(averages, joining);
   if (loud.loudest >= 0) {
     const auto k = static_cast<std::size_t>(loud.loudest);
@@ -156,6 +156,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset) {
     CancelTail(tail, (period.offset + 1.5 * kPeriod) / kPeriod, loud.samples);
     period.energy = Dot(loud.samples, loud.samples);
     period.loudCandidates = loud.averaged;
+    period.onlyPeriodic = stepAwaited;
     ScalePeriod(loud.samples, period);
   }
 

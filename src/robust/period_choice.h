@@ -22,6 +22,7 @@ struct ChosenPeriod {
   double tailGain = 0.0;   // per-period decay of the tail that was subtracted
   double energy = 0.0;     // of the averaged period before scaling: how loud the symbol is there
   int32_t loudCandidates = 0;  // the loud average only: candidates averaged in phase into it
+  bool onlyPeriodic = false;   // the loud average only: of the most periodic candidates alone
 };
 
 // The few most periodic candidates (by correlation), the most periodic first.
@@ -38,7 +39,10 @@ struct CandidatePeriods {
 void ScalePeriod(const PeriodSamples& average, ChosenPeriod& period);
 
 // `onset` is the first position of the onset's window; the history must hold the samples from
-// two periods before it to kAnalysisDelay after it.
-CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset);
+// two periods before it to kAnalysisDelay after it. `stepAwaited`: a calibration awaits its next
+// step, whose single harmonic a room's build-up can make loudest late in the tone, even after it
+// has ended, where a symbol of several harmonics is seldom analysed; the loud average then takes
+// the most periodic candidates alone, so the step is measured where the text will be.
+CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset, bool stepAwaited);
 
 }  // namespace brindlemoor::robust

@@ -48,6 +48,7 @@ void Report(ReceiveContext& context, const RobustFramer& framer, int64_t onset,
   trace.periodicity = period.gridShare;
   trace.onsetNote = framer.pendingNote;
   trace.loudCandidates = period.loudCandidates;
+  trace.loudOnlyPeriodic = period.onlyPeriodic;
   trace.thresholdShares = &shares;
   std::array<double, kBitCount> gains{};
   for (int32_t bit = 0; bit < kBitCount; ++bit)
@@ -179,7 +180,9 @@ bool ExpireHeld(ReceiveContext& context, RobustFramer& framer, int64_t now) {
 bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   const int64_t onset = framer.pendingOnset;
   framer.pendingOnset = -1;
-  const CandidatePeriods candidates = ChoosePeriods(framer.history, onset);
+  // A calibration is under way, or a 0 waits for its first step.
+  const bool stepAwaited = context.calibration.calibrating != 0 || framer.zeroOnset >= 0;
+  const CandidatePeriods candidates = ChoosePeriods(framer.history, onset, stepAwaited);
   const ChosenPeriod& first = candidates.periods[0];
   if (first.peak == 0) {
     Report(context, framer, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kSilent},

@@ -75,8 +75,14 @@ TEST(SymbolTraceFormat, ShowsOnsetLevelsThresholdsAndTheOutcome) {
                        "loudest candidates averaged in phase) spectrum",
                        0),
             0u);
+  trace.loudOnlyPeriodic = true;
+  EXPECT_NE(Format(trace, false)
+                .find("(5 loudest candidates averaged in phase, of the most "
+                      "periodic: a calibration step awaited) spectrum"),
+            std::string::npos);
   trace.periodicity = -2.0;
   trace.loudCandidates = 0;
+  trace.loudOnlyPeriodic = false;
 
   trace.decision = {false, 0, 1000, 11, Rejection::kNoFundamental};
   spectrum[11] = 60;
