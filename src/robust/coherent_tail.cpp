@@ -12,9 +12,9 @@ namespace {
 // How much each symbol learned from weighs against the next one's (about 50 symbols' memory).
 constexpr double kForget = 0.98;
 // A harmonic's tail is taken out once it was off in this many symbols after one that held it,
-// and its prediction leaves this many times less power there than it had.
+// and its prediction leaves this many times less power there than it had (1.5: two thirds).
 constexpr int32_t kLeastLearned = 10;
-constexpr double kLeastGain = 2.0;
+constexpr double kLeastGain = 1.5;
 // Nor where its tail stays this far under its level when on (25 dB): without a room to speak of.
 constexpr double kLeastTail = 0.003;
 // A harmonic decided off that is this many times stronger than the prediction usually leaves.
