@@ -50,6 +50,11 @@ struct SymbolTrace {
   const char* gateReason = nullptr;  // kLoneReleased, kLoneDropped: why
   // Robust framing only: the gain each harmonic's level was balanced by; nullptr for none.
   const std::array<double, kBitCount>* harmonicGains = nullptr;
+  // Robust framing only: where earlier symbols' tails were predicted in phase, how many dB less
+  // power each harmonic's prediction leaves where the harmonic is off, below 0 where it is not
+  // taken out; nullptr where none was. `tailsDecided`: the period without them decided.
+  const std::array<double, kBitCount>* tailGains = nullptr;
+  bool tailsDecided = false;
   // Robust framing only: a 0 routed as this calibration step (its harmonic alone stood out);
   // traced as a line of its own when the symbol is routed. -1 otherwise.
   int32_t stepFromZero = -1;

@@ -81,6 +81,17 @@ std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* o
     Append(out, used, " gains");
     for (const double gain : *trace.harmonicGains) Append(out, used, " %.2f", gain);
   }
+  if (trace.tailGains != nullptr) {
+    Append(out, used,
+           trace.tailsDecided ? " tails out in phase (dB)" : " tails in phase undecided (dB)");
+    for (const double gain : *trace.tailGains) {
+      if (gain < 0.0) {
+        Append(out, used, " -");
+      } else {
+        Append(out, used, " %.1f", gain);
+      }
+    }
+  }
   Append(out, used, " thresholds");
   bool raised = false;
   for (int32_t bit = 0; bit < kBitCount; ++bit) {

@@ -34,6 +34,11 @@ constexpr double kMostLowered = 1.0986122886681098;  // log(3)
 // kMostRaised.
 constexpr double kRaisedSplit = 0.6;
 constexpr double kMostRaised = 0.33647223662121289;  // log(1.4)
+// A raised threshold also stays within this many times the scaled unset median (in logarithms):
+// it is raised for unset levels that reach the fixed threshold, not where they stay well under it
+// while a room's notch spreads the set levels down (the split from the set bits that survived
+// lost the weak ones).
+constexpr double kRaisedOverClear = 0.91629073187415511;  // log(2.5)
 
 // Steps a running median towards `level`.
 void StepMedian(double& median, double level) {
@@ -88,7 +93,8 @@ ThresholdShares BitLevels::Shares(uint8_t byte) const {
     const double scaling = LogCompensation(bit, lowBitsSet);
     if (scaling <= 0.0) continue;
     const double clear = unscaledClearMedian[k] + scaling;
-    const double split = clear + kRaisedSplit * (setMedian[k] - clear);
+    const double split =
+        std::min(clear + kRaisedSplit * (setMedian[k] - clear), clear + kRaisedOverClear);
     if (split > fixed) judged[k] = std::exp(std::min(split, fixed + kMostRaised));
   }
   return judged;

@@ -70,8 +70,9 @@ double GridShare(const Period& a, const Period& b) {
   return total > 0.0 ? onGrid / total : 0.0;
 }
 
-// Hands `average` on as integers scaled to kScaledPeak; silent, it stays all 0.
-void Scale(const Period& average, ChosenPeriod& period) {
+}  // namespace
+
+void ScalePeriod(const PeriodSamples& average, ChosenPeriod& period) {
   double largest = 0.0;
   for (const double x : average) largest = std::max(largest, std::fabs(x));
   if (largest <= 0.0) return;
@@ -80,8 +81,6 @@ void Scale(const Period& average, ChosenPeriod& period) {
     period.peak = std::max<int32_t>(period.peak, std::abs(period.samples[i]));
   }
 }
-
-}  // namespace
 
 CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset, bool stepAwaited) {
   Period last{};
@@ -158,7 +157,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset, bool
     period.energy = Dot(loud.samples, loud.samples);
     period.loudCandidates = loud.averaged;
     period.onlyPeriodic = stepAwaited;
-    Scale(loud.samples, period);
+    ScalePeriod(loud.samples, period);
   }
 
   for (; chosen.count < kKeptCandidates; ++chosen.count) {
@@ -171,7 +170,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset, bool
     period.tailGain = tailGain;
     CancelTail(tail, (period.offset + 1.5 * kPeriod) / kPeriod, averages[k]);
     period.energy = Dot(averages[k], averages[k]);
-    Scale(averages[k], period);
+    ScalePeriod(averages[k], period);
   }
   return chosen;
 }

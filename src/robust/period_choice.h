@@ -35,6 +35,9 @@ struct CandidatePeriods {
   ChosenPeriod loud;
 };
 
+// Hands `average` on in `period` as integers scaled to use the 16-bit range; silent, they stay 0.
+void ScalePeriod(const PeriodSamples& average, ChosenPeriod& period);
+
 // `onset` is the first position of the onset's window; the history must hold the samples from
 // two periods before it to kAnalysisDelay after it. `stepAwaited`: a calibration awaits its next
 // step, whose single harmonic a room's build-up can make loudest late in the tone, even after it

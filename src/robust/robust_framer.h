@@ -9,6 +9,7 @@
 
 #include "receiver/framing.h"
 #include "robust/bit_levels.h"
+#include "robust/coherent_tail.h"
 #include "robust/harmonic_balance.h"
 #include "robust/onset_detector.h"
 #include "robust/sample_history.h"
@@ -24,6 +25,7 @@ struct RobustFramer {
   SenderRhythm rhythm;
   BitLevels levels;
   HarmonicBalance balance;
+  CoherentTail coherent;
   std::array<int32_t, kSpectrumBins> balanced{};  // the symbol's spectrum, balanced
   SymbolGate gate;
   ToneEnd toneEnd;                    // the level of the loudest held symbol's tone
@@ -39,6 +41,7 @@ struct RobustFramer {
     rhythm.Reset();
     levels.Reset();
     balance.Reset();
+    coherent.Reset();
     gate.Reset();
     toneEnd = ToneEnd();
     lastOnset = -1;

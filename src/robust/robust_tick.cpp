@@ -22,10 +22,21 @@ namespace {
 // 0.92 even in a bare room.
 constexpr double kLeastGridShare = 0.95;
 constexpr double kLeastGridShareOnClock = 0.92;
+// The period without the earlier symbols' tails decides only where it is this loud against the
+// loudest candidate: late in a long tone, not in the gap after a short one.
+constexpr double kCoherentLoudness = 0.5;
+
+// Where earlier symbols' tails were taken out in phase: each harmonic's prediction gain, and
+// whether the period without them decided.
+struct TailNote {
+  std::array<double, kBitCount> gains{};
+  bool decided = false;
+};
 
 void Report(ReceiveContext& context, const RobustFramer& framer, int64_t onset,
             const ChosenPeriod& period, const ByteDecision& decision, const ThresholdShares& shares,
-            const SymbolGate* gate = nullptr, GateVerdict verdict = GateVerdict::kNone) {
+            const SymbolGate* gate = nullptr, GateVerdict verdict = GateVerdict::kNone,
+            const TailNote* tails = nullptr) {
   if (context.observer == nullptr) return;
   const uint32_t blockSamples = context.capture.samplesPerBlock;
   SymbolTrace trace{static_cast<uint32_t>(onset / blockSamples),
@@ -43,6 +54,10 @@ void Report(ReceiveContext& context, const RobustFramer& framer, int64_t onset,
   for (int32_t bit = 0; bit < kBitCount; ++bit)
     gains[static_cast<std::size_t>(bit)] = framer.balance.Gain(bit);
   trace.harmonicGains = &gains;
+  if (tails != nullptr) {
+    trace.tailGains = &tails->gains;
+    trace.tailsDecided = tails->decided;
+  }
   if (gate != nullptr) {
     trace.gate = verdict;
     trace.gateHeld = gate->HeldCount();
@@ -196,6 +211,22 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     framer.balance.Apply(context.spectrum, framer.balanced.data());
     return framer.levels.Decide(framer.balanced.data(), context.calibration);
   };
+  // Late in the tone, with the earlier symbols' tails predicted in phase and taken out: it
+  // decides the bits whose harmonic's tail has been learned (coherent_tail.h).
+  PeriodSamples clean{};
+  ChosenPeriod coherent = candidates.loud;
+  coherent.samples = {};
+  coherent.peak = 0;
+  coherent.offset = kCoherentOffset;
+  coherent.loudCandidates = 0;
+  ByteDecision inPhase;
+  bool cleanedTails = false;
+  if (framer.coherent.Clean(framer.history, onset, clean) &&
+      framer.coherent.Energy() >= kCoherentLoudness * loudest) {
+    ScalePeriod(clean, coherent);
+    cleanedTails = true;
+    if (coherent.peak != 0) inPhase = decide(coherent);
+  }
   // The loudest candidates averaged in phase decide when they make a byte: near the end of the
   // tone, where earlier tones' tails are weakest against it, and over several periods.
   const ChosenPeriod* analysed = &candidates.loud;
@@ -218,14 +249,28 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
       }
     }
   }
+  // The bits whose tails were taken out in phase are decided without them.
+  TailNote tailNote{framer.coherent.Gains(), inPhase.accepted};
+  const TailNote* tails = cleanedTails ? &tailNote : nullptr;
+  if (inPhase.accepted) {
+    const auto learned = static_cast<uint8_t>(framer.coherent.CleanedBits());
+    if (decision.accepted) {
+      decision.byte = static_cast<uint8_t>((decision.byte & ~learned) | (inPhase.byte & learned));
+    } else {
+      decision = inPhase;
+      analysed = &coherent;
+    }
+  }
   const ChosenPeriod& chosen = *analysed;
+  framer.coherent.Learn(decision.accepted, decision.byte);
   // The spectrum must hold the chosen symbol when its byte is routed: as heard, since a
   // calibration measures the harmonics as they arrive; the trace shows the balanced one.
   AnalyseRepeatedPeriod(chosen.samples.data(), chosen.peak, context.analyser, context.spectrum);
   framer.balance.Apply(context.spectrum, framer.balanced.data());
   if (!decision.accepted) {
     framer.gate.NoteSound(onset, chosen.energy);
-    Report(context, framer, onset, chosen, decision, framer.levels.Shares());
+    Report(context, framer, onset, chosen, decision, framer.levels.Shares(), nullptr,
+           GateVerdict::kNone, tails);
     return false;
   }
   // The thresholds the decision was judged by, before it is learned from.
@@ -235,7 +280,7 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   SymbolGate& gate = framer.gate;
   const GateVerdict verdict =
       gate.Offer(onset, decision.byte, context.spectrum, steady, chosen.energy);
-  Report(context, framer, onset, chosen, decision, shares, &gate, verdict);
+  Report(context, framer, onset, chosen, decision, shares, &gate, verdict, tails);
   framer.balance.Learn(decision);
   if (verdict == GateVerdict::kHeld) {
     // A louder held symbol than the one followed (not its echo) is followed instead.

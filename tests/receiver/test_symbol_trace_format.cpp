@@ -55,6 +55,18 @@ TEST(SymbolTraceFormat, ShowsOnsetLevelsThresholdsAndTheOutcome) {
             "byte 10\n");
   trace.harmonicGains = nullptr;
 
+  // The robust framing's tails taken out in phase: each harmonic's prediction gain, or "-" where
+  // its bit was decided as before.
+  const std::array<double, kBitCount> tailGains = {9.04, -1, -1, -1, -1, -1, -1, 3.5};
+  trace.tailGains = &tailGains;
+  trace.tailsDecided = true;
+  EXPECT_NE(
+      Format(trace, false).find(" 800 0 tails out in phase (dB) 9.0 - - - - - - 3.5 thresholds"),
+      std::string::npos);
+  trace.tailsDecided = false;
+  EXPECT_NE(Format(trace, false).find(" tails in phase undecided (dB) 9.0 -"), std::string::npos);
+  trace.tailGains = nullptr;
+
   // The robust framing's loudest candidate periods, averaged in phase into the analysed one.
   trace.periodicity = 0.98;
   trace.loudCandidates = 5;

@@ -16,14 +16,15 @@ namespace {
 
 struct LevelsCase {
   const char* name;
-  double unsetEcho;  // an unset harmonic's level, a share of the peak, before the factor
-  uint8_t lowBits;   // the low bits of the symbol judged
-  bool bit4Raised;   // bit 4's threshold must stand over the fixed one
+  double unsetEcho;       // an unset harmonic's level, a share of the peak, before the factor
+  uint8_t lowBits;        // the low bits of the symbol judged
+  bool bit4Raised;        // bit 4's threshold must stand over the fixed one
+  double setLevel = 0.5;  // a set harmonic's level
 };
 
-// Symbols as a reverberant room passes them: set harmonics at half the peak, unset ones at
-// `echo` scaled by the factor that the symbol's low bits set.
-ByteDecision Heard(uint8_t byte, double echo) {
+// Symbols as a reverberant room passes them: set harmonics at `set`, unset ones at `echo` scaled
+// by the factor that the symbol's low bits set.
+ByteDecision Heard(uint8_t byte, double echo, double set) {
   ByteDecision decision;
   decision.accepted = true;
   decision.byte = byte;
@@ -31,7 +32,7 @@ ByteDecision Heard(uint8_t byte, double echo) {
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     const double factor = bit >= kFirstCompensatedBit ? kCompensationFactors[low] : 1.0;
     decision.levelShares[static_cast<std::size_t>(bit)] =
-        ((byte >> bit) & 1u) != 0 ? 0.5 : echo * factor;
+        ((byte >> bit) & 1u) != 0 ? set : echo * factor;
   }
   return decision;
 }
@@ -43,13 +44,13 @@ TEST_P(BitLevelsTest, RaisesThresholdsOnlyOverScaledEchoes) {
   BitLevels levels;
   const std::array<uint8_t, 6> bytes = {0x17, 0x07, 0xA3, 0x2D, 0x51, 0x0E};
   for (int32_t i = 0; i < 200; ++i)
-    levels.Learn(Heard(bytes[static_cast<std::size_t>(i) % bytes.size()], c.unsetEcho));
+    levels.Learn(Heard(bytes[static_cast<std::size_t>(i) % bytes.size()], c.unsetEcho, c.setLevel));
   const ThresholdShares shares = levels.Shares(c.lowBits);
   if (c.bit4Raised) {
     // Over the scaled echo, under the set level.
     const double scaled = c.unsetEcho * kCompensationFactors[std::popcount(c.lowBits)];
     EXPECT_GT(shares[4], scaled);
-    EXPECT_LT(shares[4], 0.5);
+    EXPECT_LT(shares[4], c.setLevel);
   } else {
     EXPECT_LE(shares[4], ThresholdFraction(4));
   }
@@ -65,7 +66,10 @@ INSTANTIATE_TEST_SUITE_P(
         // The same echoes with one low bit set stay under it: nothing to raise.
         LevelsCase{"UnscaledEcho", 0.13, 0x01, false},
         // A dry room: echoes far under the threshold at every factor.
-        LevelsCase{"QuietEcho", 0.02, 0x07, false}),
+        LevelsCase{"QuietEcho", 0.02, 0x07, false},
+        // Loud set harmonics put the split over the threshold, but the scaled echoes (0.09) stay
+        // far under it: nothing to raise it for.
+        LevelsCase{"LoudSetQuietEcho", 0.045, 0x07, false, 1.0}),
     [](const ::testing::TestParamInfo<LevelsCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,0 +1,177 @@
+#include "robust/coherent_tail.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+
+#include "convention/symbol_convention.h"
+
+namespace brindlemoor::robust {
+namespace {
+
+// How much each symbol learned from weighs against the next one's (about 50 symbols' memory).
+constexpr double kForget = 0.98;
+// A harmonic's tail is taken out once it was off in this many symbols after one that held it,
+// and its prediction leaves this many times less power there than it had.
+constexpr int32_t kLeastLearned = 10;
+constexpr double kLeastGain = 2.0;
+// Nor where its tail stays this far under its level when on (25 dB): without a room to speak of.
+constexpr double kLeastTail = 0.003;
+// A harmonic decided off that is this many times stronger than the prediction usually leaves.
+constexpr double kOutlier = 16.0;
+// Onsets whose spacing moves by more than this (in samples) from the last one no longer line up
+// with the earlier symbols' tails.
+constexpr int64_t kSpacingTolerance = 2 * kHop;
+// Keeps the taps' equations solvable where an earlier symbol was always off.
+constexpr double kRidge = 1e-3;
+
+using Complex = CoherentTail::Complex;
+
+Complex Predict(const CoherentTail::Taps& taps, const std::array<Complex, kTailSymbols>& earlier) {
+  Complex sum{};
+  for (std::size_t k = 0; k < taps.size(); ++k) sum += taps[k] * earlier[k];
+  return sum;
+}
+
+}  // namespace
+
+CoherentTail::CoherentTail() {
+  for (int32_t m = 0; m < kPeriod; ++m)
+    turns[static_cast<std::size_t>(m)] = std::polar(1.0, -2.0 * std::numbers::pi * m / kPeriod);
+  Reset();
+}
+
+void CoherentTail::Reset() {
+  harmonics = {};
+  measured = {};
+  predicted = {};
+  cleaned = {};
+  energy = 0.0;
+  lastOnset = -1;
+  lastSpacing = -1;
+}
+
+bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamples& period) {
+  const int64_t spacing = lastOnset >= 0 ? onset - lastOnset : -1;
+  const bool aligned = spacing > 0 && spacing <= kLongestSpacing &&
+                       (lastSpacing < 0 || std::llabs(spacing - lastSpacing) <= kSpacingTolerance);
+  if (!aligned) {
+    for (Harmonic& harmonic : harmonics) harmonic.earlier = {};
+  }
+  lastSpacing = spacing;
+  lastOnset = onset;
+
+  const int64_t start = onset + kCoherentOffset;
+  for (int32_t n = 0; n < kPeriod; ++n) {
+    double sum = 0.0;
+    for (int32_t p = 0; p < kCoherentPeriods; ++p) sum += history.At(start + p * kPeriod + n);
+    period[static_cast<std::size_t>(n)] = sum / kCoherentPeriods;
+  }
+  energy = 0.0;
+  for (const double x : period) energy += x * x;
+  bool any = false;
+  for (int32_t bit = 0; bit < kBitCount; ++bit) {
+    const auto b = static_cast<std::size_t>(bit);
+    const int64_t h = bit + kFirstBitHarmonic;
+    Complex sum{};
+    for (int32_t n = 0; n < kPeriod; ++n)
+      sum += period[static_cast<std::size_t>(n)] *
+             turns[static_cast<std::size_t>((h * (start + n)) % kPeriod)];
+    measured[b] = sum / static_cast<double>(kPeriod);
+    Harmonic& harmonic = harmonics[b];
+    predicted[b] = Predict(harmonic.taps, harmonic.earlier);
+    cleaned[b] =
+        harmonic.learned >= kLeastLearned &&
+        harmonic.rawPower > kLeastGain * harmonic.residualPower &&
+        harmonic.rawPower * harmonic.onWeight >= kLeastTail * harmonic.onPower * harmonic.weight;
+    if (!cleaned[b]) continue;
+    any = true;
+    // The component 2 Re(p e^(2 pi i h t / kPeriod)) at each stream position t.
+    for (int32_t n = 0; n < kPeriod; ++n) {
+      const Complex turn = std::conj(turns[static_cast<std::size_t>((h * (start + n)) % kPeriod)]);
+      period[static_cast<std::size_t>(n)] -= 2.0 * (predicted[b] * turn).real();
+    }
+  }
+  return any;
+}
+
+void CoherentTail::Learn(bool decided, uint8_t byte) {
+  for (int32_t bit = 0; bit < kBitCount; ++bit) {
+    const auto b = static_cast<std::size_t>(bit);
+    Harmonic& harmonic = harmonics[b];
+    const bool on = ((byte >> bit) & 1u) != 0;
+    const Complex y = measured[b];
+    const Complex error = y - predicted[b];
+    double earlierPower = 0.0;
+    for (const Complex& c : harmonic.earlier) earlierPower += std::norm(c);
+    // Once learned, a symbol whose harmonic, decided off, is much stronger than the prediction
+    // usually leaves is likely a set bit misread, and is not learned from.
+    const bool outlier = harmonic.learned >= kLeastLearned &&
+                         std::norm(error) * harmonic.weight > kOutlier * harmonic.residualPower;
+    if (decided && !on && earlierPower > 0.0 && !outlier) {
+      harmonic.rawPower = kForget * harmonic.rawPower + std::norm(y);
+      harmonic.residualPower = kForget * harmonic.residualPower + std::norm(error);
+      harmonic.weight = kForget * harmonic.weight + 1.0;
+      for (std::size_t j = 0; j < kTailSymbols; ++j) {
+        for (std::size_t k = 0; k < kTailSymbols; ++k) {
+          harmonic.normal[j][k] = kForget * harmonic.normal[j][k] +
+                                  std::conj(harmonic.earlier[j]) * harmonic.earlier[k];
+        }
+        harmonic.cross[j] = kForget * harmonic.cross[j] + std::conj(harmonic.earlier[j]) * y;
+      }
+      ++harmonic.learned;
+      Solve(harmonic);
+    }
+    if (decided && on) {
+      harmonic.onPower = kForget * harmonic.onPower + std::norm(y);
+      harmonic.onWeight = kForget * harmonic.onWeight + 1.0;
+    }
+    // The symbol's own component: where it was decided, none in a harmonic that is off; where
+    // not, whatever the prediction leaves.
+    const Complex own = decided && !on ? Complex{} : error;
+    for (std::size_t k = kTailSymbols - 1; k > 0; --k)
+      harmonic.earlier[k] = harmonic.earlier[k - 1];
+    harmonic.earlier[0] = own;
+  }
+}
+
+void CoherentTail::Solve(Harmonic& harmonic) const {
+  std::array<std::array<Complex, kTailSymbols + 1>, kTailSymbols> m{};
+  double trace = 0.0;
+  for (std::size_t j = 0; j < kTailSymbols; ++j) trace += harmonic.normal[j][j].real();
+  if (trace <= 0.0) return;
+  for (std::size_t j = 0; j < kTailSymbols; ++j) {
+    for (std::size_t k = 0; k < kTailSymbols; ++k) m[j][k] = harmonic.normal[j][k];
+    m[j][j] += kRidge * trace;
+    m[j][kTailSymbols] = harmonic.cross[j];
+  }
+  // Gaussian elimination: the matrix is Hermitian and, with the ridge, positive definite.
+  for (std::size_t i = 0; i < kTailSymbols; ++i) {
+    for (std::size_t j = i + 1; j < kTailSymbols; ++j) {
+      const Complex f = m[j][i] / m[i][i];
+      for (std::size_t k = i; k <= kTailSymbols; ++k) m[j][k] -= f * m[i][k];
+    }
+  }
+  for (std::size_t i = kTailSymbols; i-- > 0;) {
+    Complex sum = m[i][kTailSymbols];
+    for (std::size_t k = i + 1; k < kTailSymbols; ++k) sum -= m[i][k] * harmonic.taps[k];
+    harmonic.taps[i] = sum / m[i][i];
+  }
+}
+
+uint32_t CoherentTail::CleanedBits() const {
+  uint32_t bits = 0;
+  for (std::size_t b = 0; b < cleaned.size(); ++b) bits |= cleaned[b] ? 1u << b : 0u;
+  return bits;
+}
+
+std::array<double, kBitCount> CoherentTail::Gains() const {
+  std::array<double, kBitCount> gains{};
+  for (std::size_t b = 0; b < gains.size(); ++b) {
+    const Harmonic& harmonic = harmonics[b];
+    gains[b] = cleaned[b] ? 10.0 * std::log10(harmonic.rawPower / harmonic.residualPower) : -1.0;
+  }
+  return gains;
+}
+
+}  // namespace brindlemoor::robust

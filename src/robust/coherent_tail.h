@@ -1,0 +1,71 @@
+// Predicts each bit harmonic's tail from the earlier symbols' own components, in phase: a sender
+// whose spacing is constant leaves, in a fixed room, the tail of a harmonic that an earlier
+// symbol held at a fixed complex gain of that symbol's component. The gains are learned where
+// the harmonic is off (its tail alone sounds there), and a harmonic's predicted tail is taken out
+// of the analysed period only once it predicts that tail well.
+#pragma once
+
+#include <array>
+#include <complex>
+#include <cstdint>
+
+#include "robust/robust_constants.h"
+#include "robust/sample_history.h"
+
+namespace brindlemoor::robust {
+
+// Earlier symbols whose components predict a tail.
+inline constexpr int32_t kTailSymbols = 6;
+// The periods averaged into the analysed one, the last ending where the candidates' last does:
+// late in the tone, where the tone has risen.
+inline constexpr int32_t kCoherentPeriods = 4;
+inline constexpr int32_t kCoherentOffset = kAnalysisDelay - kCoherentPeriods * kPeriod;
+
+class CoherentTail {
+ public:
+  using Complex = std::complex<double>;
+  using Taps = std::array<Complex, kTailSymbols>;
+
+  CoherentTail();
+  void Reset();
+  // Measures the symbol whose onset is `onset` (kCoherentPeriods from kCoherentOffset after it,
+  // averaged into `period`) and takes out of `period` the tail predicted in each harmonic whose
+  // prediction is learned. True when some harmonic's was.
+  bool Clean(const SampleHistory& history, int64_t onset, PeriodSamples& period);
+  // Learns from the byte decided for the symbol last measured; `decided` false when none was.
+  void Learn(bool decided, uint8_t byte);
+  // The power of the last symbol's averaged period before its tails were taken out.
+  double Energy() const { return energy; }
+  // The bits whose harmonic's tail was taken out of the last symbol, bit k as 1 << k.
+  uint32_t CleanedBits() const;
+  // For the trace: per harmonic, how many dB less power the prediction leaves where the harmonic
+  // is off, or -1 where the last symbol kept its tail.
+  std::array<double, kBitCount> Gains() const;
+
+ private:
+  struct Harmonic {
+    std::array<std::array<Complex, kTailSymbols>, kTailSymbols> normal{};  // sum of r r^H
+    Taps cross{};                                                          // sum of r y
+    Taps taps{};
+    // The components the last symbols left in the harmonic, newest first.
+    std::array<Complex, kTailSymbols> earlier{};
+    double rawPower = 0.0;       // of the harmonic where it was off
+    double residualPower = 0.0;  // left by the prediction made before learning from it
+    double weight = 0.0;         // of the symbols learned from, each forgotten as they are
+    double onPower = 0.0;        // of the harmonic where it was on, and the weight of those
+    double onWeight = 0.0;
+    int32_t learned = 0;  // symbols it was off in, since the last reset
+  };
+  void Solve(Harmonic& harmonic) const;
+
+  std::array<Complex, kPeriod> turns{};  // e^(-2 pi i m / kPeriod): a phase from a position
+  std::array<Harmonic, kBitCount> harmonics{};
+  std::array<Complex, kBitCount> measured{};   // of the last symbol, in absolute phase
+  std::array<Complex, kBitCount> predicted{};  // its predicted tails
+  std::array<bool, kBitCount> cleaned{};
+  double energy = 0.0;
+  int64_t lastOnset = -1;
+  int64_t lastSpacing = -1;
+};
+
+}  // namespace brindlemoor::robust
