@@ -150,9 +150,10 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
                                       : kWindowLate * clockSpacing;
   const int64_t start = m.start;
   const int64_t since = lastOnset < 0 ? kLongestSpacing + 1 : start - lastOnset;
-  // A jittering sender's window whose late edge moved before this hop (its mean spacing was
-  // just re-estimated) still closes with the jump it holds.
-  if (clockSpacing > 0.0 && lastOnset >= 0 && (since <= windowLate || (spread && bestStart >= 0)) &&
+  // A window whose late edge moved before this hop (a jittering sender's mean spacing was just
+  // re-estimated, or the rhythm, re-estimated, no longer says its gaps spread and the clock's
+  // spacing was reset) still closes with the jump it holds.
+  if (clockSpacing > 0.0 && lastOnset >= 0 && (since <= windowLate || bestStart >= 0) &&
       missedWindows < kMostMissedWindows) {
     if (since < windowEarly) return false;
     // Where the clock expects a tone, a smaller jump will do: echoes do not make the rhythm.
