@@ -82,7 +82,7 @@ bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamp
     predicted[b] = Predict(harmonic.taps, harmonic.earlier);
     cleaned[b] =
         harmonic.learned >= kLeastLearned &&
-        harmonic.rawPower > kLeastGain * harmonic.residualPower &&
+        harmonic.judgedRaw > kLeastGain * harmonic.judgedResidual &&
         harmonic.rawPower * harmonic.onWeight >= kLeastTail * harmonic.onPower * harmonic.weight;
     if (!cleaned[b]) continue;
     any = true;
@@ -106,12 +106,20 @@ void CoherentTail::Learn(bool decided, uint8_t byte) {
     for (const Complex& c : harmonic.earlier) earlierPower += std::norm(c);
     // Once learned, a symbol whose harmonic, decided off, is much stronger than the prediction
     // usually leaves is likely a set bit misread, and is not learned from.
-    const bool outlier = harmonic.learned >= kLeastLearned &&
-                         std::norm(error) * harmonic.weight > kOutlier * harmonic.residualPower;
+    const bool outlier =
+        harmonic.learned >= kLeastLearned &&
+        std::norm(error) * harmonic.judgedWeight > kOutlier * harmonic.judgedResidual;
     if (decided && !on && earlierPower > 0.0 && !outlier) {
       harmonic.rawPower = kForget * harmonic.rawPower + std::norm(y);
-      harmonic.residualPower = kForget * harmonic.residualPower + std::norm(error);
       harmonic.weight = kForget * harmonic.weight + 1.0;
+      // Taps fitted to fewer symbols than it takes to act can leave many times the power they
+      // take out; judged by those predictions, a harmonic would stay held back long after its
+      // taps have settled (harmonic 7 in a long reverberation: over a hundred symbols).
+      if (harmonic.learned >= kLeastLearned) {
+        harmonic.judgedRaw = kForget * harmonic.judgedRaw + std::norm(y);
+        harmonic.judgedResidual = kForget * harmonic.judgedResidual + std::norm(error);
+        harmonic.judgedWeight = kForget * harmonic.judgedWeight + 1.0;
+      }
       for (std::size_t j = 0; j < kTailSymbols; ++j) {
         for (std::size_t k = 0; k < kTailSymbols; ++k) {
           harmonic.normal[j][k] = kForget * harmonic.normal[j][k] +
@@ -169,7 +177,7 @@ std::array<double, kBitCount> CoherentTail::Gains() const {
   std::array<double, kBitCount> gains{};
   for (std::size_t b = 0; b < gains.size(); ++b) {
     const Harmonic& harmonic = harmonics[b];
-    gains[b] = cleaned[b] ? 10.0 * std::log10(harmonic.rawPower / harmonic.residualPower) : -1.0;
+    gains[b] = cleaned[b] ? 10.0 * std::log10(harmonic.judgedRaw / harmonic.judgedResidual) : -1.0;
   }
   return gains;
 }

@@ -49,10 +49,15 @@ class CoherentTail {
     Taps taps{};
     // The components the last symbols left in the harmonic, newest first.
     std::array<Complex, kTailSymbols> earlier{};
-    double rawPower = 0.0;       // of the harmonic where it was off
-    double residualPower = 0.0;  // left by the prediction made before learning from it
-    double weight = 0.0;         // of the symbols learned from, each forgotten as they are
-    double onPower = 0.0;        // of the harmonic where it was on, and the weight of those
+    double rawPower = 0.0;  // of the harmonic where it was off
+    double weight = 0.0;    // of the symbols learned from, each forgotten as they are
+    // The power where it was off, the power left there by the prediction made before learning
+    // from it, and their weight, counted once the taps were learned from as many symbols as it
+    // takes to act.
+    double judgedRaw = 0.0;
+    double judgedResidual = 0.0;
+    double judgedWeight = 0.0;
+    double onPower = 0.0;  // of the harmonic where it was on, and the weight of those
     double onWeight = 0.0;
     int32_t learned = 0;  // symbols it was off in, since the last reset
   };
