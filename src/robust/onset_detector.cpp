@@ -41,6 +41,10 @@ constexpr int32_t kMostMissedWindows = 1;
 constexpr double kClockPull = 0.3;
 constexpr double kSpacingPull = 0.05;
 constexpr double kClockSlip = 0.05;
+// A clock set from a calibration's tones, found one spacing apart, is pulled less: in a bare room
+// the jumps scatter around the tones' starts.
+constexpr double kSteadyPull = 0.1;
+constexpr double kSteadySpacingPull = kSpacingPull / 3.0;
 // A sender whose gaps jitter puts half its tones this far (samples) or further from where the
 // clock expects them: the onset is then taken at the window's strongest jump, not pulled towards
 // it. At a steady sender echoes and noise move some jumps further, but not half of them. The
@@ -69,6 +73,15 @@ constexpr int32_t kConfirmHops = 3;
 }  // namespace
 
 void OnsetDetector::Reset() { *this = OnsetDetector(); }
+
+void OnsetDetector::SetClock(int32_t spacing) {
+  clockSpacing = spacing;
+  gapSpread.Start(clockSpacing);
+  bestStrength = 0.0;
+  bestStart = -1;
+  missedWindows = 0;
+  steady = true;
+}
 
 bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_t spacing,
                          bool spread, int64_t& onset) {
@@ -136,11 +149,12 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
   if (spacing == 0) {
     if (!holding) clockSpacing = 0.0;
   } else if (std::fabs(clockSpacing - spacing) > kClockSlip * spacing) {
+    steady = false;
     clockSpacing = spacing;
     gapSpread.Start(clockSpacing);
   }
   // A jittering sender's next tone is looked for as far from the clock as its last ones fell.
-  const bool jittering = jitter > kJitterShown || holding || spread;
+  const bool jittering = !steady && (jitter > kJitterShown || holding || spread);
   const double reach = kJitterReach * gapSpread.Samples();
   const double windowEarly =
       jittering ? std::min(kWindowEarly * clockSpacing,
@@ -184,9 +198,9 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
       jitter += std::fabs(error) > jitter ? kJitterStep : -kJitterStep;
       gapSpread.Follow(error);
     }
-    const double pull = jittering ? 1.0 : kClockPull;
+    const double pull = jittering ? 1.0 : steady ? kSteadyPull : kClockPull;
     onset = static_cast<int64_t>(std::lrint(predicted + pull * error));
-    clockSpacing += kSpacingPull * error;
+    clockSpacing += (steady ? kSteadySpacingPull : kSpacingPull) * error;
     onClock = true;
     // Taken at the jump because the rhythm alone says the gaps spread (the jumps have not yet),
     // or closed late because the spacing shrank under it.

@@ -33,6 +33,8 @@ class OnsetDetector {
   bool OnClock() const { return onClock; }
   // Why the last onset lies where the clock did not put it, for --trace; nullptr when it did.
   const char* Note() const { return note; }
+  // Sets the symbol clock's spacing (a calibration's tones were found at it).
+  void SetClock(int32_t spacing);
 
  private:
   // What one hop measured, kept until it is judged.
@@ -70,6 +72,7 @@ class OnsetDetector {
   double clockSpacing = 0.0;  // the symbol clock's spacing, 0 while no rhythm is known
   double jitter = 0.0;        // how far the jumps fall from the clock, the median (samples)
   GapSpread gapSpread;        // the same, over the last few onsets only
+  bool steady = false;        // the clock was set from tones known to be one spacing apart
   bool onClock = false;
   const char* note = nullptr;
   std::array<Measured, kJudgedHops> measured{};

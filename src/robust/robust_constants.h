@@ -10,7 +10,7 @@ namespace brindlemoor::robust {
 
 inline constexpr int32_t kPeriod = kSymbolPeriod;  // one period of every symbol
 inline constexpr int32_t kHop = 15;                // the envelope is measured every kHop samples
-inline constexpr int32_t kHistorySamples = 2048;   // the recent sound kept; a power of two
+inline constexpr int32_t kHistorySamples = 16384;  // the recent sound kept; a power of two
 inline constexpr int32_t kEnvelopeHops = 16;       // envelope values kept
 // Candidate analysed periods start from the onset's window on, every kHop, up to this far.
 inline constexpr int32_t kCandidateSpan = 270;

@@ -9,6 +9,7 @@
 
 #include "receiver/framing.h"
 #include "robust/bit_levels.h"
+#include "robust/calibration_preamble.h"
 #include "robust/coherent_tail.h"
 #include "robust/harmonic_balance.h"
 #include "robust/onset_detector.h"
@@ -34,6 +35,8 @@ struct RobustFramer {
   bool pendingOnClock = false;        // the pending onset is where the sender's rhythm put it
   const char* pendingNote = nullptr;  // why the pending onset is not where the clock put it
   int64_t zeroOnset = -1;             // a 0 waiting to see whether a calibration follows; -1: none
+  PreambleSearch preamble;
+  int64_t preambleZero = -1;  // a 0 whose calibration may yet be framed anew; -1: none
 
   void Reset() {
     history.Reset();
@@ -49,6 +52,7 @@ struct RobustFramer {
     pendingOnClock = false;
     pendingNote = nullptr;
     zeroOnset = -1;
+    preambleZero = -1;
   }
 };
 

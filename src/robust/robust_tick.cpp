@@ -6,6 +6,7 @@
 #include "capture/capture_format.h"
 #include "receiver/framing.h"
 #include "receiver/period_analysis.h"
+#include "robust/calibration_preamble.h"
 #include "robust/calibration_start.h"
 #include "robust/calibration_step.h"
 #include "robust/period_choice.h"
@@ -138,7 +139,47 @@ bool Route(ReceiveContext& context, RobustFramer& framer, uint8_t byte, const in
       context.observer->OnSymbol(trace);
     }
   }
-  return RouteByte(byte, spectrum, context.calibration, context.text, context.files);
+  const bool full = RouteByte(byte, spectrum, context.calibration, context.text, context.files);
+  // A calibration completed as framed: nothing to frame anew.
+  if (context.calibration.calibrating == 0 && context.calibration.calibrationStep == kBitCount)
+    framer.preambleZero = -1;
+  return full;
+}
+
+// Once a 0 has been heard and no calibration followed it as framed, the calibration sequence is
+// looked for in the recent sound; found, its steps are measured again where they lie and the
+// symbol clock takes their spacing and phase.
+void ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
+  if (framer.preambleZero < 0) return;
+  const int64_t count = framer.history.Count();
+  if (framer.preambleZero < count - kHistorySamples + kPeriod) {
+    framer.preambleZero = -1;
+    return;
+  }
+  if (context.calibration.calibrating != 0 || framer.zeroOnset >= 0) return;
+  const PreambleFit fit = framer.preamble.Find(framer.history, framer.preambleZero);
+  // The last step must be heard out before it is measured again.
+  if (!fit.found || fit.start + (PreambleSearch::kTones - 1) * fit.spacing + kAnalysisDelay > count)
+    return;
+  framer.preambleZero = -1;
+  CalibrationState calibration = context.calibration;
+  calibration.calibrating = 0;
+  RouteByte(0, context.spectrum, calibration, context.text, context.files);
+  for (int32_t step = 0; step < kBitCount; ++step) {
+    const int64_t onset = fit.start + static_cast<int64_t>(step + 1) * fit.spacing;
+    const ChosenPeriod period = ChoosePeriods(framer.history, onset, true).loud;
+    if (period.peak == 0) return;
+    AnalyseRepeatedPeriod(period.samples.data(), period.peak, context.analyser, context.spectrum);
+    RouteByte(static_cast<uint8_t>(1u << step), context.spectrum, calibration, context.text,
+              context.files);
+  }
+  context.calibration = calibration;
+  framer.rhythm.Keep(fit.spacing);
+  framer.detector.SetClock(fit.spacing);
+  if (framer.lastOnset >= 0) {
+    const int64_t slot = (framer.lastOnset - fit.start + fit.spacing / 2) / fit.spacing;
+    framer.lastOnset = fit.start + slot * fit.spacing;
+  }
 }
 
 // Held symbols that never began a run, once silence has followed them: each is traced, and
@@ -274,6 +315,7 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     return false;
   }
   // The thresholds the decision was judged by, before it is learned from.
+  if (decision.byte == 0 && framer.preambleZero < 0) framer.preambleZero = onset;
   const ThresholdShares shares = framer.levels.Shares(decision.byte);
   framer.levels.Learn(decision);
   // The first symbols of a message wait for a run of them at a steady spacing.
@@ -317,9 +359,12 @@ bool RunRobustTick(ReceiveContext& context, RobustFramer& framer) {
       const int64_t count = framer.history.Count();
       if (framer.pendingOnset >= 0 && count >= framer.pendingOnset + kAnalysisDelay) {
         full = DecodePending(context, framer);
+        if (!full) ReframePreamble(context, framer);
       }
       if (count % kHop != 0) continue;
       framer.toneEnd.Step(framer.history);
+      if (framer.rhythm.Kept() && !framer.gate.InMessage() && framer.gate.HeldCount() == 0)
+        framer.rhythm.Forget();
       // Every onset up to kAnalysisDelay ago has been decoded: held symbols may be judged.
       if (framer.pendingOnset < 0 && framer.gate.HeldCount() > 0) {
         full = ExpireHeld(context, framer, count - kAnalysisDelay);

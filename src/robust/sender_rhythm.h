@@ -22,12 +22,21 @@ class SenderRhythm {
   // centre of mass of the rhythm's broad lobe, SpreadSpacing(), not the lobe's first top.
   bool Spread() const { return spread; }
   int32_t SpreadSpacing() const { return spreadSpacing; }
+  // A spacing known otherwise (the calibration's tones were found at it): it is the spacing
+  // wherever the estimate finds none or one more than a twentieth away, until Forget().
+  void Keep(int32_t known) {
+    kept = known;
+    spacing = known;
+  }
+  void Forget() { kept = 0; }
+  bool Kept() const { return kept > 0; }
 
  private:
   static constexpr int32_t kShortestLag = kShortestSpacing / kHop;
   static constexpr int32_t kLongestLag = kLongestSpacing / kHop;
   static constexpr int32_t kKept = kLongestLag + 1;  // a power of two is not needed
   void Estimate();
+  void EstimateFromCorrelation();
   // Whether the correlation at twice the lag `peak` (hops) bears it out.
   bool Recurs(int32_t peak) const;
 
@@ -37,6 +46,7 @@ class SenderRhythm {
   int32_t spacing = 0;
   bool spread = false;
   int32_t spreadSpacing = 0;
+  int32_t kept = 0;
 };
 
 }  // namespace brindlemoor::robust

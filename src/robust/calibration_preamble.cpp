@@ -1,0 +1,134 @@
+#include "robust/calibration_preamble.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace brindlemoor::robust {
+namespace {
+
+// The 0 is looked for this far before and after where its onset was found (samples).
+constexpr int32_t kZeroEarly = 300;
+constexpr int32_t kZeroLate = 600;
+// Every tone's harmonic must hold this share of the nine harmonics' power where it is measured:
+// in a bare room the last step's tail still holds a third of it.
+constexpr double kLeastShare = 0.2;
+// A tone begins where its harmonic first rises over this share of its power where it is measured.
+constexpr double kRiseShare = 0.1;
+// Every rise lies this close to the line through them (samples), or the tones are no calibration.
+constexpr double kMostRiseMiss = 60.0;
+// The nine shares' mean must reach this.
+constexpr double kLeastMeanShare = 0.5;
+
+}  // namespace
+
+PreambleFit PreambleSearch::Find(const SampleHistory& history, int64_t zero) {
+  PreambleFit fit;
+  const int64_t end = history.Count() - kAnalysisDelay;
+  const int64_t oldest = history.Count() - kHistorySamples + kPeriod;
+  const int64_t first = std::max(zero - kZeroEarly, oldest);
+  const auto hops = static_cast<int32_t>(std::min<int64_t>((end - first) / kHop, kHops));
+  if (hops <= 0) return fit;
+  // Each harmonic's power in one period: harmonic h makes h whole cycles in it.
+  std::array<std::array<double, kPeriod>, kTones> cosine{};
+  std::array<std::array<double, kPeriod>, kTones> sine{};
+  for (int32_t h = 0; h < kTones; ++h) {
+    for (int32_t n = 0; n < kPeriod; ++n) {
+      const double angle = 2.0 * std::numbers::pi * (h + 1) * n / kPeriod;
+      cosine[static_cast<std::size_t>(h)][static_cast<std::size_t>(n)] = std::cos(angle);
+      sine[static_cast<std::size_t>(h)][static_cast<std::size_t>(n)] = std::sin(angle);
+    }
+  }
+  for (int32_t j = 0; j < hops; ++j) {
+    const int64_t periodStart = first + static_cast<int64_t>(j) * kHop;
+    std::array<double, kPeriod> x{};
+    for (int32_t n = 0; n < kPeriod; ++n)
+      x[static_cast<std::size_t>(n)] = history.At(periodStart + n);
+    double total = 0.0;
+    auto& p = power[static_cast<std::size_t>(j)];
+    for (int32_t h = 0; h < kTones; ++h) {
+      double re = 0.0;
+      double im = 0.0;
+      for (int32_t n = 0; n < kPeriod; ++n) {
+        re += x[static_cast<std::size_t>(n)] *
+              cosine[static_cast<std::size_t>(h)][static_cast<std::size_t>(n)];
+        im += x[static_cast<std::size_t>(n)] *
+              sine[static_cast<std::size_t>(h)][static_cast<std::size_t>(n)];
+      }
+      p[static_cast<std::size_t>(h)] = static_cast<float>(re * re + im * im);
+      total += re * re + im * im;
+    }
+    for (int32_t h = 0; h < kTones; ++h) {
+      share[static_cast<std::size_t>(j)][static_cast<std::size_t>(h)] =
+          total > 0.0 ? static_cast<float>(p[static_cast<std::size_t>(h)] / total) : 0.0f;
+    }
+  }
+  // Every spacing and start: the one whose least share is largest, then whose mean share is.
+  const auto firstStart =
+      static_cast<int32_t>(std::max<int64_t>(0, (zero - kZeroEarly - first) / kHop));
+  const auto lastStart = static_cast<int32_t>((zero + kZeroLate - first) / kHop);
+  double bestLeast = 0.0;
+  double bestMean = 0.0;
+  int32_t bestHop = -1;
+  int32_t bestSpacing = 0;
+  for (int32_t spacing = kShortestSpacing; spacing <= kLongestSpacing; ++spacing) {
+    const auto reach =
+        static_cast<int32_t>(std::lrint(static_cast<double>(kTones - 1) * spacing / kHop));
+    for (int32_t i0 = firstStart; i0 <= lastStart && i0 + reach < hops; ++i0) {
+      double least = 1.0;
+      double sum = 0.0;
+      for (int32_t k = 0; k < kTones && least >= kLeastShare; ++k) {
+        const int32_t i =
+            i0 + static_cast<int32_t>(std::lrint(static_cast<double>(k) * spacing / kHop));
+        const double s = share[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)];
+        least = std::min(least, s);
+        sum += s;
+      }
+      const double mean = sum / kTones;
+      if (least >= kLeastShare && mean > bestMean) {
+        bestLeast = least;
+        bestMean = mean;
+        bestHop = i0;
+        bestSpacing = spacing;
+      }
+    }
+  }
+  if (bestHop < 0 || bestMean < kLeastMeanShare) return fit;
+  // Each tone begins where its harmonic rose out of the earlier tones' tails, which hold none of
+  // it: the spacing and start are the line through those rises (least squares).
+  std::array<double, kTones> rises{};
+  for (int32_t k = 0; k < kTones; ++k) {
+    const int32_t at =
+        bestHop + static_cast<int32_t>(std::lrint(static_cast<double>(k) * bestSpacing / kHop));
+    const double top = power[static_cast<std::size_t>(at)][static_cast<std::size_t>(k)];
+    int32_t j = at;
+    const int32_t earliest = std::max(0, at - bestSpacing / kHop);
+    while (j > earliest &&
+           power[static_cast<std::size_t>(j - 1)][static_cast<std::size_t>(k)] >= kRiseShare * top)
+      --j;
+    rises[static_cast<std::size_t>(k)] = static_cast<double>(j) * kHop;
+  }
+  const double meanStep = (kTones - 1) / 2.0;
+  double meanRise = 0.0;
+  for (const double r : rises) meanRise += r / kTones;
+  double moment = 0.0;
+  double spread = 0.0;
+  for (int32_t k = 0; k < kTones; ++k) {
+    moment += (k - meanStep) * (rises[static_cast<std::size_t>(k)] - meanRise);
+    spread += (k - meanStep) * (k - meanStep);
+  }
+  const double spacing = moment / spread;
+  const double start = meanRise - meanStep * spacing;
+  for (int32_t k = 0; k < kTones; ++k) {
+    if (std::fabs(rises[static_cast<std::size_t>(k)] - start - k * spacing) > kMostRiseMiss)
+      return fit;
+  }
+  if (spacing < kShortestSpacing || spacing > kLongestSpacing) return fit;
+  fit.found = true;
+  fit.start = first + std::lrint(start);
+  fit.spacing = static_cast<int32_t>(std::lrint(spacing));
+  fit.leastShare = bestLeast;
+  return fit;
+}
+
+}  // namespace brindlemoor::robust
