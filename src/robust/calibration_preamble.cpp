@@ -10,14 +10,14 @@ namespace {
 // The 0 is looked for this far before and after where its onset was found (samples).
 constexpr int32_t kZeroEarly = 300;
 constexpr int32_t kZeroLate = 600;
-// Every tone's harmonic must hold this share of the nine harmonics' power where it is measured:
-// in a bare room the last step's tail still holds a third of it.
+// Every tone's harmonic must hold this share of the nine harmonics' power where it is measured
+// (in a bare room the earlier steps' tails leave a step as little as a quarter of it)...
 constexpr double kLeastShare = 0.2;
 // A tone begins where its harmonic first rises over this share of its power where it is measured.
 constexpr double kRiseShare = 0.1;
 // Every rise lies this close to the line through them (samples), or the tones are no calibration.
 constexpr double kMostRiseMiss = 60.0;
-// The nine shares' mean must reach this.
+// ...and the nine shares' mean must reach this.
 constexpr double kLeastMeanShare = 0.5;
 
 }  // namespace
@@ -29,7 +29,8 @@ PreambleFit PreambleSearch::Find(const SampleHistory& history, int64_t zero) {
   const int64_t first = std::max(zero - kZeroEarly, oldest);
   const auto hops = static_cast<int32_t>(std::min<int64_t>((end - first) / kHop, kHops));
   if (hops <= 0) return fit;
-  // Each harmonic's power in one period: harmonic h makes h whole cycles in it.
+  // Each harmonic's power in the period beginning at each hop: harmonic h makes h whole cycles
+  // in it.
   std::array<std::array<double, kPeriod>, kTones> cosine{};
   std::array<std::array<double, kPeriod>, kTones> sine{};
   for (int32_t h = 0; h < kTones; ++h) {
@@ -63,11 +64,11 @@ PreambleFit PreambleSearch::Find(const SampleHistory& history, int64_t zero) {
           total > 0.0 ? static_cast<float>(p[static_cast<std::size_t>(h)] / total) : 0.0f;
     }
   }
-  // Every spacing and start: the one whose least share is largest, then whose mean share is.
+  // Of every spacing and start whose nine shares all reach the least, the one whose mean is
+  // largest.
   const auto firstStart =
       static_cast<int32_t>(std::max<int64_t>(0, (zero - kZeroEarly - first) / kHop));
   const auto lastStart = static_cast<int32_t>((zero + kZeroLate - first) / kHop);
-  double bestLeast = 0.0;
   double bestMean = 0.0;
   int32_t bestHop = -1;
   int32_t bestSpacing = 0;
@@ -86,7 +87,6 @@ PreambleFit PreambleSearch::Find(const SampleHistory& history, int64_t zero) {
       }
       const double mean = sum / kTones;
       if (least >= kLeastShare && mean > bestMean) {
-        bestLeast = least;
         bestMean = mean;
         bestHop = i0;
         bestSpacing = spacing;
@@ -127,7 +127,6 @@ PreambleFit PreambleSearch::Find(const SampleHistory& history, int64_t zero) {
   fit.found = true;
   fit.start = first + std::lrint(start);
   fit.spacing = static_cast<int32_t>(std::lrint(spacing));
-  fit.leastShare = bestLeast;
   return fit;
 }
 

@@ -2,9 +2,10 @@
 // each harmonic 2..9 in turn, all one spacing apart. In a bare room the steps' slow single-harmonic
 // rises make almost no onset while the tones' ends do, so the first symbols of a message can be
 // framed on a wrong rhythm and the calibration lost at its first step. The sequence is then found
-// again in the recent sound by its pattern alone: nine periods at one spacing, each holding its
-// awaited harmonic as the largest share of the grid's power. Its spacing and start frame the
-// calibration's steps anew and set the symbol clock. Fixed size.
+// again in the recent sound by its pattern alone: nine periods at one spacing, each holding much
+// of the power of the fundamental and harmonics 2..9 in its own harmonic; the line through where
+// those harmonics rise gives the spacing and the start. They frame the calibration's steps anew
+// and set the symbol clock. Fixed size.
 #pragma once
 
 #include <array>
@@ -18,9 +19,8 @@ namespace brindlemoor::robust {
 // A calibration sequence found in the recent sound.
 struct PreambleFit {
   bool found = false;
-  int64_t start = -1;       // where the 0's tone begins, as an onset's window would
-  int32_t spacing = 0;      // between the tones' starts (samples)
-  double leastShare = 0.0;  // the smallest share of its tone's harmonic among the nine
+  int64_t start = -1;   // where the 0's tone begins: its fundamental reaches a tenth of its power
+  int32_t spacing = 0;  // between the tones' starts (samples)
 };
 
 class PreambleSearch {
@@ -32,7 +32,7 @@ class PreambleSearch {
 
  private:
   static constexpr int32_t kHops = kHistorySamples / kHop;
-  // For each hop of the searched stretch, each tone's harmonic's power in the period ending
+  // For each hop of the searched stretch, each tone's harmonic's power in the period beginning
   // there and its share of the nine harmonics' power.
   std::array<std::array<float, kTones>, kHops> power{};
   std::array<std::array<float, kTones>, kHops> share{};

@@ -41,8 +41,9 @@ constexpr int32_t kMostMissedWindows = 1;
 constexpr double kClockPull = 0.3;
 constexpr double kSpacingPull = 0.05;
 constexpr double kClockSlip = 0.05;
-// A clock set from a calibration's tones, found one spacing apart, is pulled less: in a bare room
-// the jumps scatter around the tones' starts.
+// A clock set from a calibration's tones, found one spacing apart, knows the sender steady: it is
+// pulled a third as hard, and the jumps that a bare room's echoes scatter around the tones' starts
+// do not make it a jittering sender's clock.
 constexpr double kSteadyPull = 0.1;
 constexpr double kSteadySpacingPull = kSpacingPull / 3.0;
 // A sender whose gaps jitter puts half its tones this far (samples) or further from where the
