@@ -11,6 +11,7 @@
 #include "robust/bit_levels.h"
 #include "robust/coherent_tail.h"
 #include "robust/harmonic_balance.h"
+#include "robust/known_symbol.h"
 #include "robust/onset_detector.h"
 #include "robust/sample_history.h"
 #include "robust/sender_rhythm.h"
@@ -26,6 +27,7 @@ struct RobustFramer {
   BitLevels levels;
   HarmonicBalance balance;
   CoherentTail coherent;
+  KnownSymbols known;                             // where a calibration's symbols are known
   std::array<int32_t, kSpectrumBins> balanced{};  // the symbol's spectrum, balanced
   SymbolGate gate;
   ToneEnd toneEnd;                    // the level of the loudest held symbol's tone
@@ -42,6 +44,7 @@ struct RobustFramer {
     levels.Reset();
     balance.Reset();
     coherent.Reset();
+    known = KnownSymbols();
     gate.Reset();
     toneEnd = ToneEnd();
     lastOnset = -1;
