@@ -15,6 +15,15 @@ constexpr double kForget = 0.98;
 // and its prediction leaves this many times less power there than it had (1.5: two thirds).
 constexpr int32_t kLeastLearned = 10;
 constexpr double kLeastGain = 1.5;
+// Until its prediction can be judged so, a harmonic's tail is taken out once it was known off
+// (a calibration's step) after a symbol that held it, each such step fitting one tap, where the
+// power there is this many times the noise's (12 dB): a weaker tail, fitted to one symbol, is
+// taken out with as much noise as it leaves (a furnished room at 15 dB).
+constexpr int32_t kLeastKnown = 1;
+constexpr double kLeastKnownOverNoise = 16.0;
+// Taps whose gains sum to more than this feed the errors of their predictions, through the
+// earlier symbols' components, back into the next ones, which grow from symbol to symbol.
+constexpr double kMostTapSum = 1.0;
 // Nor where its tail stays this far under its level when on (25 dB): without a room to speak of.
 constexpr double kLeastTail = 0.003;
 // A harmonic decided off that is this many times stronger than the prediction usually leaves.
@@ -33,7 +42,20 @@ Complex Predict(const CoherentTail::Taps& taps, const std::array<Complex, kTailS
   return sum;
 }
 
+double TapSum(const CoherentTail::Taps& taps) {
+  double sum = 0.0;
+  for (const Complex& tap : taps) sum += std::abs(tap);
+  return sum;
+}
+
 }  // namespace
+
+bool CoherentTail::Trusted(const Harmonic& harmonic) {
+  if (harmonic.judgedWeight > 0.0) return harmonic.judgedRaw > kLeastGain * harmonic.judgedResidual;
+  return harmonic.known >= kLeastKnown &&
+         harmonic.rawPower * harmonic.noiseWeight >
+             kLeastKnownOverNoise * harmonic.noisePower * harmonic.weight;
+}
 
 CoherentTail::CoherentTail() {
   for (int32_t m = 0; m < kPeriod; ++m)
@@ -81,8 +103,8 @@ bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamp
     Harmonic& harmonic = harmonics[b];
     predicted[b] = Predict(harmonic.taps, harmonic.earlier);
     cleaned[b] =
-        harmonic.learned >= kLeastLearned &&
-        harmonic.judgedRaw > kLeastGain * harmonic.judgedResidual &&
+        (harmonic.learned >= kLeastLearned || harmonic.known >= kLeastKnown) && Trusted(harmonic) &&
+        TapSum(harmonic.taps) <= kMostTapSum &&
         harmonic.rawPower * harmonic.onWeight >= kLeastTail * harmonic.onPower * harmonic.weight;
     if (!cleaned[b]) continue;
     any = true;
@@ -95,7 +117,7 @@ bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamp
   return any;
 }
 
-void CoherentTail::Learn(bool decided, uint8_t byte) {
+void CoherentTail::Learn(bool decided, uint8_t byte, bool known, uint32_t doubtful) {
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     const auto b = static_cast<std::size_t>(bit);
     Harmonic& harmonic = harmonics[b];
@@ -107,9 +129,10 @@ void CoherentTail::Learn(bool decided, uint8_t byte) {
     // Once learned, a symbol whose harmonic, decided off, is much stronger than the prediction
     // usually leaves is likely a set bit misread, and is not learned from.
     const bool outlier =
-        harmonic.learned >= kLeastLearned &&
+        !known && harmonic.learned >= kLeastLearned &&
         std::norm(error) * harmonic.judgedWeight > kOutlier * harmonic.judgedResidual;
-    if (decided && !on && earlierPower > 0.0 && !outlier) {
+    const bool doubted = ((doubtful >> bit) & 1u) != 0;
+    if (decided && !on && earlierPower > 0.0 && !outlier && !doubted) {
       harmonic.rawPower = kForget * harmonic.rawPower + std::norm(y);
       harmonic.weight = kForget * harmonic.weight + 1.0;
       // Taps fitted to fewer symbols than it takes to act can leave many times the power they
@@ -128,7 +151,12 @@ void CoherentTail::Learn(bool decided, uint8_t byte) {
         harmonic.cross[j] = kForget * harmonic.cross[j] + std::conj(harmonic.earlier[j]) * y;
       }
       ++harmonic.learned;
+      if (known) ++harmonic.known;
       Solve(harmonic);
+    }
+    if (known && !on && earlierPower == 0.0) {
+      harmonic.noisePower += std::norm(y);
+      harmonic.noiseWeight += 1.0;
     }
     if (decided && on) {
       harmonic.onPower = kForget * harmonic.onPower + std::norm(y);

@@ -33,7 +33,10 @@ class CoherentTail {
   // prediction is learned. True when some harmonic's was.
   bool Clean(const SampleHistory& history, int64_t onset, PeriodSamples& period);
   // Learns from the byte decided for the symbol last measured; `decided` false when none was.
-  void Learn(bool decided, uint8_t byte);
+  // `known` when the byte is the one sent (a calibration's symbol), not only the one decided;
+  // `doubtful` holds the bits (1 << k) whose decision the symbol's two periods disagreed on,
+  // which teach nothing.
+  void Learn(bool decided, uint8_t byte, bool known = false, uint32_t doubtful = 0);
   // The power of the last symbol's averaged period before its tails were taken out.
   double Energy() const { return energy; }
   // The bits whose harmonic's tail was taken out of the last symbol, bit k as 1 << k.
@@ -60,8 +63,16 @@ class CoherentTail {
     double onPower = 0.0;  // of the harmonic where it was on, and the weight of those
     double onWeight = 0.0;
     int32_t learned = 0;  // symbols it was off in, since the last reset
+    int32_t known = 0;    // of those, the ones known to be sent with it off
+    // The power where it was known off with no earlier symbol's tail (a calibration's first
+    // symbols): the noise that a tap fitted to a single symbol carries into its prediction.
+    double noisePower = 0.0;
+    double noiseWeight = 0.0;
   };
   void Solve(Harmonic& harmonic) const;
+  // Whether a harmonic's prediction is trusted to take its tail out: judged by the power it left
+  // where the harmonic was off, or until it could be, fitted to known symbols above the noise.
+  static bool Trusted(const Harmonic& harmonic);
 
   std::array<Complex, kPeriod> turns{};  // e^(-2 pi i m / kPeriod): a phase from a position
   std::array<Harmonic, kBitCount> harmonics{};

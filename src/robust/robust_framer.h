@@ -12,6 +12,7 @@
 #include "robust/calibration_preamble.h"
 #include "robust/coherent_tail.h"
 #include "robust/harmonic_balance.h"
+#include "robust/known_symbol.h"
 #include "robust/onset_detector.h"
 #include "robust/sample_history.h"
 #include "robust/sender_rhythm.h"
@@ -27,6 +28,7 @@ struct RobustFramer {
   BitLevels levels;
   HarmonicBalance balance;
   CoherentTail coherent;
+  KnownSymbols known;                             // where a calibration's symbols are known
   std::array<int32_t, kSpectrumBins> balanced{};  // the symbol's spectrum, balanced
   SymbolGate gate;
   ToneEnd toneEnd;                    // the level of the loudest held symbol's tone
@@ -45,6 +47,7 @@ struct RobustFramer {
     levels.Reset();
     balance.Reset();
     coherent.Reset();
+    known = KnownSymbols();
     gate.Reset();
     toneEnd = ToneEnd();
     lastOnset = -1;

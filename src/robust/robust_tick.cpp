@@ -9,6 +9,7 @@
 #include "robust/calibration_preamble.h"
 #include "robust/calibration_start.h"
 #include "robust/calibration_step.h"
+#include "robust/known_symbol.h"
 #include "robust/period_choice.h"
 #include "robust/symbol_gate.h"
 
@@ -293,9 +294,13 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   // The bits whose tails were taken out in phase are decided without them.
   TailNote tailNote{framer.coherent.Gains(), inPhase.accepted};
   const TailNote* tails = cleanedTails ? &tailNote : nullptr;
+  // Bits the two periods decided differently teach the tails nothing: the in-phase decision may
+  // have read a set bit off with a badly predicted tail.
+  uint32_t doubtful = 0;
   if (inPhase.accepted) {
     const auto learned = static_cast<uint8_t>(framer.coherent.CleanedBits());
     if (decision.accepted) {
+      doubtful = (decision.byte ^ inPhase.byte) & learned;
       decision.byte = static_cast<uint8_t>((decision.byte & ~learned) | (inPhase.byte & learned));
     } else {
       decision = inPhase;
@@ -303,7 +308,14 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     }
   }
   const ChosenPeriod& chosen = *analysed;
-  framer.coherent.Learn(decision.accepted, decision.byte);
+  // A calibration's symbols teach the tails from the bytes sent.
+  const int32_t known =
+      KnownByte(framer.known, decision.accepted, decision.byte, context.calibration);
+  if (known >= 0) {
+    framer.coherent.Learn(true, static_cast<uint8_t>(known), true);
+  } else {
+    framer.coherent.Learn(decision.accepted, decision.byte, false, doubtful);
+  }
   // The spectrum must hold the chosen symbol when its byte is routed: as heard, since a
   // calibration measures the harmonics as they arrive; the trace shows the balanced one.
   AnalyseRepeatedPeriod(chosen.samples.data(), chosen.peak, context.analyser, context.spectrum);

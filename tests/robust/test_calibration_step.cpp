@@ -1,5 +1,6 @@
 // A 0 read as the calibration step it awaits only where that step's harmonic alone stands out;
-// a 0 begins a calibration only when the symbol after it is the first step.
+// a 0 begins a calibration only when the symbol after it is the first step; a calibration's
+// symbols are known only while they arrive in order.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -8,6 +9,7 @@
 #include "convention/symbol_convention.h"
 #include "robust/calibration_start.h"
 #include "robust/calibration_step.h"
+#include "robust/known_symbol.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -74,6 +76,39 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase{"CharacterWithBitZero", 101, -1, 900, {300, 20, 330, 10, 12, 420, 250, 9}, -1},
         StepCase{"NoBitZero", 2, -1, 900, {20, 400, 21, 5, 12, 10, 1, 9}, -1}),
     [](const ::testing::TestParamInfo<StepCase>& info) { return info.param.name; });
+
+struct KnownCase {
+  const char* name;
+  int32_t calibrating;           // the step the calibration state awaits, -1 outside one
+  std::vector<int32_t> decided;  // bytes decided in turn, -1 where none was
+  std::vector<int32_t> known;    // the bytes known to be sent, -1 where not known
+};
+
+class KnownSymbolsTest : public ::testing::TestWithParam<KnownCase> {};
+
+TEST_P(KnownSymbolsTest, KnowsACalibrationsSymbolsInOrder) {
+  const KnownCase& c = GetParam();
+  CalibrationState calibration;
+  calibration.calibrating = c.calibrating >= 0 ? 1 : 0;
+  calibration.calibrationStep = c.calibrating >= 0 ? c.calibrating : 0;
+  KnownSymbols known;
+  std::vector<int32_t> read;
+  for (const int32_t byte : c.decided)
+    read.push_back(KnownByte(known, byte >= 0, static_cast<uint8_t>(byte), calibration));
+  EXPECT_EQ(read, c.known);
+}
+
+INSTANTIATE_TEST_SUITE_P(Calibration, KnownSymbolsTest,
+                         ::testing::Values(
+                             // The earlier steps' tails read as lower bits set.
+                             KnownCase{"StepsWithTails", -1, {0, 1, 3, 4, 12}, {0, 1, 2, 4, 8}},
+                             // A tone's end read as 0, then text.
+                             KnownCase{"TextAfterAStrayZero", -1, {0, 0x61, 0x20}, {0, -1, -1}},
+                             KnownCase{"StepMissed", -1, {0, 1, -1, 4}, {0, 1, -1, -1}},
+                             KnownCase{"StepTheStateAwaits", 5, {0x30}, {0x20}}),
+                         [](const ::testing::TestParamInfo<KnownCase>& info) {
+                           return info.param.name;
+                         });
 
 }  // namespace
 }  // namespace brindlemoor::robust
