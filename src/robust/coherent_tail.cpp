@@ -11,10 +11,9 @@ namespace {
 
 // How much each symbol learned from weighs against the next one's (about 50 symbols' memory).
 constexpr double kForget = 0.98;
-// A harmonic's tail is taken out once it was off in this many symbols after one that held it,
-// and its prediction leaves this many times less power there than it had (1.5: two thirds).
-constexpr int32_t kLeastLearned = 10;
-constexpr double kLeastGain = 1.5;
+// Taps are judged by their predictions once learned from as many symbols as the default window
+// takes to act.
+constexpr int32_t kLeastLearned = TailWindow{}.leastLearned;
 // Nor where its tail stays this far under its level when on (25 dB): without a room to speak of.
 constexpr double kLeastTail = 0.003;
 // A harmonic decided off that is this many times stronger than the prediction usually leaves.
@@ -35,7 +34,7 @@ Complex Predict(const CoherentTail::Taps& taps, const std::array<Complex, kTailS
 
 }  // namespace
 
-CoherentTail::CoherentTail() {
+CoherentTail::CoherentTail(const TailWindow& window) : window(window) {
   for (int32_t m = 0; m < kPeriod; ++m)
     turns[static_cast<std::size_t>(m)] = std::polar(1.0, -2.0 * std::numbers::pi * m / kPeriod);
   Reset();
@@ -46,12 +45,14 @@ void CoherentTail::Reset() {
   measured = {};
   predicted = {};
   cleaned = {};
+  deciding = {};
   energy = 0.0;
   lastOnset = -1;
   lastSpacing = -1;
 }
 
-bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamples& period) {
+bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamples& period,
+                         int32_t offset) {
   const int64_t spacing = lastOnset >= 0 ? onset - lastOnset : -1;
   const bool aligned = spacing > 0 && spacing <= kLongestSpacing &&
                        (lastSpacing < 0 || std::llabs(spacing - lastSpacing) <= kSpacingTolerance);
@@ -61,11 +62,11 @@ bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamp
   lastSpacing = spacing;
   lastOnset = onset;
 
-  const int64_t start = onset + kCoherentOffset;
+  const int64_t start = onset + offset;
   for (int32_t n = 0; n < kPeriod; ++n) {
     double sum = 0.0;
-    for (int32_t p = 0; p < kCoherentPeriods; ++p) sum += history.At(start + p * kPeriod + n);
-    period[static_cast<std::size_t>(n)] = sum / kCoherentPeriods;
+    for (int32_t p = 0; p < window.periods; ++p) sum += history.At(start + p * kPeriod + n);
+    period[static_cast<std::size_t>(n)] = sum / window.periods;
   }
   energy = 0.0;
   for (const double x : period) energy += x * x;
@@ -81,9 +82,11 @@ bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamp
     Harmonic& harmonic = harmonics[b];
     predicted[b] = Predict(harmonic.taps, harmonic.earlier);
     cleaned[b] =
-        harmonic.learned >= kLeastLearned &&
-        harmonic.judgedRaw > kLeastGain * harmonic.judgedResidual &&
+        harmonic.learned >= window.leastLearned &&
+        harmonic.judgedRaw > window.leastGain * harmonic.judgedResidual &&
         harmonic.rawPower * harmonic.onWeight >= kLeastTail * harmonic.onPower * harmonic.weight;
+    deciding[b] =
+        cleaned[b] && std::norm(predicted[b]) >= window.leastTailShare * std::norm(measured[b]);
     if (!cleaned[b]) continue;
     any = true;
     // The component 2 Re(p e^(2 pi i h t / kPeriod)) at each stream position t.
@@ -169,7 +172,7 @@ void CoherentTail::Solve(Harmonic& harmonic) const {
 
 uint32_t CoherentTail::CleanedBits() const {
   uint32_t bits = 0;
-  for (std::size_t b = 0; b < cleaned.size(); ++b) bits |= cleaned[b] ? 1u << b : 0u;
+  for (std::size_t b = 0; b < deciding.size(); ++b) bits |= deciding[b] ? 1u << b : 0u;
   return bits;
 }
 

@@ -26,6 +26,7 @@ struct RobustFramer {
   BitLevels levels;
   HarmonicBalance balance;
   CoherentTail coherent;
+  CoherentTail shortTone{kShortToneWindow};       // measured where a short tone is loudest
   std::array<int32_t, kSpectrumBins> balanced{};  // the symbol's spectrum, balanced
   SymbolGate gate;
   ToneEnd toneEnd;                    // the level of the loudest held symbol's tone
@@ -42,6 +43,7 @@ struct RobustFramer {
     levels.Reset();
     balance.Reset();
     coherent.Reset();
+    shortTone.Reset();
     gate.Reset();
     toneEnd = ToneEnd();
     lastOnset = -1;
