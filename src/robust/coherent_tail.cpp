@@ -11,10 +11,9 @@ namespace {
 
 // How much each symbol learned from weighs against the next one's (about 50 symbols' memory).
 constexpr double kForget = 0.98;
-// A harmonic's tail is taken out once it was off in this many symbols after one that held it,
-// and its prediction leaves this many times less power there than it had (1.5: two thirds).
-constexpr int32_t kLeastLearned = 10;
-constexpr double kLeastGain = 1.5;
+// Taps are judged by their predictions once learned from as many symbols as the default window
+// takes to act.
+constexpr int32_t kLeastLearned = TailWindow{}.leastLearned;
 // Until its prediction can be judged so, a harmonic's tail is taken out once it was known off
 // (a calibration's step) after a symbol that held it, each such step fitting one tap, where the
 // power there is this many times the noise's (12 dB): a weaker tail, fitted to one symbol, is
@@ -50,14 +49,15 @@ double TapSum(const CoherentTail::Taps& taps) {
 
 }  // namespace
 
-bool CoherentTail::Trusted(const Harmonic& harmonic) {
-  if (harmonic.judgedWeight > 0.0) return harmonic.judgedRaw > kLeastGain * harmonic.judgedResidual;
-  return harmonic.known >= kLeastKnown &&
+bool CoherentTail::Trusted(const Harmonic& harmonic) const {
+  if (harmonic.judgedWeight > 0.0)
+    return harmonic.judgedRaw > window.leastGain * harmonic.judgedResidual;
+  return window.knownActs && harmonic.known >= kLeastKnown &&
          harmonic.rawPower * harmonic.noiseWeight >
              kLeastKnownOverNoise * harmonic.noisePower * harmonic.weight;
 }
 
-CoherentTail::CoherentTail() {
+CoherentTail::CoherentTail(const TailWindow& window) : window(window) {
   for (int32_t m = 0; m < kPeriod; ++m)
     turns[static_cast<std::size_t>(m)] = std::polar(1.0, -2.0 * std::numbers::pi * m / kPeriod);
   Reset();
@@ -68,12 +68,14 @@ void CoherentTail::Reset() {
   measured = {};
   predicted = {};
   cleaned = {};
+  deciding = {};
   energy = 0.0;
   lastOnset = -1;
   lastSpacing = -1;
 }
 
-bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamples& period) {
+bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamples& period,
+                         int32_t offset) {
   const int64_t spacing = lastOnset >= 0 ? onset - lastOnset : -1;
   const bool aligned = spacing > 0 && spacing <= kLongestSpacing &&
                        (lastSpacing < 0 || std::llabs(spacing - lastSpacing) <= kSpacingTolerance);
@@ -83,11 +85,11 @@ bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamp
   lastSpacing = spacing;
   lastOnset = onset;
 
-  const int64_t start = onset + kCoherentOffset;
+  const int64_t start = onset + offset;
   for (int32_t n = 0; n < kPeriod; ++n) {
     double sum = 0.0;
-    for (int32_t p = 0; p < kCoherentPeriods; ++p) sum += history.At(start + p * kPeriod + n);
-    period[static_cast<std::size_t>(n)] = sum / kCoherentPeriods;
+    for (int32_t p = 0; p < window.periods; ++p) sum += history.At(start + p * kPeriod + n);
+    period[static_cast<std::size_t>(n)] = sum / window.periods;
   }
   energy = 0.0;
   for (const double x : period) energy += x * x;
@@ -103,9 +105,12 @@ bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamp
     Harmonic& harmonic = harmonics[b];
     predicted[b] = Predict(harmonic.taps, harmonic.earlier);
     cleaned[b] =
-        (harmonic.learned >= kLeastLearned || harmonic.known >= kLeastKnown) && Trusted(harmonic) &&
-        TapSum(harmonic.taps) <= kMostTapSum &&
+        (harmonic.learned >= window.leastLearned ||
+         (window.knownActs && harmonic.known >= kLeastKnown)) &&
+        Trusted(harmonic) && TapSum(harmonic.taps) <= kMostTapSum &&
         harmonic.rawPower * harmonic.onWeight >= kLeastTail * harmonic.onPower * harmonic.weight;
+    deciding[b] =
+        cleaned[b] && std::norm(predicted[b]) >= window.leastTailShare * std::norm(measured[b]);
     if (!cleaned[b]) continue;
     any = true;
     // The component 2 Re(p e^(2 pi i h t / kPeriod)) at each stream position t.
@@ -197,7 +202,7 @@ void CoherentTail::Solve(Harmonic& harmonic) const {
 
 uint32_t CoherentTail::CleanedBits() const {
   uint32_t bits = 0;
-  for (std::size_t b = 0; b < cleaned.size(); ++b) bits |= cleaned[b] ? 1u << b : 0u;
+  for (std::size_t b = 0; b < deciding.size(); ++b) bits |= deciding[b] ? 1u << b : 0u;
   return bits;
 }
 

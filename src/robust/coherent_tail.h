@@ -21,17 +21,39 @@ inline constexpr int32_t kTailSymbols = 6;
 inline constexpr int32_t kCoherentPeriods = 4;
 inline constexpr int32_t kCoherentOffset = kAnalysisDelay - kCoherentPeriods * kPeriod;
 
+// How a predictor measures and when it takes a harmonic's tail out. The default measures late in
+// a slowly rising tone. After a short tone those periods fall in the gap, too quiet to decide; a
+// short tone is measured where its loudest candidates lie (the offset given to Clean).
+struct TailWindow {
+  int32_t periods = kCoherentPeriods;  // averaged into the measured period
+  // A harmonic's tail is taken out once it was off in this many symbols after one that held it,
+  // and its prediction leaves this many times less power there than it had (1.5: two thirds).
+  int32_t leastLearned = 10;
+  double leastGain = 1.5;
+  // Its bit is decided without the tail only where the predicted tail holds at least this share
+  // of the harmonic's power; elsewhere the tail hardly matters and the loudest periods decide.
+  double leastTailShare = 0.0;
+  // Whether taps fitted to a calibration's known symbols act before they can be judged.
+  bool knownActs = true;
+};
+// Inside a short tone whose phases the sender aligns, a tone's own component is much like the
+// tail of the one before: taps fitted to few symbols (a calibration's) take the tone itself out
+// of a bit set in nearly every symbol, and it is read unset from then on. Only a prediction that
+// has proven itself over many symbols acts there.
+inline constexpr TailWindow kShortToneWindow{2, 30, 4.0, 0.1, false};
+
 class CoherentTail {
  public:
   using Complex = std::complex<double>;
   using Taps = std::array<Complex, kTailSymbols>;
 
-  CoherentTail();
+  explicit CoherentTail(const TailWindow& window = TailWindow{});
   void Reset();
-  // Measures the symbol whose onset is `onset` (kCoherentPeriods from kCoherentOffset after it,
+  // Measures the symbol whose onset is `onset` (the window's periods from `offset` after it,
   // averaged into `period`) and takes out of `period` the tail predicted in each harmonic whose
   // prediction is learned. True when some harmonic's was.
-  bool Clean(const SampleHistory& history, int64_t onset, PeriodSamples& period);
+  bool Clean(const SampleHistory& history, int64_t onset, PeriodSamples& period,
+             int32_t offset = kCoherentOffset);
   // Learns from the byte decided for the symbol last measured; `decided` false when none was.
   // `known` when the byte is the one sent (a calibration's symbol), not only the one decided;
   // `doubtful` holds the bits (1 << k) whose decision the symbol's two periods disagreed on,
@@ -39,7 +61,8 @@ class CoherentTail {
   void Learn(bool decided, uint8_t byte, bool known = false, uint32_t doubtful = 0);
   // The power of the last symbol's averaged period before its tails were taken out.
   double Energy() const { return energy; }
-  // The bits whose harmonic's tail was taken out of the last symbol, bit k as 1 << k.
+  // The bits whose harmonic's tail was taken out of the last symbol and decides it, bit k as
+  // 1 << k.
   uint32_t CleanedBits() const;
   // For the trace: per harmonic, how many dB less power the prediction leaves where the harmonic
   // is off, or -1 where the last symbol kept its tail.
@@ -72,13 +95,15 @@ class CoherentTail {
   void Solve(Harmonic& harmonic) const;
   // Whether a harmonic's prediction is trusted to take its tail out: judged by the power it left
   // where the harmonic was off, or until it could be, fitted to known symbols above the noise.
-  static bool Trusted(const Harmonic& harmonic);
+  bool Trusted(const Harmonic& harmonic) const;
 
+  TailWindow window;
   std::array<Complex, kPeriod> turns{};  // e^(-2 pi i m / kPeriod): a phase from a position
   std::array<Harmonic, kBitCount> harmonics{};
   std::array<Complex, kBitCount> measured{};   // of the last symbol, in absolute phase
   std::array<Complex, kBitCount> predicted{};  // its predicted tails
   std::array<bool, kBitCount> cleaned{};
+  std::array<bool, kBitCount> deciding{};  // cleaned, and the tail a share of the harmonic
   double energy = 0.0;
   int64_t lastOnset = -1;
   int64_t lastSpacing = -1;

@@ -29,6 +29,7 @@ struct RobustFramer {
   HarmonicBalance balance;
   CoherentTail coherent;
   KnownSymbols known;                             // where a calibration's symbols are known
+  CoherentTail shortTone{kShortToneWindow};       // measured where a short tone is loudest
   std::array<int32_t, kSpectrumBins> balanced{};  // the symbol's spectrum, balanced
   SymbolGate gate;
   ToneEnd toneEnd;                    // the level of the loudest held symbol's tone
@@ -48,6 +49,7 @@ struct RobustFramer {
     balance.Reset();
     coherent.Reset();
     known = KnownSymbols();
+    shortTone.Reset();
     gate.Reset();
     toneEnd = ToneEnd();
     lastOnset = -1;

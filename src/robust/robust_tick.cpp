@@ -254,19 +254,27 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     return framer.levels.Decide(framer.balanced.data(), context.calibration);
   };
   // Late in the tone, with the earlier symbols' tails predicted in phase and taken out: it
-  // decides the bits whose harmonic's tail has been learned (coherent_tail.h).
+  // decides the bits whose harmonic's tail has been learned (coherent_tail.h). Where those
+  // periods are too quiet (a short tone has ended), the periods where the loudest candidate lies.
   PeriodSamples clean{};
+  PeriodSamples shortClean{};
+  const bool lateCleaned = framer.coherent.Clean(framer.history, onset, clean) &&
+                           framer.coherent.Energy() >= kCoherentLoudness * loudest;
+  const int32_t loudOffset = candidates.loud.offset;
+  const bool shortCleaned = candidates.loud.peak != 0 &&
+                            framer.shortTone.Clean(framer.history, onset, shortClean, loudOffset) &&
+                            framer.shortTone.Energy() >= kCoherentLoudness * loudest;
+  const bool useShort = !lateCleaned && shortCleaned;
+  const CoherentTail& tail = useShort ? framer.shortTone : framer.coherent;
   ChosenPeriod coherent = candidates.loud;
   coherent.samples = {};
   coherent.peak = 0;
-  coherent.offset = kCoherentOffset;
+  coherent.offset = useShort ? loudOffset : kCoherentOffset;
   coherent.loudCandidates = 0;
   ByteDecision inPhase;
-  bool cleanedTails = false;
-  if (framer.coherent.Clean(framer.history, onset, clean) &&
-      framer.coherent.Energy() >= kCoherentLoudness * loudest) {
-    ScalePeriod(clean, coherent);
-    cleanedTails = true;
+  const bool cleanedTails = lateCleaned || shortCleaned;
+  if (cleanedTails) {
+    ScalePeriod(useShort ? shortClean : clean, coherent);
     if (coherent.peak != 0) inPhase = decide(coherent);
   }
   // The loudest candidates averaged in phase decide when they make a byte: near the end of the
@@ -292,13 +300,13 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     }
   }
   // The bits whose tails were taken out in phase are decided without them.
-  TailNote tailNote{framer.coherent.Gains(), inPhase.accepted};
+  TailNote tailNote{tail.Gains(), inPhase.accepted};
   const TailNote* tails = cleanedTails ? &tailNote : nullptr;
   // Bits the two periods decided differently teach the tails nothing: the in-phase decision may
   // have read a set bit off with a badly predicted tail.
   uint32_t doubtful = 0;
   if (inPhase.accepted) {
-    const auto learned = static_cast<uint8_t>(framer.coherent.CleanedBits());
+    const auto learned = static_cast<uint8_t>(tail.CleanedBits());
     if (decision.accepted) {
       doubtful = (decision.byte ^ inPhase.byte) & learned;
       decision.byte = static_cast<uint8_t>((decision.byte & ~learned) | (inPhase.byte & learned));
@@ -314,8 +322,9 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   if (known >= 0) {
     framer.coherent.Learn(true, static_cast<uint8_t>(known), true);
   } else {
-    framer.coherent.Learn(decision.accepted, decision.byte, false, doubtful);
+    framer.coherent.Learn(decision.accepted, decision.byte, false, useShort ? 0 : doubtful);
   }
+  framer.shortTone.Learn(decision.accepted, decision.byte);
   // The spectrum must hold the chosen symbol when its byte is routed: as heard, since a
   // calibration measures the harmonics as they arrive; the trace shows the balanced one.
   AnalyseRepeatedPeriod(chosen.samples.data(), chosen.peak, context.analyser, context.spectrum);
