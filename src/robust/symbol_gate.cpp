@@ -24,19 +24,14 @@ bool SymbolGate::RunAgrees(int64_t onset, double energy) const {
          quietest >= kLoneEcho * loudest;
 }
 
-bool SymbolGate::CalibrationBegins(uint8_t byte, double energy) const {
+bool SymbolGate::CalibrationBegins(uint8_t byte) const {
   if (held < kRunLength - 1 || byte != 1u << (kRunLength - 2)) return false;
   const int32_t first = held - kRunLength + 1;
-  double quietest = energy;
-  double loudest = energy;
   for (int32_t i = first; i < held; ++i) {
-    const HeldSymbol& symbol = symbols[static_cast<std::size_t>(i)];
     const uint32_t step = i == first ? 0u : 1u << (i - first - 1);
-    if (symbol.byte != step) return false;
-    quietest = std::min(quietest, symbol.energy);
-    loudest = std::max(loudest, symbol.energy);
+    if (symbols[static_cast<std::size_t>(i)].byte != step) return false;
   }
-  return quietest >= kLoneEcho * loudest;
+  return true;
 }
 
 bool SymbolGate::LooselySpaced() const {
@@ -138,7 +133,7 @@ GateVerdict SymbolGate::Offer(int64_t onset, uint8_t byte, const int32_t* spectr
     held = 0;
   }
   const bool steadyRun = RunAgrees(onset, energy);
-  if (steadyRun || CalibrationBegins(byte, energy)) {
+  if (steadyRun || CalibrationBegins(byte)) {
     spacing = static_cast<double>(onset - Onset(held - kRunLength + 1)) / (kRunLength - 1);
     // Nothing before a calibration's 0 belongs to the message it begins.
     KeepRun(spacing, steadyRun);

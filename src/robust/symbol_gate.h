@@ -99,8 +99,9 @@ class SymbolGate {
   // one spacing at about one level.
   bool RunAgrees(int64_t onset, double energy) const;
   // Whether the last kRunLength - 1 held symbols and `byte` are a 0 and the first steps of its
-  // calibration (1, 2, 4), at about one level.
-  bool CalibrationBegins(uint8_t byte, double energy) const;
+  // calibration (1, 2, 4), at any level: a 0 holds less than its steps, and echoes repeat a
+  // tone's byte, never make the steps.
+  bool CalibrationBegins(uint8_t byte) const;
   // Whether the held symbols that are no echo keep roughly one spacing (kLooseSpread).
   bool LooselySpaced() const;
   // Keeps of the held symbols only those that join the run their last kRunLength - 1 end; with

@@ -53,13 +53,14 @@ INSTANTIATE_TEST_SUITE_P(
         GateCase{"JitterWithinTheSpread", {1000, 1680, 2340, 3010}, "HHHR", {0, 1, 2, 3}},
         // An uneven rhythm, like notes or syllables, never begins a message.
         GateCase{"UnevenRhythm", {1000, 1600, 2400, 3000, 3900, 4450}, "HHHHHH", {}},
-        // A calibration's 0 and first steps begin a message at a jittering sender's spacings; a
-        // symbol a spacing before the 0 is no part of it.
+        // A calibration's 0 and first steps begin a message at a jittering sender's spacings,
+        // its 0 however much quieter than its steps; a symbol a spacing before the 0 is no part
+        // of it.
         GateCase{"CalibrationAtJitteredSpacings",
                  {400, 1000, 1704, 2332, 3042, 3890},
                  "HHHHRP",
                  {0, 1, 2, 4, 8},
-                 {},
+                 {1, 0.2, 1, 1, 1, 1},
                  {7, 0, 1, 2, 4, 8}},
         GateCase{"NoCalibrationWithoutItsSteps",
                  {1000, 1704, 2332, 3042, 3890},
