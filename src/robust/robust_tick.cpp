@@ -394,9 +394,9 @@ bool RunRobustTick(ReceiveContext& context, RobustFramer& framer) {
       // a symbol is pending.
       int64_t onset = 0;
       // A rhythm whose spacings spread widely sets the clock by its mean spacing and opens its
-      // windows only once a message has begun: before, the onsets keep to the clock as they do
-      // for a steady sender, so that the gate sees its steady run.
-      const bool spread = framer.rhythm.Spread() && framer.gate.InMessage();
+      // windows, also before a message has begun: onsets kept to the clock there fall off the
+      // tones, and such a sender's message begins with its calibration, not with a steady run.
+      const bool spread = framer.rhythm.Spread();
       const int32_t spacing = spread ? framer.rhythm.SpreadSpacing() : framer.rhythm.Spacing();
       const bool found =
           framer.detector.Step(framer.history, framer.lastOnset, spacing, spread, onset);

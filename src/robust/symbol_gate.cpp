@@ -24,6 +24,16 @@ bool SymbolGate::RunAgrees(int64_t onset, double energy) const {
          quietest >= kLoneEcho * loudest;
 }
 
+bool SymbolGate::CalibrationBegins(uint8_t byte) const {
+  if (held < kRunLength - 1 || byte != 1u << (kRunLength - 2)) return false;
+  const int32_t first = held - kRunLength + 1;
+  for (int32_t i = first; i < held; ++i) {
+    const uint32_t step = i == first ? 0u : 1u << (i - first - 1);
+    if (symbols[static_cast<std::size_t>(i)].byte != step) return false;
+  }
+  return true;
+}
+
 bool SymbolGate::LooselySpaced() const {
   std::array<int64_t, kMostHeld> spacings{};
   int32_t count = 0;
@@ -45,12 +55,12 @@ bool SymbolGate::LooselySpaced() const {
   return true;
 }
 
-void SymbolGate::KeepRun(double runSpacing) {
+void SymbolGate::KeepRun(double runSpacing, bool joinEarlier) {
   // From the run's first symbol back: one a spacing or two earlier joins, one closer is dropped.
   int32_t first = held - kRunLength + 1;
   std::array<bool, kMostHeld> joins{};
   for (int32_t i = first; i < held; ++i) joins[static_cast<std::size_t>(i)] = true;
-  for (int32_t i = first - 1; i >= 0; --i) {
+  for (int32_t i = first - 1; i >= 0 && joinEarlier; --i) {
     const double gap = static_cast<double>(Onset(first) - Onset(i));
     if (gap > kJoinFarthest * runSpacing) break;
     if (gap >= kJoinNearest * runSpacing) {
@@ -122,9 +132,11 @@ GateVerdict SymbolGate::Offer(int64_t onset, uint8_t byte, const int32_t* spectr
     dropped = held;
     held = 0;
   }
-  if (RunAgrees(onset, energy)) {
+  const bool steadyRun = RunAgrees(onset, energy);
+  if (steadyRun || CalibrationBegins(byte)) {
     spacing = static_cast<double>(onset - Onset(held - kRunLength + 1)) / (kRunLength - 1);
-    KeepRun(spacing);
+    // Nothing before a calibration's 0 belongs to the message it begins.
+    KeepRun(spacing, steadyRun);
     messageLevel = energy;
     for (int32_t i = 0; i < held; ++i) messageLevel += symbols[static_cast<std::size_t>(i)].energy;
     messageLevel /= held + 1;

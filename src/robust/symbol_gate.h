@@ -3,8 +3,10 @@
 // samples now and then do not. The run then takes along the held symbols about a spacing apart
 // before it (a message's first onsets, found before its rhythm is known, wander more) and drops
 // those closer (echoes). Once a message has begun, its symbols pass until it falls silent for a
-// few spacings. Held symbols that never form a run still pass when they are clearly a sender's
-// lone tones (see Expire). Fixed size.
+// few spacings. A calibration's start, a 0 and its first steps, begins a message at any spacing:
+// a sender whose gaps jitter keeps no steady one, and no other sound makes that sequence. Held
+// symbols that never form a run still pass when they are clearly a sender's lone tones (see
+// Expire). Fixed size.
 #pragma once
 
 #include <array>
@@ -96,10 +98,15 @@ class SymbolGate {
   // Whether the last kRunLength - 1 held symbols and one at `onset`, `energy` as loud, keep
   // one spacing at about one level.
   bool RunAgrees(int64_t onset, double energy) const;
+  // Whether the last kRunLength - 1 held symbols and `byte` are a 0 and the first steps of its
+  // calibration (1, 2, 4), at any level: a 0 holds less than its steps, and echoes repeat a
+  // tone's byte, never make the steps.
+  bool CalibrationBegins(uint8_t byte) const;
   // Whether the held symbols that are no echo keep roughly one spacing (kLooseSpread).
   bool LooselySpaced() const;
-  // Keeps of the held symbols only those that join the run their last kRunLength - 1 end.
-  void KeepRun(double runSpacing);
+  // Keeps of the held symbols only those that join the run their last kRunLength - 1 end; with
+  // `joinEarlier` false, only the run.
+  void KeepRun(double runSpacing, bool joinEarlier);
 
   std::array<HeldSymbol, kMostHeld> symbols{};
   int32_t held = 0;

@@ -12,10 +12,11 @@ namespace {
 
 struct GateCase {
   const char* name;
-  std::vector<int64_t> onsets;        // of accepted symbols; each one's byte is its index
+  std::vector<int64_t> onsets;        // of accepted symbols
   std::string verdicts;               // H held, R releases the run, P passes, E an echo
   std::vector<int> passed;            // the bytes passed, in order
   std::vector<double> energies = {};  // of each symbol; none: all 1
+  std::vector<int> bytes = {};        // of each symbol; none: its index
 };
 
 class SymbolGateTest : public ::testing::TestWithParam<GateCase> {};
@@ -28,8 +29,8 @@ TEST_P(SymbolGateTest, PassesOnlyRunsAtASteadySpacing) {
   std::vector<int> passed;
   for (std::size_t i = 0; i < c.onsets.size(); ++i) {
     const double energy = c.energies.empty() ? 1.0 : c.energies[i];
-    const GateVerdict verdict =
-        gate.Offer(c.onsets[i], static_cast<uint8_t>(i), spectrum.data(), false, energy);
+    const auto byte = static_cast<uint8_t>(c.bytes.empty() ? static_cast<int>(i) : c.bytes[i]);
+    const GateVerdict verdict = gate.Offer(c.onsets[i], byte, spectrum.data(), false, energy);
     verdicts += verdict == GateVerdict::kHeld       ? 'H'
                 : verdict == GateVerdict::kReleased ? 'R'
                 : verdict == GateVerdict::kEcho     ? 'E'
@@ -38,7 +39,7 @@ TEST_P(SymbolGateTest, PassesOnlyRunsAtASteadySpacing) {
     for (int32_t h = 0; h < gate.HeldCount() && verdict == GateVerdict::kReleased; ++h)
       passed.push_back(gate.Held(h).byte);
     gate.ClearHeld();
-    passed.push_back(static_cast<int>(i));
+    passed.push_back(byte);
   }
   EXPECT_EQ(verdicts, c.verdicts);
   EXPECT_EQ(passed, c.passed);
@@ -52,6 +53,21 @@ INSTANTIATE_TEST_SUITE_P(
         GateCase{"JitterWithinTheSpread", {1000, 1680, 2340, 3010}, "HHHR", {0, 1, 2, 3}},
         // An uneven rhythm, like notes or syllables, never begins a message.
         GateCase{"UnevenRhythm", {1000, 1600, 2400, 3000, 3900, 4450}, "HHHHHH", {}},
+        // A calibration's 0 and first steps begin a message at a jittering sender's spacings,
+        // its 0 however much quieter than its steps; a symbol a spacing before the 0 is no part
+        // of it.
+        GateCase{"CalibrationAtJitteredSpacings",
+                 {400, 1000, 1704, 2332, 3042, 3890},
+                 "HHHHRP",
+                 {0, 1, 2, 4, 8},
+                 {1, 0.2, 1, 1, 1, 1},
+                 {7, 0, 1, 2, 4, 8}},
+        GateCase{"NoCalibrationWithoutItsSteps",
+                 {1000, 1704, 2332, 3042, 3890},
+                 "HHHHH",
+                 {},
+                 {},
+                 {0, 1, 2, 8, 16}},
         // A stray symbol just before a sender's run is dropped; the run still begins the
         // message. One two spacings before it (a symbol between was lost) joins the run.
         GateCase{"StrayJustBeforeTheRun", {700, 1000, 1668, 2336, 3004}, "HHHHR", {1, 2, 3, 4}},
