@@ -72,6 +72,7 @@ void CoherentTail::Reset() {
   energy = 0.0;
   lastOnset = -1;
   lastSpacing = -1;
+  holdKnown = false;
 }
 
 bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamples& period,
@@ -137,7 +138,9 @@ void CoherentTail::Learn(bool decided, uint8_t byte, bool known, uint32_t doubtf
         !known && harmonic.learned >= kLeastLearned &&
         std::norm(error) * harmonic.judgedWeight > kOutlier * harmonic.judgedResidual;
     const bool doubted = ((doubtful >> bit) & 1u) != 0;
-    if (decided && !on && earlierPower > 0.0 && !outlier && !doubted) {
+    // Taps held at what known symbols taught are not moved by decided ones.
+    const bool held = holdKnown && !known && harmonic.known > 0;
+    if (decided && !on && earlierPower > 0.0 && !outlier && !doubted && !held) {
       harmonic.rawPower = kForget * harmonic.rawPower + std::norm(y);
       harmonic.weight = kForget * harmonic.weight + 1.0;
       // Taps fitted to fewer symbols than it takes to act can leave many times the power they

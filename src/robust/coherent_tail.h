@@ -59,6 +59,10 @@ class CoherentTail {
   // `doubtful` holds the bits (1 << k) whose decision the symbol's two periods disagreed on,
   // which teach nothing.
   void Learn(bool decided, uint8_t byte, bool known = false, uint32_t doubtful = 0);
+  // From now until the next reset, a harmonic whose taps known symbols taught learns no more
+  // from decided bytes: where the decisions are too often wrong to teach (a room so strong that
+  // the calibration had to be found again).
+  void HoldKnown() { holdKnown = true; }
   // The power of the last symbol's averaged period before its tails were taken out.
   double Energy() const { return energy; }
   // The bits whose harmonic's tail was taken out of the last symbol and decides it, bit k as
@@ -107,6 +111,7 @@ class CoherentTail {
   double energy = 0.0;
   int64_t lastOnset = -1;
   int64_t lastSpacing = -1;
+  bool holdKnown = false;
 };
 
 }  // namespace brindlemoor::robust

@@ -147,6 +147,31 @@ bool Route(ReceiveContext& context, RobustFramer& framer, uint8_t byte, const in
   return full;
 }
 
+// The tail predictor learned from the mis-framed symbols: it starts again from the nine tones
+// found, each measured where it lies and known as sent, so that their taps act from the next
+// symbol on. The decisions that could not frame the calibration are too often wrong to teach
+// the taps the tones taught; the symbols framed since the last tone are measured again on the
+// found clock, so that the next one lines up with them, and teach nothing.
+void TeachTails(RobustFramer& framer, const PreambleFit& fit) {
+  framer.coherent.Reset();
+  framer.known = KnownSymbols();
+  PeriodSamples scratch{};
+  for (int32_t tone = 0; tone < PreambleSearch::kTones; ++tone) {
+    framer.coherent.Clean(framer.history, fit.start + static_cast<int64_t>(tone) * fit.spacing,
+                          scratch);
+    framer.coherent.Learn(true, tone == 0 ? uint8_t{0} : static_cast<uint8_t>(1u << (tone - 1)),
+                          true);
+  }
+  framer.coherent.HoldKnown();
+  const int64_t last = fit.start + static_cast<int64_t>(PreambleSearch::kTones - 1) * fit.spacing;
+  for (int64_t onset = last + fit.spacing;
+       onset <= framer.lastOnset && onset + kAnalysisDelay <= framer.history.Count();
+       onset += fit.spacing) {
+    framer.coherent.Clean(framer.history, onset, scratch);
+    framer.coherent.Learn(false, 0);
+  }
+}
+
 // Once a 0 has been heard and no calibration followed it as framed, the calibration sequence is
 // looked for in the recent sound; found, its steps are measured again where they lie and the
 // symbol clock takes their spacing and phase.
@@ -181,6 +206,7 @@ void ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
     const int64_t slot = (framer.lastOnset - fit.start + fit.spacing / 2) / fit.spacing;
     framer.lastOnset = fit.start + slot * fit.spacing;
   }
+  TeachTails(framer, fit);
 }
 
 // Held symbols that never began a run, once silence has followed them: each is traced, and
