@@ -70,6 +70,9 @@ constexpr double kEnergyOverFloor = 4.0;
 // start, and its echoes keep the energy from falling within the hop itself; taken for an onset,
 // it hides the next tone's start, which follows within the shortest spacing.
 constexpr int32_t kConfirmHops = 3;
+// A window is closed at most a period and these hops (and the one it closes in) after its late
+// edge: within the kAnalysisDelay that the history's size allows after kLatestWindow.
+static_assert(kPeriod + (kConfirmHops + 1) * kHop <= kAnalysisDelay);
 
 }  // namespace
 
@@ -161,8 +164,12 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
       jittering ? std::min(kWindowEarly * clockSpacing,
                            std::max<double>(kShortestSpacing, clockSpacing - reach))
                 : kWindowEarly * clockSpacing;
-  const double windowLate = jittering ? std::max(kWindowLate * clockSpacing, clockSpacing + reach)
-                                      : kWindowLate * clockSpacing;
+  // Its reach follows the distances of the jumps it takes, which a wide window lets grow: in a
+  // strong room, or in speech, it ran away to dozens of spacings, its onsets older than the
+  // history keeps.
+  const double windowLate = std::min<double>(
+      kLatestWindow, jittering ? std::max(kWindowLate * clockSpacing, clockSpacing + reach)
+                               : kWindowLate * clockSpacing);
   const int64_t start = m.start;
   const int64_t since = lastOnset < 0 ? kLongestSpacing + 1 : start - lastOnset;
   // A window whose late edge moved before this hop (a jittering sender's mean spacing was just

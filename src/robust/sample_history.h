@@ -22,10 +22,12 @@ class SampleHistory {
   }
   // Samples pushed so far; the next one gets this position.
   int64_t Count() const { return count; }
-  // The sample at stream position `at`, which must lie among the last kHistorySamples; positions
-  // before the stream's start read as silence.
+  // The sample at stream position `at`. Positions outside the last kHistorySamples (older ones,
+  // whose place a newer sample has taken, those before the stream's start, and those still to
+  // come) read as silence; kHistorySamples is sized so that the framing reads none of them.
   int32_t At(int64_t at) const {
-    return at < 0 ? 0 : samples[static_cast<std::size_t>(at & kMask)];
+    const bool kept = at >= 0 && at >= count - kHistorySamples && at < count;
+    return kept ? samples[static_cast<std::size_t>(at & kMask)] : 0;
   }
 
  private:

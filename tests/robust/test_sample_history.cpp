@@ -1,0 +1,47 @@
+// The recent sound: a position it no longer keeps, or not yet, reads as silence, never as the
+// newer sample that took its place in the ring.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "robust/sample_history.h"
+
+namespace brindlemoor::robust {
+namespace {
+
+struct HistoryCase {
+  const char* name;
+  int64_t pushed;  // samples pushed, each the low 14 bits of its position plus one
+  int64_t at;      // the position read
+  bool kept;       // it reads its own sample, or else silence
+};
+
+class SampleHistoryTest : public ::testing::TestWithParam<HistoryCase> {};
+
+int16_t SampleOf(int64_t position) { return static_cast<int16_t>((position & 0x3fff) + 1); }
+
+TEST_P(SampleHistoryTest, ReadsOnlyWhatItKeeps) {
+  const HistoryCase& c = GetParam();
+  SampleHistory history;
+  history.Reset();
+  for (int64_t position = 0; position < c.pushed; ++position) history.Push(SampleOf(position));
+  EXPECT_EQ(history.At(c.at), c.kept ? SampleOf(c.at) : 0);
+}
+
+constexpr int64_t kPushed = 3 * kHistorySamples + 100;
+
+INSTANTIATE_TEST_SUITE_P(
+    Positions, SampleHistoryTest,
+    ::testing::Values(
+        HistoryCase{"Newest", kPushed, kPushed - 1, true},
+        HistoryCase{"OldestKept", kPushed, kPushed - kHistorySamples, true},
+        // Its slot holds the newest sample now.
+        HistoryCase{"JustOlderThanKept", kPushed, kPushed - kHistorySamples - 1, false},
+        HistoryCase{"ManyRingsBack", kPushed, kPushed - 2 * kHistorySamples - 1, false},
+        HistoryCase{"NotYetPushed", kPushed, kPushed, false},
+        HistoryCase{"BeforeTheStart", 10, -1, false}),
+    [](const ::testing::TestParamInfo<HistoryCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace brindlemoor::robust
