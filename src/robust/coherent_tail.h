@@ -59,10 +59,11 @@ class CoherentTail {
   // `doubtful` holds the bits (1 << k) whose decision the symbol's two periods disagreed on,
   // which teach nothing.
   void Learn(bool decided, uint8_t byte, bool known = false, uint32_t doubtful = 0);
-  // From now until the next reset, a harmonic whose taps known symbols taught learns no more
-  // from decided bytes: where the decisions are too often wrong to teach (a room so strong that
-  // the calibration had to be found again).
-  void HoldKnown() { holdKnown = true; }
+  // While held (until the next reset or release), a harmonic whose taps known symbols taught
+  // learns no more from decided bytes: where the decisions are too often wrong to teach (a room
+  // so strong that the calibration had to be found again). Released when a later calibration
+  // completes as framed: the room let the decisions stand again.
+  void HoldKnown(bool hold) { holdKnown = hold; }
   // The power of the last symbol's averaged period before its tails were taken out.
   double Energy() const { return energy; }
   // The bits whose harmonic's tail was taken out of the last symbol and decides it, bit k as

@@ -140,10 +140,13 @@ bool Route(ReceiveContext& context, RobustFramer& framer, uint8_t byte, const in
       context.observer->OnSymbol(trace);
     }
   }
+  const bool wasCalibrating = context.calibration.calibrating != 0;
   const bool full = RouteByte(byte, spectrum, context.calibration, context.text, context.files);
-  // A calibration completed as framed: nothing to frame anew.
-  if (context.calibration.calibrating == 0 && context.calibration.calibrationStep == kBitCount)
+  // A calibration completed as framed: nothing to frame anew, and the decisions teach again.
+  if (context.calibration.calibrating == 0 && context.calibration.calibrationStep == kBitCount) {
     framer.preambleZero = -1;
+    if (wasCalibrating) framer.coherent.HoldKnown(false);
+  }
   return full;
 }
 
@@ -162,7 +165,7 @@ void TeachTails(RobustFramer& framer, const PreambleFit& fit) {
     framer.coherent.Learn(true, tone == 0 ? uint8_t{0} : static_cast<uint8_t>(1u << (tone - 1)),
                           true);
   }
-  framer.coherent.HoldKnown();
+  framer.coherent.HoldKnown(true);
   const int64_t last = fit.start + static_cast<int64_t>(PreambleSearch::kTones - 1) * fit.spacing;
   for (int64_t onset = last + fit.spacing;
        onset <= framer.lastOnset && onset + kAnalysisDelay <= framer.history.Count();
