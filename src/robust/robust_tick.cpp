@@ -30,7 +30,7 @@ constexpr double kCoherentLoudness = 0.5;
 // Bits 5..7: the harmonics that a calibration's known steps teach fewer than three taps (only
 // the steps after a bit's own hold its harmonic off), too few to predict a tail from further
 // back: where such taps read a bit off that the loudest candidates read set, they took too much
-// out of it (in SoX's reverb 40 to 80, 141 such bits were set, none unset).
+// out of it (in SoX's reverb 40 to 80, 140 such bits were set, none unset).
 constexpr uint32_t kFewTapBits = 0xe0;
 
 // Where earlier symbols' tails were taken out in phase: each harmonic's prediction gain, and
