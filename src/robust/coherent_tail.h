@@ -64,6 +64,7 @@ class CoherentTail {
   // so strong that the calibration had to be found again). Released when a later calibration
   // completes as framed: the room let the decisions stand again.
   void HoldKnown(bool hold) { holdKnown = hold; }
+  bool HoldsKnown() const { return holdKnown; }
   // The power of the last symbol's averaged period before its tails were taken out.
   double Energy() const { return energy; }
   // The bits whose harmonic's tail was taken out of the last symbol and decides it, bit k as

@@ -345,8 +345,11 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
       doubtful = (decision.byte ^ inPhase.byte) & learned;
       // Taps that only a calibration's symbols taught cover few earlier symbols: they clear a
       // tail-lifted bit, but a set bit they take too much out of is still read set where the
-      // loudest candidates read it so.
-      const auto unjudged = static_cast<uint8_t>(tail.UnjudgedBits() & kFewTapBits);
+      // loudest candidates read it so. Not while they are held to what known symbols taught (a
+      // room whose calibration had to be found again): there the loudest candidates' set high
+      // bits were more often lifted than sent.
+      const auto unjudged =
+          static_cast<uint8_t>(tail.HoldsKnown() ? 0u : tail.UnjudgedBits() & kFewTapBits);
       const auto kept = static_cast<uint8_t>(decision.byte & unjudged);
       decision.byte =
           static_cast<uint8_t>((decision.byte & ~learned) | (inPhase.byte & learned) | kept);
