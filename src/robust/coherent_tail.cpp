@@ -209,6 +209,13 @@ uint32_t CoherentTail::CleanedBits() const {
   return bits;
 }
 
+uint32_t CoherentTail::UnjudgedBits() const {
+  uint32_t bits = 0;
+  for (std::size_t b = 0; b < deciding.size(); ++b)
+    bits |= deciding[b] && harmonics[b].judgedWeight <= 0.0 ? 1u << b : 0u;
+  return bits;
+}
+
 std::array<double, kBitCount> CoherentTail::Gains() const {
   std::array<double, kBitCount> gains{};
   for (std::size_t b = 0; b < gains.size(); ++b) {

@@ -64,11 +64,15 @@ class CoherentTail {
   // so strong that the calibration had to be found again). Released when a later calibration
   // completes as framed: the room let the decisions stand again.
   void HoldKnown(bool hold) { holdKnown = hold; }
+  bool HoldsKnown() const { return holdKnown; }
   // The power of the last symbol's averaged period before its tails were taken out.
   double Energy() const { return energy; }
   // The bits whose harmonic's tail was taken out of the last symbol and decides it, bit k as
   // 1 << k.
   uint32_t CleanedBits() const;
+  // Of those, the bits whose harmonic's taps only known symbols have taught so far: their
+  // predictions have not yet been judged against the symbols that followed.
+  uint32_t UnjudgedBits() const;
   // For the trace: per harmonic, how many dB less power the prediction leaves where the harmonic
   // is off, or -1 where the last symbol kept its tail.
   std::array<double, kBitCount> Gains() const;
