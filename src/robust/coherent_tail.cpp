@@ -105,10 +105,15 @@ bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamp
     measured[b] = sum / static_cast<double>(kPeriod);
     Harmonic& harmonic = harmonics[b];
     predicted[b] = Predict(harmonic.taps, harmonic.earlier);
+    // Taps held at what known symbols taught never learn their way back under the bound: their
+    // prediction is scaled down to it instead, which keeps the feedback as bounded.
+    const double tapSum = TapSum(harmonic.taps);
+    const bool scaled = tapSum > kMostTapSum && holdKnown && harmonic.known > 0;
+    if (scaled) predicted[b] *= kMostTapSum / tapSum;
     cleaned[b] =
         (harmonic.learned >= window.leastLearned ||
          (window.knownActs && harmonic.known >= kLeastKnown)) &&
-        Trusted(harmonic) && TapSum(harmonic.taps) <= kMostTapSum &&
+        Trusted(harmonic) && (scaled || tapSum <= kMostTapSum) &&
         harmonic.rawPower * harmonic.onWeight >= kLeastTail * harmonic.onPower * harmonic.weight;
     deciding[b] =
         cleaned[b] && std::norm(predicted[b]) >= window.leastTailShare * std::norm(measured[b]);
