@@ -1,5 +1,6 @@
 #include "receiver/symbol_trace_format.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 
@@ -85,7 +86,9 @@ std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* o
     Append(out, used,
            trace.tailsDecided ? " tails out in phase (dB)" : " tails in phase undecided (dB)");
     for (const double gain : *trace.tailGains) {
-      if (gain < 0.0) {
+      if (std::isnan(gain)) {
+        Append(out, used, " taught");
+      } else if (gain < 0.0) {
         Append(out, used, " -");
       } else {
         Append(out, used, " %.1f", gain);

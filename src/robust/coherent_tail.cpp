@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <numbers>
 
 #include "convention/symbol_convention.h"
@@ -225,7 +226,14 @@ std::array<double, kBitCount> CoherentTail::Gains() const {
   std::array<double, kBitCount> gains{};
   for (std::size_t b = 0; b < gains.size(); ++b) {
     const Harmonic& harmonic = harmonics[b];
-    gains[b] = cleaned[b] ? 10.0 * std::log10(harmonic.judgedRaw / harmonic.judgedResidual) : -1.0;
+    // Taps that only known symbols taught have no predictions to be judged by yet.
+    if (!cleaned[b]) {
+      gains[b] = -1.0;
+    } else if (harmonic.judgedWeight <= 0.0) {
+      gains[b] = std::numeric_limits<double>::quiet_NaN();
+    } else {
+      gains[b] = 10.0 * std::log10(harmonic.judgedRaw / harmonic.judgedResidual);
+    }
   }
   return gains;
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <string>
 
 #include "receiver/symbol_trace_format.h"
@@ -57,12 +58,13 @@ TEST(SymbolTraceFormat, ShowsOnsetLevelsThresholdsAndTheOutcome) {
 
   // The robust framing's tails taken out in phase: each harmonic's prediction gain, or "-" where
   // its bit was decided as before.
-  const std::array<double, kBitCount> tailGains = {9.04, -1, -1, -1, -1, -1, -1, 3.5};
+  // "taught" where only a calibration's known symbols taught the taps, not yet judged.
+  const std::array<double, kBitCount> tailGains = {9.04, -1, -1, -1, -1, -1, NAN, 3.5};
   trace.tailGains = &tailGains;
   trace.tailsDecided = true;
-  EXPECT_NE(
-      Format(trace, false).find(" 800 0 tails out in phase (dB) 9.0 - - - - - - 3.5 thresholds"),
-      std::string::npos);
+  EXPECT_NE(Format(trace, false)
+                .find(" 800 0 tails out in phase (dB) 9.0 - - - - - taught 3.5 thresholds"),
+            std::string::npos);
   trace.tailsDecided = false;
   EXPECT_NE(Format(trace, false).find(" tails in phase undecided (dB) 9.0 -"), std::string::npos);
   trace.tailGains = nullptr;
