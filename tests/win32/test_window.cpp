@@ -38,15 +38,19 @@ std::map<UINT_PTR, std::function<void()>>& PendingSteps() {
   return steps;
 }
 
+// Win32 calls back with its own calling convention (stdcall on 32-bit Windows), which a
+// lambda's conversion to a function pointer does not have: the callbacks are named functions.
+void CALLBACK RunPendingStep(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  const auto found = PendingSteps().find(timer);
+  if (found == PendingSteps().end()) return;
+  const std::function<void()> run = std::move(found->second);
+  PendingSteps().erase(found);
+  run();
+}
+
 void Later(UINT delayMs, std::function<void()> step) {
-  const UINT_PTR id = SetTimer(nullptr, 0, delayMs, [](HWND, UINT, UINT_PTR timer, DWORD) {
-    KillTimer(nullptr, timer);
-    const auto found = PendingSteps().find(timer);
-    if (found == PendingSteps().end()) return;
-    const std::function<void()> run = std::move(found->second);
-    PendingSteps().erase(found);
-    run();
-  });
+  const UINT_PTR id = SetTimer(nullptr, 0, delayMs, RunPendingStep);
   ASSERT_NE(id, 0u);
   PendingSteps()[id] = std::move(step);
 }
@@ -58,25 +62,43 @@ void CancelPendingSteps() {
 }
 
 // The visible top-level window of this thread with `caption`, or null.
+struct CaptionSearch {
+  std::wstring caption;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchCaption(HWND window, LPARAM context) {
+  auto* s = reinterpret_cast<CaptionSearch*>(context);
+  wchar_t text[256] = {};
+  GetWindowTextW(window, text, 256);
+  if (IsWindowVisible(window) && s->caption == text) {
+    s->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 HWND FindThreadWindow(const std::wstring& caption) {
-  struct Search {
-    std::wstring caption;
-    HWND found = nullptr;
-  } search{caption};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM context) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(context);
-        wchar_t text[256] = {};
-        GetWindowTextW(window, text, 256);
-        if (IsWindowVisible(window) && s->caption == text) {
-          s->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  CaptionSearch search{caption};
+  EnumThreadWindows(GetCurrentThreadId(), MatchCaption, reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+// A message box (dialog class #32770) of the process `processId`.
+struct BoxSearch {
+  DWORD processId;
+  HWND box;
+};
+
+BOOL CALLBACK MatchProcessBox(HWND window, LPARAM context) {
+  auto* found = reinterpret_cast<BoxSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, 16);
+  if (owner != found->processId || std::wstring(className) != L"#32770") return TRUE;
+  found->box = window;
+  return FALSE;
 }
 
 std::wstring LineText(HWND window) {
@@ -379,23 +401,9 @@ TEST_F(Win32WindowTest, ProgramShowsAMessageBoxForABadInputAndEndsWithStatus2) {
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                &startup, &process));
-    struct Search {
-      DWORD processId;
-      HWND box;
-    } search{process.dwProcessId, nullptr};
+    BoxSearch search{process.dwProcessId, nullptr};
     for (int tick = 0; tick < 200 && search.box == nullptr; ++tick) {
-      EnumWindows(
-          [](HWND window, LPARAM context) -> BOOL {
-            auto* found = reinterpret_cast<Search*>(context);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t className[16] = {};
-            GetClassNameW(window, className, 16);
-            if (owner != found->processId || std::wstring(className) != L"#32770") return TRUE;
-            found->box = window;
-            return FALSE;
-          },
-          reinterpret_cast<LPARAM>(&search));
+      EnumWindows(MatchProcessBox, reinterpret_cast<LPARAM>(&search));
       if (search.box == nullptr) Sleep(50);
     }
     std::wstring text;
