@@ -22,17 +22,7 @@ constexpr double kLeastMeanShare = 0.5;
 
 }  // namespace
 
-PreambleFit PreambleSearch::Find(const SampleHistory& history, int64_t zero) {
-  PreambleFit fit;
-  const int64_t end = history.Count() - kAnalysisDelay;
-  const int64_t oldest = history.Count() - kHistorySamples + kPeriod;
-  const int64_t first = std::max(zero - kZeroEarly, oldest);
-  const auto hops = static_cast<int32_t>(std::min<int64_t>((end - first) / kHop, kHops));
-  if (hops <= 0) return fit;
-  // Each harmonic's power in the period beginning at each hop: harmonic h makes h whole cycles
-  // in it.
-  std::array<std::array<double, kPeriod>, kTones> cosine{};
-  std::array<std::array<double, kPeriod>, kTones> sine{};
+PreambleSearch::PreambleSearch() {
   for (int32_t h = 0; h < kTones; ++h) {
     for (int32_t n = 0; n < kPeriod; ++n) {
       const double angle = 2.0 * std::numbers::pi * (h + 1) * n / kPeriod;
@@ -40,13 +30,32 @@ PreambleFit PreambleSearch::Find(const SampleHistory& history, int64_t zero) {
       sine[static_cast<std::size_t>(h)][static_cast<std::size_t>(n)] = std::sin(angle);
     }
   }
-  for (int32_t j = 0; j < hops; ++j) {
-    const int64_t periodStart = first + static_cast<int64_t>(j) * kHop;
+}
+
+void PreambleSearch::Reset() {
+  anchor = 0;
+  from = 0;
+  to = 0;
+}
+
+void PreambleSearch::Measure(const SampleHistory& history, int64_t first, int32_t count) {
+  const int64_t offset = first - anchor;
+  // A stretch off the grid of the hops held, or older than them, is measured afresh.
+  if (offset < 0 || offset % kHop != 0 || offset / kHop < from) {
+    anchor = first;
+    from = 0;
+    to = 0;
+  }
+  from = (first - anchor) / kHop;
+  // Each harmonic's power in the period beginning at each hop: harmonic h makes h whole cycles
+  // in it.
+  for (int64_t i = std::max(from, to); i < from + count; ++i) {
+    const int64_t periodStart = anchor + i * kHop;
     std::array<double, kPeriod> x{};
     for (int32_t n = 0; n < kPeriod; ++n)
       x[static_cast<std::size_t>(n)] = history.At(periodStart + n);
     double total = 0.0;
-    auto& p = power[static_cast<std::size_t>(j)];
+    HopPowers& hop = hops[static_cast<std::size_t>(i % kHops)];
     for (int32_t h = 0; h < kTones; ++h) {
       double re = 0.0;
       double im = 0.0;
@@ -56,14 +65,23 @@ PreambleFit PreambleSearch::Find(const SampleHistory& history, int64_t zero) {
         im += x[static_cast<std::size_t>(n)] *
               sine[static_cast<std::size_t>(h)][static_cast<std::size_t>(n)];
       }
-      p[static_cast<std::size_t>(h)] = static_cast<float>(re * re + im * im);
+      hop.power[static_cast<std::size_t>(h)] = static_cast<float>(re * re + im * im);
       total += re * re + im * im;
     }
-    for (int32_t h = 0; h < kTones; ++h) {
-      share[static_cast<std::size_t>(j)][static_cast<std::size_t>(h)] =
-          total > 0.0 ? static_cast<float>(p[static_cast<std::size_t>(h)] / total) : 0.0f;
-    }
+    for (std::size_t h = 0; h < hop.share.size(); ++h)
+      hop.share[h] = total > 0.0 ? static_cast<float>(hop.power[h] / total) : 0.0f;
   }
+  to = std::max(to, from + count);
+}
+
+PreambleFit PreambleSearch::Find(const SampleHistory& history, int64_t zero) {
+  PreambleFit fit;
+  const int64_t end = history.Count() - kAnalysisDelay;
+  const int64_t oldest = history.Count() - kHistorySamples + kPeriod;
+  const int64_t first = std::max(zero - kZeroEarly, oldest);
+  const auto hops = static_cast<int32_t>(std::min<int64_t>((end - first) / kHop, kHops));
+  if (hops <= 0) return fit;
+  Measure(history, first, hops);
   // Of every spacing and start whose nine shares all reach the least, the one whose mean is
   // largest.
   const auto firstStart =
@@ -81,7 +99,7 @@ PreambleFit PreambleSearch::Find(const SampleHistory& history, int64_t zero) {
       for (int32_t k = 0; k < kTones && least >= kLeastShare; ++k) {
         const int32_t i =
             i0 + static_cast<int32_t>(std::lrint(static_cast<double>(k) * spacing / kHop));
-        const double s = share[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)];
+        const double s = Hop(i).share[static_cast<std::size_t>(k)];
         least = std::min(least, s);
         sum += s;
       }
@@ -100,12 +118,10 @@ PreambleFit PreambleSearch::Find(const SampleHistory& history, int64_t zero) {
   for (int32_t k = 0; k < kTones; ++k) {
     const int32_t at =
         bestHop + static_cast<int32_t>(std::lrint(static_cast<double>(k) * bestSpacing / kHop));
-    const double top = power[static_cast<std::size_t>(at)][static_cast<std::size_t>(k)];
+    const double top = Hop(at).power[static_cast<std::size_t>(k)];
     int32_t j = at;
     const int32_t earliest = std::max(0, at - bestSpacing / kHop);
-    while (j > earliest &&
-           power[static_cast<std::size_t>(j - 1)][static_cast<std::size_t>(k)] >= kRiseShare * top)
-      --j;
+    while (j > earliest && Hop(j - 1).power[static_cast<std::size_t>(k)] >= kRiseShare * top) --j;
     rises[static_cast<std::size_t>(k)] = static_cast<double>(j) * kHop;
   }
   const double meanStep = (kTones - 1) / 2.0;

@@ -26,16 +26,38 @@ struct PreambleFit {
 class PreambleSearch {
  public:
   static constexpr int32_t kTones = 9;  // the 0 and the eight steps
+  PreambleSearch();
+  // Forgets the hops measured: the history starts again.
+  void Reset();
   // Looks for a sequence whose 0 began near `zero`, every tone of it at least kAnalysisDelay
   // before the history's end.
   PreambleFit Find(const SampleHistory& history, int64_t zero);
 
  private:
   static constexpr int32_t kHops = kHistorySamples / kHop;
-  // For each hop of the searched stretch, each tone's harmonic's power in the period beginning
-  // there and its share of the nine harmonics' power.
-  std::array<std::array<float, kTones>, kHops> power{};
-  std::array<std::array<float, kTones>, kHops> share{};
+  // Each tone's harmonic's power in the period beginning at one hop, and its share of the nine
+  // harmonics' power there.
+  struct HopPowers {
+    std::array<float, kTones> power{};
+    std::array<float, kTones> share{};
+  };
+  // Measures the hops of the stretch searched from `first` on that were not measured before:
+  // the same sound gives each hop the same powers, so a hop is measured once while the stretches
+  // searched begin one whole number of hops apart.
+  void Measure(const SampleHistory& history, int64_t first, int32_t count);
+  // The j-th hop of the stretch last measured.
+  const HopPowers& Hop(int32_t j) const {
+    return hops[static_cast<std::size_t>((from + j) % kHops)];
+  }
+
+  // A ring of the hops measured, the hop `anchor + i * kHop` in slot i % kHops; those from `from`
+  // to `to` (counted so) are held.
+  std::array<std::array<double, kPeriod>, kTones> cosine{};
+  std::array<std::array<double, kPeriod>, kTones> sine{};
+  std::array<HopPowers, kHops> hops{};
+  int64_t anchor = 0;
+  int64_t from = 0;
+  int64_t to = 0;
 };
 
 }  // namespace brindlemoor::robust

@@ -57,6 +57,7 @@ struct RobustFramer {
     pendingOnClock = false;
     pendingNote = nullptr;
     zeroOnset = -1;
+    preamble.Reset();
     preambleZero = -1;
   }
 };
