@@ -20,6 +20,14 @@ constexpr double kMostRiseMiss = 60.0;
 // ...and the nine shares' mean must reach this.
 constexpr double kLeastMeanShare = 0.5;
 
+// Each tone's hop from the 0's, at `spacing`.
+std::array<int32_t, PreambleSearch::kTones> ToneHops(int32_t spacing) {
+  std::array<int32_t, PreambleSearch::kTones> hops{};
+  for (std::size_t k = 0; k < hops.size(); ++k)
+    hops[k] = static_cast<int32_t>(std::lrint(static_cast<double>(k) * spacing / kHop));
+  return hops;
+}
+
 }  // namespace
 
 PreambleSearch::PreambleSearch() {
@@ -91,15 +99,12 @@ PreambleFit PreambleSearch::Find(const SampleHistory& history, int64_t zero) {
   int32_t bestHop = -1;
   int32_t bestSpacing = 0;
   for (int32_t spacing = kShortestSpacing; spacing <= kLongestSpacing; ++spacing) {
-    const auto reach =
-        static_cast<int32_t>(std::lrint(static_cast<double>(kTones - 1) * spacing / kHop));
-    for (int32_t i0 = firstStart; i0 <= lastStart && i0 + reach < hops; ++i0) {
+    const std::array<int32_t, kTones> toneHops = ToneHops(spacing);
+    for (int32_t i0 = firstStart; i0 <= lastStart && i0 + toneHops.back() < hops; ++i0) {
       double least = 1.0;
       double sum = 0.0;
-      for (int32_t k = 0; k < kTones && least >= kLeastShare; ++k) {
-        const int32_t i =
-            i0 + static_cast<int32_t>(std::lrint(static_cast<double>(k) * spacing / kHop));
-        const double s = Hop(i).share[static_cast<std::size_t>(k)];
+      for (std::size_t k = 0; k < toneHops.size() && least >= kLeastShare; ++k) {
+        const double s = Hop(i0 + toneHops[k]).share[k];
         least = std::min(least, s);
         sum += s;
       }
@@ -115,14 +120,14 @@ PreambleFit PreambleSearch::Find(const SampleHistory& history, int64_t zero) {
   // Each tone begins where its harmonic rose out of the earlier tones' tails, which hold none of
   // it: the spacing and start are the line through those rises (least squares).
   std::array<double, kTones> rises{};
-  for (int32_t k = 0; k < kTones; ++k) {
-    const int32_t at =
-        bestHop + static_cast<int32_t>(std::lrint(static_cast<double>(k) * bestSpacing / kHop));
-    const double top = Hop(at).power[static_cast<std::size_t>(k)];
+  const std::array<int32_t, kTones> toneHops = ToneHops(bestSpacing);
+  for (std::size_t k = 0; k < rises.size(); ++k) {
+    const int32_t at = bestHop + toneHops[k];
+    const double top = Hop(at).power[k];
     int32_t j = at;
     const int32_t earliest = std::max(0, at - bestSpacing / kHop);
-    while (j > earliest && Hop(j - 1).power[static_cast<std::size_t>(k)] >= kRiseShare * top) --j;
-    rises[static_cast<std::size_t>(k)] = static_cast<double>(j) * kHop;
+    while (j > earliest && Hop(j - 1).power[k] >= kRiseShare * top) --j;
+    rises[k] = static_cast<double>(j) * kHop;
   }
   const double meanStep = (kTones - 1) / 2.0;
   double meanRise = 0.0;

@@ -47,7 +47,8 @@ class PreambleSearch {
   void Measure(const SampleHistory& history, int64_t first, int32_t count);
   // The j-th hop of the stretch last measured.
   const HopPowers& Hop(int32_t j) const {
-    return hops[static_cast<std::size_t>((from + j) % kHops)];
+    const int64_t slot = from % kHops + j;
+    return hops[static_cast<std::size_t>(slot < kHops ? slot : slot - kHops)];
   }
 
   // A ring of the hops measured, the hop `anchor + i * kHop` in slot i % kHops; those from `from`
