@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <numbers>
 
 #include "convention/symbol_convention.h"
 
@@ -58,11 +57,7 @@ bool CoherentTail::Trusted(const Harmonic& harmonic) const {
              kLeastKnownOverNoise * harmonic.noisePower * harmonic.weight;
 }
 
-CoherentTail::CoherentTail(const TailWindow& window) : window(window) {
-  for (int32_t m = 0; m < kPeriod; ++m)
-    turns[static_cast<std::size_t>(m)] = std::polar(1.0, -2.0 * std::numbers::pi * m / kPeriod);
-  Reset();
-}
+CoherentTail::CoherentTail(const TailWindow& window) : window(window) { Reset(); }
 
 void CoherentTail::Reset() {
   harmonics = {};
@@ -99,11 +94,7 @@ bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamp
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     const auto b = static_cast<std::size_t>(bit);
     const int64_t h = bit + kFirstBitHarmonic;
-    Complex sum{};
-    for (int32_t n = 0; n < kPeriod; ++n)
-      sum += period[static_cast<std::size_t>(n)] *
-             turns[static_cast<std::size_t>((h * (start + n)) % kPeriod)];
-    measured[b] = sum / static_cast<double>(kPeriod);
+    measured[b] = roots.Measure(period, h, start) / static_cast<double>(kPeriod);
     Harmonic& harmonic = harmonics[b];
     predicted[b] = Predict(harmonic.taps, harmonic.earlier);
     // Taps held at what known symbols taught never learn their way back under the bound: their
@@ -121,10 +112,7 @@ bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamp
     if (!cleaned[b]) continue;
     any = true;
     // The component 2 Re(p e^(2 pi i h t / kPeriod)) at each stream position t.
-    for (int32_t n = 0; n < kPeriod; ++n) {
-      const Complex turn = std::conj(turns[static_cast<std::size_t>((h * (start + n)) % kPeriod)]);
-      period[static_cast<std::size_t>(n)] -= 2.0 * (predicted[b] * turn).real();
-    }
+    roots.Subtract(2.0 * predicted[b], h, start, period);
   }
   return any;
 }

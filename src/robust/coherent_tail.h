@@ -9,6 +9,7 @@
 #include <complex>
 #include <cstdint>
 
+#include "robust/period_roots.h"
 #include "robust/robust_constants.h"
 #include "robust/sample_history.h"
 
@@ -107,7 +108,7 @@ class CoherentTail {
   bool Trusted(const Harmonic& harmonic) const;
 
   TailWindow window;
-  std::array<Complex, kPeriod> turns{};  // e^(-2 pi i m / kPeriod): a phase from a position
+  PeriodRoots roots;  // each bit harmonic measured and taken out in stream phase
   std::array<Harmonic, kBitCount> harmonics{};
   std::array<Complex, kBitCount> measured{};   // of the last symbol, in absolute phase
   std::array<Complex, kBitCount> predicted{};  // its predicted tails

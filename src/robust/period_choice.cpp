@@ -82,7 +82,8 @@ void ScalePeriod(const PeriodSamples& average, ChosenPeriod& period) {
   }
 }
 
-CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset, bool stepAwaited) {
+CandidatePeriods ChoosePeriods(const SampleHistory& history, const PeriodRoots& roots,
+                               int64_t onset, bool stepAwaited) {
   Period last{};
   Period before{};
   for (int32_t i = 0; i < kPeriod; ++i) {
@@ -90,7 +91,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset, bool
     before[static_cast<std::size_t>(i)] = history.At(onset - 2 * kPeriod + i);
   }
   const double tailGain = TailGain(last, before);
-  const TailPowers tail = MeasureTail(before, last);
+  const TailPowers tail = MeasureTail(roots, before, last);
   std::array<double, kPeriodsAhead + 1> gains{};
   gains[0] = 1.0;
   for (std::size_t k = 1; k < gains.size(); ++k) gains[k] = gains[k - 1] * tailGain;
@@ -153,7 +154,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset, bool
     period.periodicity = periodicity[k];
     period.gridShare = GridShare(firsts[k], seconds[k]);
     period.tailGain = tailGain;
-    CancelTail(tail, (period.offset + 1.5 * kPeriod) / kPeriod, loud.samples);
+    CancelTail(roots, tail, (period.offset + 1.5 * kPeriod) / kPeriod, loud.samples);
     period.energy = Dot(loud.samples, loud.samples);
     period.loudCandidates = loud.averaged;
     period.onlyPeriodic = stepAwaited;
@@ -168,7 +169,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset, bool
     period.periodicity = periodicity[k];
     period.gridShare = GridShare(firsts[k], seconds[k]);  // only for the kept few: it is dear
     period.tailGain = tailGain;
-    CancelTail(tail, (period.offset + 1.5 * kPeriod) / kPeriod, averages[k]);
+    CancelTail(roots, tail, (period.offset + 1.5 * kPeriod) / kPeriod, averages[k]);
     period.energy = Dot(averages[k], averages[k]);
     ScalePeriod(averages[k], period);
   }

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 
+#include "robust/period_roots.h"
 #include "robust/robust_constants.h"
 #include "robust/sample_history.h"
 
@@ -43,6 +44,7 @@ void ScalePeriod(const PeriodSamples& average, ChosenPeriod& period);
 // step, whose single harmonic a room's build-up can make loudest late in the tone, even after it
 // has ended, where a symbol of several harmonics is seldom analysed; the loud average then takes
 // the most periodic candidates alone, so the step is measured where the text will be.
-CandidatePeriods ChoosePeriods(const SampleHistory& history, int64_t onset, bool stepAwaited);
+CandidatePeriods ChoosePeriods(const SampleHistory& history, const PeriodRoots& roots,
+                               int64_t onset, bool stepAwaited);
 
 }  // namespace brindlemoor::robust

@@ -14,6 +14,7 @@
 #include "robust/harmonic_balance.h"
 #include "robust/known_symbol.h"
 #include "robust/onset_detector.h"
+#include "robust/period_roots.h"
 #include "robust/sample_history.h"
 #include "robust/sender_rhythm.h"
 #include "robust/symbol_gate.h"
@@ -23,6 +24,7 @@ namespace brindlemoor::robust {
 
 struct RobustFramer {
   SampleHistory history;
+  PeriodRoots roots;  // for the tails taken out of the chosen periods
   OnsetDetector detector;
   SenderRhythm rhythm;
   BitLevels levels;

@@ -201,7 +201,7 @@ void ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
   RouteByte(0, context.spectrum, calibration, context.text, context.files);
   for (int32_t step = 0; step < kBitCount; ++step) {
     const int64_t onset = fit.start + static_cast<int64_t>(step + 1) * fit.spacing;
-    const ChosenPeriod period = ChoosePeriods(framer.history, onset, true).loud;
+    const ChosenPeriod period = ChoosePeriods(framer.history, framer.roots, onset, true).loud;
     if (period.peak == 0) return;
     AnalyseRepeatedPeriod(period.samples.data(), period.peak, context.analyser, context.spectrum);
     RouteByte(static_cast<uint8_t>(1u << step), context.spectrum, calibration, context.text,
@@ -258,7 +258,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   framer.pendingOnset = -1;
   // A calibration is under way, or a 0 waits for its first step.
   const bool stepAwaited = context.calibration.calibrating != 0 || framer.zeroOnset >= 0;
-  const CandidatePeriods candidates = ChoosePeriods(framer.history, onset, stepAwaited);
+  const CandidatePeriods candidates =
+      ChoosePeriods(framer.history, framer.roots, onset, stepAwaited);
   const ChosenPeriod& first = candidates.periods[0];
   if (first.peak == 0) {
     Report(context, framer, onset, first, ByteDecision{false, 0, 0, -1, Rejection::kSilent},

@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <complex>
-#include <numbers>
 
 #include "convention/symbol_convention.h"
 
@@ -29,39 +28,18 @@ constexpr double kOverNoise = 3.0;
 // harmonics in SoX's rooms than it saved unset ones.
 constexpr double kCancelledShare = 0.5;
 
-// The period's roots of unity, e^(2 pi i n / kPeriod), so that each harmonic's phases are looked
-// up rather than computed sample by sample.
-struct Roots {
-  Roots() {
-    for (int32_t n = 0; n < kPeriod; ++n)
-      of[static_cast<std::size_t>(n)] = std::polar(1.0, 2.0 * std::numbers::pi * n / kPeriod);
-  }
-  // e^(2 pi i harmonic sample / kPeriod)
-  std::complex<double> At(int32_t harmonic, int32_t sample) const {
-    return of[static_cast<std::size_t>(harmonic * sample % kPeriod)];
-  }
-  std::array<std::complex<double>, kPeriod> of{};
-};
-
-std::complex<double> Harmonic(const Roots& roots, const PeriodSamples& period, int32_t harmonic) {
-  std::complex<double> sum = 0.0;
-  for (int32_t i = 0; i < kPeriod; ++i)
-    sum += period[static_cast<std::size_t>(i)] * std::conj(roots.At(harmonic, i));
-  return sum;
-}
-
 }  // namespace
 
-TailPowers MeasureTail(const PeriodSamples& before, const PeriodSamples& last) {
-  const Roots roots;
+TailPowers MeasureTail(const PeriodRoots& roots, const PeriodSamples& before,
+                       const PeriodSamples& last) {
   TailPowers tail;
   std::array<double, kBitCount> earlier{};
   double lastSum = 0.0;
   double beforeSum = 0.0;
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     const auto k = static_cast<std::size_t>(bit);
-    tail.power[k] = std::norm(Harmonic(roots, last, bit + kFirstBitHarmonic));
-    earlier[k] = std::norm(Harmonic(roots, before, bit + kFirstBitHarmonic));
+    tail.power[k] = std::norm(roots.Measure(last, bit + kFirstBitHarmonic));
+    earlier[k] = std::norm(roots.Measure(before, bit + kFirstBitHarmonic));
     lastSum += tail.power[k];
     beforeSum += earlier[k];
   }
@@ -75,8 +53,7 @@ TailPowers MeasureTail(const PeriodSamples& before, const PeriodSamples& last) {
   // where it stands over kOverNoise times their mean power.
   double noise = 0.0;
   for (int32_t harmonic = kFirstFree; harmonic <= kLastFree; ++harmonic)
-    noise +=
-        std::norm(Harmonic(roots, last, harmonic)) + std::norm(Harmonic(roots, before, harmonic));
+    noise += std::norm(roots.Measure(last, harmonic)) + std::norm(roots.Measure(before, harmonic));
   noise *= kOverNoise / (2.0 * (kLastFree - kFirstFree + 1));
   tail.decay = std::min(lastSum / beforeSum, kLongestDecay);
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
@@ -87,21 +64,19 @@ TailPowers MeasureTail(const PeriodSamples& before, const PeriodSamples& last) {
   return tail;
 }
 
-void CancelTail(const TailPowers& tail, double periodsAfter, PeriodSamples& period) {
+void CancelTail(const PeriodRoots& roots, const TailPowers& tail, double periodsAfter,
+                PeriodSamples& period) {
   if (tail.decay <= 0.0) return;
-  const Roots roots;
   const double kept = std::pow(tail.decay, periodsAfter);
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     const int32_t harmonic = bit + kFirstBitHarmonic;
-    const std::complex<double> component = Harmonic(roots, period, harmonic);
+    const std::complex<double> component = roots.Measure(period, harmonic);
     const double power = std::norm(component);
     const double remaining = tail.power[static_cast<std::size_t>(bit)] * kept;
     if (power <= 0.0 || remaining <= 0.0) continue;
     // The component's share to take away, so that power - remaining is left.
     const double cut = 1.0 - std::sqrt(std::max(0.0, power - remaining) / power);
-    const std::complex<double> removed = cut * component * (2.0 / kPeriod);
-    for (int32_t i = 0; i < kPeriod; ++i)
-      period[static_cast<std::size_t>(i)] -= (removed * roots.At(harmonic, i)).real();
+    roots.Subtract(cut * component * (2.0 / kPeriod), harmonic, 0, period);
   }
 }
 

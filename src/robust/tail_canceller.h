@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "convention/symbol_convention.h"
+#include "robust/period_roots.h"
 #include "robust/robust_constants.h"
 
 namespace brindlemoor::robust {
@@ -22,11 +23,13 @@ struct TailPowers {
 // From the two periods before an onset (`before` first): each harmonic's power is the lesser of
 // the last period's and the one before's carried on by the decay, so a tone that began in the
 // last period is not taken for its own tail; none when the sound grew much from one to the other.
-TailPowers MeasureTail(const PeriodSamples& before, const PeriodSamples& last);
+TailPowers MeasureTail(const PeriodRoots& roots, const PeriodSamples& before,
+                       const PeriodSamples& last);
 
 // Takes from `period` (an average of periods `periodsAfter` periods after the last one measured)
 // each bit harmonic's share of the tail's power that would remain there: its component keeps
 // its phase and is scaled down to the power left.
-void CancelTail(const TailPowers& tail, double periodsAfter, PeriodSamples& period);
+void CancelTail(const PeriodRoots& roots, const TailPowers& tail, double periodsAfter,
+                PeriodSamples& period);
 
 }  // namespace brindlemoor::robust

@@ -57,7 +57,8 @@ TEST_P(TailCancellerTest, TakesAwayOnlyATail) {
   PeriodSamples period{};
   Add(period, 5, 1000.0, 0.5);  // the tone: harmonic 5 (bit 3)
   Add(period, 3, c.tailLeft, 2.0);
-  CancelTail(MeasureTail(before, last), 2.0, period);
+  const PeriodRoots roots;
+  CancelTail(roots, MeasureTail(roots, before, last), 2.0, period);
   EXPECT_LE(Amplitude(period, 3), c.tailAfterAtMost);
   EXPECT_NEAR(Amplitude(period, 5), 1000.0, 1e-6);
 }
