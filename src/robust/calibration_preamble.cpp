@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 namespace brindlemoor::robust {
 namespace {
@@ -30,16 +29,6 @@ std::array<int32_t, PreambleSearch::kTones> ToneHops(int32_t spacing) {
 
 }  // namespace
 
-PreambleSearch::PreambleSearch() {
-  for (int32_t h = 0; h < kTones; ++h) {
-    for (int32_t n = 0; n < kPeriod; ++n) {
-      const double angle = 2.0 * std::numbers::pi * (h + 1) * n / kPeriod;
-      cosine[static_cast<std::size_t>(h)][static_cast<std::size_t>(n)] = std::cos(angle);
-      sine[static_cast<std::size_t>(h)][static_cast<std::size_t>(n)] = std::sin(angle);
-    }
-  }
-}
-
 void PreambleSearch::Reset() {
   anchor = 0;
   from = 0;
@@ -59,22 +48,15 @@ void PreambleSearch::Measure(const SampleHistory& history, int64_t first, int32_
   // in it.
   for (int64_t i = std::max(from, to); i < from + count; ++i) {
     const int64_t periodStart = anchor + i * kHop;
-    std::array<double, kPeriod> x{};
+    PeriodSamples x{};
     for (int32_t n = 0; n < kPeriod; ++n)
       x[static_cast<std::size_t>(n)] = history.At(periodStart + n);
     double total = 0.0;
     HopPowers& hop = hops[static_cast<std::size_t>(i % kHops)];
-    for (int32_t h = 0; h < kTones; ++h) {
-      double re = 0.0;
-      double im = 0.0;
-      for (int32_t n = 0; n < kPeriod; ++n) {
-        re += x[static_cast<std::size_t>(n)] *
-              cosine[static_cast<std::size_t>(h)][static_cast<std::size_t>(n)];
-        im += x[static_cast<std::size_t>(n)] *
-              sine[static_cast<std::size_t>(h)][static_cast<std::size_t>(n)];
-      }
-      hop.power[static_cast<std::size_t>(h)] = static_cast<float>(re * re + im * im);
-      total += re * re + im * im;
+    for (std::size_t h = 0; h < hop.power.size(); ++h) {
+      const double power = std::norm(roots.Measure(x, static_cast<int64_t>(h) + 1));
+      hop.power[h] = static_cast<float>(power);
+      total += power;
     }
     for (std::size_t h = 0; h < hop.share.size(); ++h)
       hop.share[h] = total > 0.0 ? static_cast<float>(hop.power[h] / total) : 0.0f;

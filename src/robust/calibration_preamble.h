@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 
+#include "robust/period_roots.h"
 #include "robust/robust_constants.h"
 #include "robust/sample_history.h"
 
@@ -26,7 +27,6 @@ struct PreambleFit {
 class PreambleSearch {
  public:
   static constexpr int32_t kTones = 9;  // the 0 and the eight steps
-  PreambleSearch();
   // Forgets the hops measured: the history starts again.
   void Reset();
   // Looks for a sequence whose 0 began near `zero`, every tone of it at least kAnalysisDelay
@@ -53,8 +53,7 @@ class PreambleSearch {
 
   // A ring of the hops measured, the hop `anchor + i * kHop` in slot i % kHops; those from `from`
   // to `to` (counted so) are held.
-  std::array<std::array<double, kPeriod>, kTones> cosine{};
-  std::array<std::array<double, kPeriod>, kTones> sine{};
+  PeriodRoots roots;
   std::array<HopPowers, kHops> hops{};
   int64_t anchor = 0;
   int64_t from = 0;
