@@ -78,13 +78,17 @@ static_assert(kPeriod + (kConfirmHops + 1) * kHop <= kAnalysisDelay);
 
 void OnsetDetector::Reset() { *this = OnsetDetector(); }
 
-void OnsetDetector::SetClock(int32_t spacing) {
+void OnsetDetector::StartClock(double spacing, bool steadySender) {
   clockSpacing = spacing;
   gapSpread.Start(clockSpacing);
+  steady = steadySender;
+}
+
+void OnsetDetector::SetClock(int32_t spacing) {
+  StartClock(spacing, true);
   bestStrength = 0.0;
   bestStart = -1;
   missedWindows = 0;
-  steady = true;
 }
 
 bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_t spacing,
@@ -153,9 +157,7 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
   if (spacing == 0) {
     if (!holding) clockSpacing = 0.0;
   } else if (std::fabs(clockSpacing - spacing) > kClockSlip * spacing) {
-    steady = false;
-    clockSpacing = spacing;
-    gapSpread.Start(clockSpacing);
+    StartClock(spacing, false);
   }
   // A jittering sender's next tone is looked for as far from the clock as its last ones fell.
   const bool jittering = !steady && (jitter > kJitterShown || holding || spread);

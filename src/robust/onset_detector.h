@@ -50,6 +50,9 @@ class OnsetDetector {
     int64_t start = 0;  // the first position of its window
   };
   static constexpr int32_t kJudgedHops = 4;  // more than the hops a judgement waits
+  // The symbol clock starts again at `spacing`; `steadySender` when a calibration's tones, found
+  // one spacing apart, set it.
+  void StartClock(double spacing, bool steadySender);
   bool Judge(const Measured& m, int64_t lastOnset, int32_t spacing, bool spread, int64_t& onset);
   double Change(int32_t hopsBack) const { return change[Slot(hopsBack)]; }
   double Energy(int32_t hopsBack) const { return energy[Slot(hopsBack)]; }
