@@ -34,21 +34,28 @@ double TailGain(const Period& last, const Period& before) {
   return std::clamp(Dot(last, before) / beforeEnergy, 0.0, kLargestTailGain);
 }
 
-// How much of the sound of two periods, between 200 and 2500 Hz, lies on the harmonic grid of
-// 245 Hz: the power of the even bins of their 90-point DFT (122.5 Hz apart) over that of all
-// bins in the band. Noise and music, whatever their low rumble, share it out evenly; a symbol
-// puts nearly all of it on the grid.
+// The band whose share on the harmonic grid GridShare measures: bins of a 90-point DFT.
 constexpr int32_t kFirstBin = 2;  // 245 Hz
 constexpr int32_t kLastBin = 20;  // 2450 Hz
 constexpr int32_t kBins = kLastBin - kFirstBin + 1;
-double GridShare(const Period& a, const Period& b) {
-  // One Goertzel filter per bin, all stepped together sample by sample (the same arithmetic
-  // per bin as one after the other, but independent chains run side by side).
-  std::array<double, kBins> coefficients{};
+// One Goertzel filter per bin: their coefficients, computed once for the candidates of a symbol.
+using GridFilters = std::array<double, kBins>;
+GridFilters MakeGridFilters() {
+  GridFilters coefficients{};
   for (int32_t k = 0; k < kBins; ++k) {
     coefficients[static_cast<std::size_t>(k)] =
         2.0 * std::cos(2.0 * std::numbers::pi * (kFirstBin + k) / (2 * kPeriod));
   }
+  return coefficients;
+}
+
+// How much of the sound of two periods, between 200 and 2500 Hz, lies on the harmonic grid of
+// 245 Hz: the power of the even bins of their 90-point DFT (122.5 Hz apart) over that of all
+// bins in the band. Noise and music, whatever their low rumble, share it out evenly; a symbol
+// puts nearly all of it on the grid.
+double GridShare(const GridFilters& coefficients, const Period& a, const Period& b) {
+  // The filters stepped together sample by sample (the same arithmetic per bin as one after the
+  // other, but independent chains run side by side).
   std::array<double, kBins> s1{};
   std::array<double, kBins> s2{};
   for (const Period* half : {&a, &b}) {
@@ -141,6 +148,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, const PeriodRoots& 
   // still rises) and of the kept ones after it; the others there may be loud with a short tone's
   // echoes after it has ended. An awaited calibration step: of the kept ones alone.
   CandidatePeriods chosen;
+  const GridFilters grid = MakeGridFilters();
   const auto loudest = static_cast<std::size_t>(std::max_element(energies.begin(), energies.end()) -
                                                 energies.begin());
   std::array<double, kCandidates> joining{};
@@ -152,7 +160,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, const PeriodRoots& 
     ChosenPeriod& period = chosen.loud;
     period.offset = loud.loudest * kHop;
     period.periodicity = periodicity[k];
-    period.gridShare = GridShare(firsts[k], seconds[k]);
+    period.gridShare = GridShare(grid, firsts[k], seconds[k]);
     period.tailGain = tailGain;
     CancelTail(roots, tail, (period.offset + 1.5 * kPeriod) / kPeriod, loud.samples);
     period.energy = Dot(loud.samples, loud.samples);
@@ -167,7 +175,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, const PeriodRoots& 
     ChosenPeriod& period = chosen.periods[static_cast<std::size_t>(chosen.count)];
     period.offset = best * kHop;
     period.periodicity = periodicity[k];
-    period.gridShare = GridShare(firsts[k], seconds[k]);  // only for the kept few: it is dear
+    period.gridShare = GridShare(grid, firsts[k], seconds[k]);  // only for the kept few: it is dear
     period.tailGain = tailGain;
     CancelTail(roots, tail, (period.offset + 1.5 * kPeriod) / kPeriod, averages[k]);
     period.energy = Dot(averages[k], averages[k]);
