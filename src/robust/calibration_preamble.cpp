@@ -19,11 +19,13 @@ constexpr double kMostRiseMiss = 60.0;
 // ...and the nine shares' mean must reach this.
 constexpr double kLeastMeanShare = 0.5;
 
-// Each tone's hop from the 0's, at `spacing`.
+// Each tone's hop from the 0's, at `spacing`: the nearest to k spacings (never half-way between
+// two, kHop being odd).
 std::array<int32_t, PreambleSearch::kTones> ToneHops(int32_t spacing) {
+  static_assert(kHop % 2 == 1);
   std::array<int32_t, PreambleSearch::kTones> hops{};
   for (std::size_t k = 0; k < hops.size(); ++k)
-    hops[k] = static_cast<int32_t>(std::lrint(static_cast<double>(k) * spacing / kHop));
+    hops[k] = (2 * static_cast<int32_t>(k) * spacing + kHop) / (2 * kHop);
   return hops;
 }
 
@@ -51,15 +53,15 @@ void PreambleSearch::Measure(const SampleHistory& history, int64_t first, int32_
     PeriodSamples x{};
     for (int32_t n = 0; n < kPeriod; ++n)
       x[static_cast<std::size_t>(n)] = history.At(periodStart + n);
+    const auto slot = static_cast<std::size_t>(i % kHops);
     double total = 0.0;
-    HopPowers& hop = hops[static_cast<std::size_t>(i % kHops)];
-    for (std::size_t h = 0; h < hop.power.size(); ++h) {
-      const double power = std::norm(roots.Measure(x, static_cast<int64_t>(h) + 1));
-      hop.power[h] = static_cast<float>(power);
-      total += power;
+    for (std::size_t k = 0; k < power.size(); ++k) {
+      const double p = std::norm(roots.Measure(x, static_cast<int64_t>(k) + 1));
+      power[k][slot] = static_cast<float>(p);
+      total += p;
     }
-    for (std::size_t h = 0; h < hop.share.size(); ++h)
-      hop.share[h] = total > 0.0 ? static_cast<float>(hop.power[h] / total) : 0.0f;
+    for (std::size_t k = 0; k < share.size(); ++k)
+      share[k][slot] = total > 0.0 ? static_cast<float>(power[k][slot] / total) : 0.0f;
   }
   to = std::max(to, from + count);
 }
@@ -86,7 +88,7 @@ PreambleFit PreambleSearch::Find(const SampleHistory& history, int64_t zero) {
       double least = 1.0;
       double sum = 0.0;
       for (std::size_t k = 0; k < toneHops.size() && least >= kLeastShare; ++k) {
-        const double s = Hop(i0 + toneHops[k]).share[k];
+        const double s = share[k][Slot(i0 + toneHops[k])];
         least = std::min(least, s);
         sum += s;
       }
@@ -105,10 +107,10 @@ PreambleFit PreambleSearch::Find(const SampleHistory& history, int64_t zero) {
   const std::array<int32_t, kTones> toneHops = ToneHops(bestSpacing);
   for (std::size_t k = 0; k < rises.size(); ++k) {
     const int32_t at = bestHop + toneHops[k];
-    const double top = Hop(at).power[k];
+    const double top = power[k][Slot(at)];
     int32_t j = at;
     const int32_t earliest = std::max(0, at - bestSpacing / kHop);
-    while (j > earliest && Hop(j - 1).power[k] >= kRiseShare * top) --j;
+    while (j > earliest && power[k][Slot(j - 1)] >= kRiseShare * top) --j;
     rises[k] = static_cast<double>(j) * kHop;
   }
   const double meanStep = (kTones - 1) / 2.0;

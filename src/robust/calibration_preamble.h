@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "robust/period_roots.h"
@@ -35,26 +36,23 @@ class PreambleSearch {
 
  private:
   static constexpr int32_t kHops = kHistorySamples / kHop;
-  // Each tone's harmonic's power in the period beginning at one hop, and its share of the nine
-  // harmonics' power there.
-  struct HopPowers {
-    std::array<float, kTones> power{};
-    std::array<float, kTones> share{};
-  };
   // Measures the hops of the stretch searched from `first` on that were not measured before:
   // the same sound gives each hop the same powers, so a hop is measured once while the stretches
   // searched begin one whole number of hops apart.
   void Measure(const SampleHistory& history, int64_t first, int32_t count);
-  // The j-th hop of the stretch last measured.
-  const HopPowers& Hop(int32_t j) const {
+  // The ring's slot of the j-th hop of the stretch last measured.
+  std::size_t Slot(int32_t j) const {
     const int64_t slot = from % kHops + j;
-    return hops[static_cast<std::size_t>(slot < kHops ? slot : slot - kHops)];
+    return static_cast<std::size_t>(slot < kHops ? slot : slot - kHops);
   }
 
-  // A ring of the hops measured, the hop `anchor + i * kHop` in slot i % kHops; those from `from`
-  // to `to` (counted so) are held.
   PeriodRoots roots;
-  std::array<HopPowers, kHops> hops{};
+  // A ring of the hops measured, the hop `anchor + i * kHop` in slot i % kHops; those from `from`
+  // to `to` (counted so) are held. For each tone, its harmonic's power in the period beginning
+  // at each hop, and its share of the nine harmonics' power there; kept tone by tone, so that
+  // the search reads one tone's hops side by side.
+  std::array<std::array<float, kHops>, kTones> power{};
+  std::array<std::array<float, kHops>, kTones> share{};
   int64_t anchor = 0;
   int64_t from = 0;
   int64_t to = 0;
