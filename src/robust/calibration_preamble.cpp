@@ -1,6 +1,7 @@
 #include "robust/calibration_preamble.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace brindlemoor::robust {
@@ -22,11 +23,24 @@ constexpr double kLeastMeanShare = 0.5;
 // Each tone's hop from the 0's, at `spacing`: the nearest to k spacings (never half-way between
 // two, kHop being odd).
 std::array<int32_t, PreambleSearch::kTones> ToneHops(int32_t spacing) {
-  static_assert(kHop % 2 == 1);
+  static_assert(kHop % 2 == 1, "no tone falls half-way between two hops");
   std::array<int32_t, PreambleSearch::kTones> hops{};
   for (std::size_t k = 0; k < hops.size(); ++k)
     hops[k] = (2 * static_cast<int32_t>(k) * spacing + kHop) / (2 * kHop);
   return hops;
+}
+
+// A bit for each hop of a searched stretch, and a word's more, so that any 64 of them can be read
+// from a hop on; the starts of a search, a bit each, fit in one word.
+using HopBits = std::array<uint64_t, kHistorySamples / kHop / 64 + 2>;
+static_assert((kZeroEarly + kZeroLate) / kHop + 1 < 64, "a search's starts fit in a word");
+
+// The 64 bits of `bits` from bit `at` on, the first lowest.
+uint64_t BitsFrom(const HopBits& bits, int32_t at) {
+  const auto word = static_cast<std::size_t>(at / 64);
+  const int32_t shift = at % 64;
+  const uint64_t low = bits[word] >> shift;
+  return shift == 0 ? low : low | bits[word + 1] << (64 - shift);
 }
 
 }  // namespace
@@ -75,25 +89,35 @@ PreambleFit PreambleSearch::Find(const SampleHistory& history, int64_t zero) {
   if (hops <= 0) return fit;
   Measure(history, first, hops);
   // Of every spacing and start whose nine shares all reach the least, the one whose mean is
-  // largest.
+  // largest (the first found of equals, spacings and starts counted up).
   const auto firstStart =
       static_cast<int32_t>(std::max<int64_t>(0, (zero - kZeroEarly - first) / kHop));
   const auto lastStart = static_cast<int32_t>((zero + kZeroLate - first) / kHop);
+  // Where each tone's share reaches the least, a bit a hop: the starts where all nine do at a
+  // spacing are found a word at a time, and only their means are summed.
+  std::array<HopBits, kTones> reached{};
+  for (std::size_t k = 0; k < reached.size(); ++k) {
+    for (int32_t j = 0; j < hops; ++j) {
+      if (share[k][Slot(j)] >= kLeastShare)
+        reached[k][static_cast<std::size_t>(j / 64)] |= uint64_t{1} << (j % 64);
+    }
+  }
   double bestMean = 0.0;
   int32_t bestHop = -1;
   int32_t bestSpacing = 0;
   for (int32_t spacing = kShortestSpacing; spacing <= kLongestSpacing; ++spacing) {
     const std::array<int32_t, kTones> toneHops = ToneHops(spacing);
-    for (int32_t i0 = firstStart; i0 <= lastStart && i0 + toneHops.back() < hops; ++i0) {
-      double least = 1.0;
+    const int32_t starts = std::min(lastStart + 1, hops - toneHops.back()) - firstStart;
+    if (starts <= 0) continue;
+    uint64_t all = (uint64_t{1} << starts) - 1;
+    for (std::size_t k = 0; k < toneHops.size() && all != 0; ++k)
+      all &= BitsFrom(reached[k], firstStart + toneHops[k]);
+    for (; all != 0; all &= all - 1) {
+      const int32_t i0 = firstStart + std::countr_zero(all);
       double sum = 0.0;
-      for (std::size_t k = 0; k < toneHops.size() && least >= kLeastShare; ++k) {
-        const double s = share[k][Slot(i0 + toneHops[k])];
-        least = std::min(least, s);
-        sum += s;
-      }
+      for (std::size_t k = 0; k < toneHops.size(); ++k) sum += share[k][Slot(i0 + toneHops[k])];
       const double mean = sum / kTones;
-      if (least >= kLeastShare && mean > bestMean) {
+      if (mean > bestMean) {
         bestMean = mean;
         bestHop = i0;
         bestSpacing = spacing;
