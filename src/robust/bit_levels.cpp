@@ -75,7 +75,10 @@ void BitLevels::Reset() {
     const double fixed = std::log(ThresholdFraction(bit));
     setLevel[k] = fixed + std::log(kStartApart);
     clearLevel[k] = fixed - std::log(kStartApart);
-    setMedian[k] = setLevel[k];
+    // The set median starts where a threshold begins to be lowered: a bare room that leaves the
+    // set bits standing low lowers it within the first symbols, not only once a dozen set ones
+    // have brought the median down from far over it (the text's first words were lost so).
+    setMedian[k] = fixed + kUsualStanding;
     clearMedian[k] = clearLevel[k];
     // So far under the unset level that a threshold starts unraised at every factor.
     unscaledClearMedian[k] =

@@ -1,6 +1,7 @@
 #include "robust/symbol_gate.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "robust/robust_constants.h"
@@ -55,6 +56,19 @@ bool SymbolGate::LooselySpaced() const {
   return true;
 }
 
+int32_t SymbolGate::StepBefore(int32_t first, int32_t from, double runSpacing) const {
+  const uint8_t byte = symbols[static_cast<std::size_t>(first)].byte;
+  if (!std::has_single_bit(byte)) return -1;
+  const auto before = static_cast<uint8_t>(byte >> 1);
+  for (int32_t i = from; i >= 0; --i) {
+    const double gap = static_cast<double>(Onset(first) - Onset(i));
+    if (gap > kJoinFarthest * runSpacing) break;
+    if (gap >= kJoinNearest * runSpacing && symbols[static_cast<std::size_t>(i)].byte == before)
+      return i;
+  }
+  return -1;
+}
+
 void SymbolGate::KeepRun(double runSpacing, bool joinEarlier) {
   // From the run's first symbol back: one a spacing or two earlier joins, one closer is dropped.
   int32_t first = held - kRunLength + 1;
@@ -63,10 +77,13 @@ void SymbolGate::KeepRun(double runSpacing, bool joinEarlier) {
   for (int32_t i = first - 1; i >= 0 && joinEarlier; --i) {
     const double gap = static_cast<double>(Onset(first) - Onset(i));
     if (gap > kJoinFarthest * runSpacing) break;
-    if (gap >= kJoinNearest * runSpacing) {
-      joins[static_cast<std::size_t>(i)] = true;
-      first = i;
-    }
+    if (gap < kJoinNearest * runSpacing) continue;
+    // A calibration step in reach that comes before the first one joins instead of whatever
+    // lies between them: an echo or a tone's end heard between the sender's tones.
+    const int32_t step = StepBefore(first, i, runSpacing);
+    if (step >= 0) i = step;
+    joins[static_cast<std::size_t>(i)] = true;
+    first = i;
   }
   int32_t kept = 0;
   for (int32_t i = 0; i < held; ++i) {

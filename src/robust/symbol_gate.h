@@ -107,6 +107,10 @@ class SymbolGate {
   // Keeps of the held symbols only those that join the run their last kRunLength - 1 end; with
   // `joinEarlier` false, only the run.
   void KeepRun(double runSpacing, bool joinEarlier);
+  // The held symbol, from `from` back and within reach of the held `first` (kJoinNearest to
+  // kJoinFarthest spacings before it), that a calibration sends just before `first` where that
+  // is one of its steps (the step before, or the 0 before the first step); -1 when none.
+  int32_t StepBefore(int32_t first, int32_t from, double runSpacing) const;
 
   std::array<HeldSymbol, kMostHeld> symbols{};
   int32_t held = 0;

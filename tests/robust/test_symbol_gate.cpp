@@ -62,6 +62,15 @@ INSTANTIATE_TEST_SUITE_P(
                  {0, 1, 2, 4, 8},
                  {1, 0.2, 1, 1, 1, 1},
                  {7, 0, 1, 2, 4, 8}},
+        // A sound between a calibration's first steps, read as 0 half a spacing before the run:
+        // the step a spacing before joins instead, and the calibration begins (the 0 had joined
+        // and the step was dropped: the steps came out as text).
+        GateCase{"CalibrationStepOverATonesEnd",
+                 {1000, 2140, 2680, 3400, 4660, 5920, 7180},
+                 "HHHHHHR",
+                 {0, 1, 2, 4, 8, 16},
+                 {},
+                 {0, 1, 0, 2, 4, 8, 16}},
         GateCase{"NoCalibrationWithoutItsSteps",
                  {1000, 1704, 2332, 3042, 3890},
                  "HHHHH",
