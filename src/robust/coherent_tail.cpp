@@ -33,6 +33,7 @@ constexpr double kOutlier = 16.0;
 constexpr int64_t kSpacingTolerance = 2 * kHop;
 // Keeps the taps' equations solvable where an earlier symbol was always off.
 constexpr double kRidge = 1e-3;
+constexpr uint32_t kEveryBit = (1u << kBitCount) - 1u;
 
 using Complex = CoherentTail::Complex;
 
@@ -106,10 +107,12 @@ bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamp
     measured[b] = sum / static_cast<double>(kPeriod);
     Harmonic& harmonic = harmonics[b];
     predicted[b] = Predict(harmonic.taps, harmonic.earlier);
-    // Taps held at what known symbols taught never learn their way back under the bound: their
-    // prediction is scaled down to it instead, which keeps the feedback as bounded.
+    // Where the taps are held to what known symbols taught, the tails are as loud as the tones:
+    // held taps never learn their way back under the bound, and the taps of a harmonic that the
+    // calibration could not teach (its last step's) sum over it as well once learned. Their
+    // prediction is scaled down to the bound instead, which keeps the feedback as bounded.
     const double tapSum = TapSum(harmonic.taps);
-    const bool scaled = tapSum > kMostTapSum && holdKnown && harmonic.known > 0;
+    const bool scaled = tapSum > kMostTapSum && holdKnown;
     if (scaled) predicted[b] *= kMostTapSum / tapSum;
     cleaned[b] =
         (harmonic.learned >= window.leastLearned ||
@@ -130,10 +133,20 @@ bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamp
 }
 
 void CoherentTail::Learn(bool decided, uint8_t byte, bool known, uint32_t doubtful) {
+  const uint32_t knownBits = known ? kEveryBit : 0u;
+  LearnBits(decided ? kEveryBit : 0u, byte, knownBits, knownBits, doubtful);
+}
+
+void CoherentTail::LearnUndecided(uint32_t knownOff) { LearnBits(knownOff, 0, knownOff, 0u, 0u); }
+
+void CoherentTail::LearnBits(uint32_t decidedBits, uint8_t byte, uint32_t knownBits,
+                             uint32_t holdingBits, uint32_t doubtful) {
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     const auto b = static_cast<std::size_t>(bit);
     Harmonic& harmonic = harmonics[b];
     const bool on = ((byte >> bit) & 1u) != 0;
+    const bool decided = ((decidedBits >> bit) & 1u) != 0;
+    const bool known = ((knownBits >> bit) & 1u) != 0;
     const Complex y = measured[b];
     const Complex error = y - predicted[b];
     double earlierPower = 0.0;
@@ -144,8 +157,8 @@ void CoherentTail::Learn(bool decided, uint8_t byte, bool known, uint32_t doubtf
         !known && harmonic.learned >= kLeastLearned &&
         std::norm(error) * harmonic.judgedWeight > kOutlier * harmonic.judgedResidual;
     const bool doubted = ((doubtful >> bit) & 1u) != 0;
-    // Taps held at what known symbols taught are not moved by decided ones.
-    const bool held = holdKnown && !known && harmonic.known > 0;
+    // Taps held at what a calibration's symbols taught are not moved by decided ones.
+    const bool held = holdKnown && !known && harmonic.holding > 0;
     if (decided && !on && earlierPower > 0.0 && !outlier && !doubted && !held) {
       harmonic.rawPower = kForget * harmonic.rawPower + std::norm(y);
       harmonic.weight = kForget * harmonic.weight + 1.0;
@@ -166,6 +179,7 @@ void CoherentTail::Learn(bool decided, uint8_t byte, bool known, uint32_t doubtf
       }
       ++harmonic.learned;
       if (known) ++harmonic.known;
+      if (known && ((holdingBits >> bit) & 1u) != 0) ++harmonic.holding;
       Solve(harmonic);
     }
     if (known && !on && earlierPower == 0.0) {

@@ -26,6 +26,9 @@ struct RobustFramer {
   OnsetDetector detector;
   SenderRhythm rhythm;
   BitLevels levels;
+  // The same for the period without the earlier symbols' tails, which judges by them where the
+  // taps are held (robust_tick.cpp).
+  BitLevels tailFreeLevels;
   HarmonicBalance balance;
   CoherentTail coherent;
   KnownSymbols known;                             // where a calibration's symbols are known
@@ -40,12 +43,16 @@ struct RobustFramer {
   int64_t zeroOnset = -1;             // a 0 waiting to see whether a calibration follows; -1: none
   PreambleSearch preamble;
   int64_t preambleZero = -1;  // a 0 whose calibration may yet be framed anew; -1: none
+  // The found clock's place for the last symbol framed before the calibration was found, when
+  // it had not yet been heard out: measured again once it is; -1: none.
+  int64_t lateRemeasure = -1;
 
   void Reset() {
     history.Reset();
     detector.Reset();
     rhythm.Reset();
     levels.Reset();
+    tailFreeLevels.Reset();
     balance.Reset();
     coherent.Reset();
     known = KnownSymbols();
@@ -58,6 +65,7 @@ struct RobustFramer {
     pendingNote = nullptr;
     zeroOnset = -1;
     preambleZero = -1;
+    lateRemeasure = -1;
   }
 };
 
