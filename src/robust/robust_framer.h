@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 
+#include "receiver/calibration_state.h"
 #include "receiver/framing.h"
 #include "robust/bit_levels.h"
 #include "robust/calibration_preamble.h"
@@ -26,9 +27,10 @@ struct RobustFramer {
   OnsetDetector detector;
   SenderRhythm rhythm;
   BitLevels levels;
-  // The same for the period without the earlier symbols' tails, which judges by them where the
-  // taps are held (robust_tick.cpp).
+  // The same for the period without the earlier symbols' tails, and the calibration measured
+  // there, which judge it where the taps are held (robust_tick.cpp).
   BitLevels tailFreeLevels;
+  CalibrationState tailFreeCalibration;
   HarmonicBalance balance;
   CoherentTail coherent;
   KnownSymbols known;                             // where a calibration's symbols are known
@@ -53,6 +55,7 @@ struct RobustFramer {
     rhythm.Reset();
     levels.Reset();
     tailFreeLevels.Reset();
+    tailFreeCalibration = CalibrationState();
     balance.Reset();
     coherent.Reset();
     known = KnownSymbols();
