@@ -101,6 +101,11 @@ class CoherentTail {
     int32_t learned = 0;  // symbols it was off in, since the last reset
     int32_t known = 0;    // of those, the ones known to be sent with it off
     int32_t holding = 0;  // of those, a calibration's, whose taps are held
+    // Where a calibration's symbols taught a single tap, held, the further taps are learned from
+    // decided bytes on what the held one leaves: sums as above, and the symbols learned from.
+    std::array<std::array<Complex, kTailSymbols>, kTailSymbols> furtherNormal{};
+    Taps furtherCross{};
+    int32_t furtherLearned = 0;
     // The power where it was known off with no earlier symbol's tail (a calibration's first
     // symbols): the noise that a tap fitted to a single symbol carries into its prediction.
     double noisePower = 0.0;
@@ -112,6 +117,7 @@ class CoherentTail {
   void LearnBits(uint32_t decidedBits, uint8_t byte, uint32_t knownBits, uint32_t holdingBits,
                  uint32_t doubtful);
   void Solve(Harmonic& harmonic) const;
+  void LearnFurtherTaps(Harmonic& harmonic, Complex y) const;
   // Whether a harmonic's prediction is trusted to take its tail out: judged by the power it left
   // where the harmonic was off, or until it could be, fitted to known symbols above the noise.
   bool Trusted(const Harmonic& harmonic) const;
