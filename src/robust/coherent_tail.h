@@ -65,8 +65,9 @@ class CoherentTail {
   void LearnUndecided(uint32_t knownOff);
   // While held (until the next reset or release), a harmonic whose taps a calibration's known
   // symbols taught learns no more from decided bytes: where the decisions are too often wrong to
-  // teach (a room so strong that the calibration had to be found again). Released when a later
-  // calibration completes as framed: the room let the decisions stand again.
+  // teach (a room so strong that the calibration had to be found again). Only one taught a single
+  // tap learns its further taps from them. Released when a later calibration completes as
+  // framed: the room let the decisions stand again.
   void HoldKnown(bool hold) { holdKnown = hold; }
   bool HoldsKnown() const { return holdKnown; }
   // The power of the last symbol's averaged period before its tails were taken out.
