@@ -34,6 +34,13 @@ constexpr double kOutlier = 16.0;
 constexpr int64_t kSpacingTolerance = 2 * kHop;
 // Keeps the taps' equations solvable where an earlier symbol was always off.
 constexpr double kRidge = 1e-3;
+// A calibration teaches the harmonic of its last step but one a single tap (the symbol before),
+// and the tail from further back stays: in the strong room the sent bytes teach harmonic 8
+// taps of 0.78, 0.34 and 0.15. Held there, it learns its further taps from decided bytes, from
+// this many symbols on, more strongly kept small: a wrong decision moves them less.
+constexpr int32_t kLeastFurtherLearned = 10;
+constexpr double kFurtherRidge = 1e-2;
+constexpr uint32_t kEveryBit = (1u << kBitCount) - 1u;
 
 using Complex = CoherentTail::Complex;
 
@@ -41,6 +48,35 @@ Complex Predict(const CoherentTail::Taps& taps, const std::array<Complex, kTailS
   Complex sum{};
   for (std::size_t k = 0; k < taps.size(); ++k) sum += taps[k] * earlier[k];
   return sum;
+}
+
+using Normal = std::array<std::array<Complex, kTailSymbols>, kTailSymbols>;
+
+// Solves the taps from `first` on from their least-squares equations, with a ridge of `ridge`
+// times their trace; the taps before `first` stay.
+void SolveTaps(const Normal& normal, const CoherentTail::Taps& cross, std::size_t first,
+               double ridge, CoherentTail::Taps& taps) {
+  std::array<std::array<Complex, kTailSymbols + 1>, kTailSymbols> m{};
+  double trace = 0.0;
+  for (std::size_t j = first; j < kTailSymbols; ++j) trace += normal[j][j].real();
+  if (trace <= 0.0) return;
+  for (std::size_t j = first; j < kTailSymbols; ++j) {
+    for (std::size_t k = first; k < kTailSymbols; ++k) m[j][k] = normal[j][k];
+    m[j][j] += ridge * trace;
+    m[j][kTailSymbols] = cross[j];
+  }
+  // Gaussian elimination: the matrix is Hermitian and, with the ridge, positive definite.
+  for (std::size_t i = first; i < kTailSymbols; ++i) {
+    for (std::size_t j = i + 1; j < kTailSymbols; ++j) {
+      const Complex f = m[j][i] / m[i][i];
+      for (std::size_t k = i; k <= kTailSymbols; ++k) m[j][k] -= f * m[i][k];
+    }
+  }
+  for (std::size_t i = kTailSymbols; i-- > first;) {
+    Complex sum = m[i][kTailSymbols];
+    for (std::size_t k = i + 1; k < kTailSymbols; ++k) sum -= m[i][k] * taps[k];
+    taps[i] = sum / m[i][i];
+  }
 }
 
 double TapSum(const CoherentTail::Taps& taps) {
@@ -99,10 +135,12 @@ bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamp
     measured[b] = roots.Measure(period, h, start) / static_cast<double>(kPeriod);
     Harmonic& harmonic = harmonics[b];
     predicted[b] = Predict(harmonic.taps, harmonic.earlier);
-    // Taps held at what known symbols taught never learn their way back under the bound: their
-    // prediction is scaled down to it instead, which keeps the feedback as bounded.
+    // Where the taps are held to what known symbols taught, the tails are as loud as the tones:
+    // held taps never learn their way back under the bound, and the taps of a harmonic that the
+    // calibration could not teach (its last step's) sum over it as well once learned. Their
+    // prediction is scaled down to the bound instead, which keeps the feedback as bounded.
     const double tapSum = TapSum(harmonic.taps);
-    const bool scaled = tapSum > kMostTapSum && holdKnown && harmonic.known > 0;
+    const bool scaled = tapSum > kMostTapSum && holdKnown;
     if (scaled) predicted[b] *= kMostTapSum / tapSum;
     cleaned[b] =
         (harmonic.learned >= window.leastLearned ||
@@ -120,10 +158,20 @@ bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamp
 }
 
 void CoherentTail::Learn(bool decided, uint8_t byte, bool known, uint32_t doubtful) {
+  const uint32_t knownBits = known ? kEveryBit : 0u;
+  LearnBits(decided ? kEveryBit : 0u, byte, knownBits, knownBits, doubtful);
+}
+
+void CoherentTail::LearnUndecided(uint32_t knownOff) { LearnBits(knownOff, 0, knownOff, 0u, 0u); }
+
+void CoherentTail::LearnBits(uint32_t decidedBits, uint8_t byte, uint32_t knownBits,
+                             uint32_t holdingBits, uint32_t doubtful) {
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     const auto b = static_cast<std::size_t>(bit);
     Harmonic& harmonic = harmonics[b];
     const bool on = ((byte >> bit) & 1u) != 0;
+    const bool decided = ((decidedBits >> bit) & 1u) != 0;
+    const bool known = ((knownBits >> bit) & 1u) != 0;
     const Complex y = measured[b];
     const Complex error = y - predicted[b];
     double earlierPower = 0.0;
@@ -134,9 +182,11 @@ void CoherentTail::Learn(bool decided, uint8_t byte, bool known, uint32_t doubtf
         !known && harmonic.learned >= kLeastLearned &&
         std::norm(error) * harmonic.judgedWeight > kOutlier * harmonic.judgedResidual;
     const bool doubted = ((doubtful >> bit) & 1u) != 0;
-    // Taps held at what known symbols taught are not moved by decided ones.
-    const bool held = holdKnown && !known && harmonic.known > 0;
-    if (decided && !on && earlierPower > 0.0 && !outlier && !doubted && !held) {
+    // Taps held at what a calibration's symbols taught are not moved by decided ones.
+    const bool held = holdKnown && !known && harmonic.holding > 0;
+    const bool learns = decided && !on && earlierPower > 0.0 && !outlier && !doubted;
+    if (learns && held && harmonic.holding == 1) LearnFurtherTaps(harmonic, y);
+    if (learns && !held) {
       harmonic.rawPower = kForget * harmonic.rawPower + std::norm(y);
       harmonic.weight = kForget * harmonic.weight + 1.0;
       // Taps fitted to fewer symbols than it takes to act can leave many times the power they
@@ -156,6 +206,7 @@ void CoherentTail::Learn(bool decided, uint8_t byte, bool known, uint32_t doubtf
       }
       ++harmonic.learned;
       if (known) ++harmonic.known;
+      if (known && ((holdingBits >> bit) & 1u) != 0) ++harmonic.holding;
       Solve(harmonic);
     }
     if (known && !on && earlierPower == 0.0) {
@@ -176,27 +227,22 @@ void CoherentTail::Learn(bool decided, uint8_t byte, bool known, uint32_t doubtf
 }
 
 void CoherentTail::Solve(Harmonic& harmonic) const {
-  std::array<std::array<Complex, kTailSymbols + 1>, kTailSymbols> m{};
-  double trace = 0.0;
-  for (std::size_t j = 0; j < kTailSymbols; ++j) trace += harmonic.normal[j][j].real();
-  if (trace <= 0.0) return;
+  SolveTaps(harmonic.normal, harmonic.cross, 0, kRidge, harmonic.taps);
+}
+
+void CoherentTail::LearnFurtherTaps(Harmonic& harmonic, Complex y) const {
+  const Complex left = y - harmonic.taps[0] * harmonic.earlier[0];
   for (std::size_t j = 0; j < kTailSymbols; ++j) {
-    for (std::size_t k = 0; k < kTailSymbols; ++k) m[j][k] = harmonic.normal[j][k];
-    m[j][j] += kRidge * trace;
-    m[j][kTailSymbols] = harmonic.cross[j];
-  }
-  // Gaussian elimination: the matrix is Hermitian and, with the ridge, positive definite.
-  for (std::size_t i = 0; i < kTailSymbols; ++i) {
-    for (std::size_t j = i + 1; j < kTailSymbols; ++j) {
-      const Complex f = m[j][i] / m[i][i];
-      for (std::size_t k = i; k <= kTailSymbols; ++k) m[j][k] -= f * m[i][k];
+    for (std::size_t k = 0; k < kTailSymbols; ++k) {
+      harmonic.furtherNormal[j][k] = kForget * harmonic.furtherNormal[j][k] +
+                                     std::conj(harmonic.earlier[j]) * harmonic.earlier[k];
     }
+    harmonic.furtherCross[j] =
+        kForget * harmonic.furtherCross[j] + std::conj(harmonic.earlier[j]) * left;
   }
-  for (std::size_t i = kTailSymbols; i-- > 0;) {
-    Complex sum = m[i][kTailSymbols];
-    for (std::size_t k = i + 1; k < kTailSymbols; ++k) sum -= m[i][k] * harmonic.taps[k];
-    harmonic.taps[i] = sum / m[i][i];
-  }
+  ++harmonic.furtherLearned;
+  if (harmonic.furtherLearned >= kLeastFurtherLearned)
+    SolveTaps(harmonic.furtherNormal, harmonic.furtherCross, 1, kFurtherRidge, harmonic.taps);
 }
 
 uint32_t CoherentTail::CleanedBits() const {

@@ -60,10 +60,15 @@ class CoherentTail {
   // `doubtful` holds the bits (1 << k) whose decision the symbol's two periods disagreed on,
   // which teach nothing.
   void Learn(bool decided, uint8_t byte, bool known = false, uint32_t doubtful = 0);
-  // While held (until the next reset or release), a harmonic whose taps known symbols taught
-  // learns no more from decided bytes: where the decisions are too often wrong to teach (a room
-  // so strong that the calibration had to be found again). Released when a later calibration
-  // completes as framed: the room let the decisions stand again.
+  // Learns from a symbol measured but not decided, whose components are kept as the predictions
+  // leave them, except in the harmonics of `knownOff`'s bits (1 << k), known to be off there:
+  // those learn from it as from a known symbol, but are not held to what it taught.
+  void LearnUndecided(uint32_t knownOff);
+  // While held (until the next reset or release), a harmonic whose taps a calibration's known
+  // symbols taught learns no more from decided bytes: where the decisions are too often wrong to
+  // teach (a room so strong that the calibration had to be found again). Only one taught a single
+  // tap learns its further taps from them. Released when a later calibration completes as
+  // framed: the room let the decisions stand again.
   void HoldKnown(bool hold) { holdKnown = hold; }
   bool HoldsKnown() const { return holdKnown; }
   // The power of the last symbol's averaged period before its tails were taken out.
@@ -97,12 +102,24 @@ class CoherentTail {
     double onWeight = 0.0;
     int32_t learned = 0;  // symbols it was off in, since the last reset
     int32_t known = 0;    // of those, the ones known to be sent with it off
+    int32_t holding = 0;  // of those, a calibration's, whose taps are held
+    // Where a calibration's symbols taught a single tap, held, the further taps are learned from
+    // decided bytes on what the held one leaves: sums as above, and the symbols learned from.
+    std::array<std::array<Complex, kTailSymbols>, kTailSymbols> furtherNormal{};
+    Taps furtherCross{};
+    int32_t furtherLearned = 0;
     // The power where it was known off with no earlier symbol's tail (a calibration's first
     // symbols): the noise that a tap fitted to a single symbol carries into its prediction.
     double noisePower = 0.0;
     double noiseWeight = 0.0;
   };
+  // Learns from the symbol last measured: the harmonics of `decidedBits` were decided as `byte`
+  // has them, those of `knownBits` are known to be sent so, and those of `holdingBits` among them
+  // hold their taps to what they teach.
+  void LearnBits(uint32_t decidedBits, uint8_t byte, uint32_t knownBits, uint32_t holdingBits,
+                 uint32_t doubtful);
   void Solve(Harmonic& harmonic) const;
+  void LearnFurtherTaps(Harmonic& harmonic, Complex y) const;
   // Whether a harmonic's prediction is trusted to take its tail out: judged by the power it left
   // where the harmonic was off, or until it could be, fitted to known symbols above the noise.
   bool Trusted(const Harmonic& harmonic) const;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 
+#include "receiver/calibration_state.h"
 #include "receiver/framing.h"
 #include "robust/bit_levels.h"
 #include "robust/calibration_preamble.h"
@@ -28,6 +29,10 @@ struct RobustFramer {
   OnsetDetector detector;
   SenderRhythm rhythm;
   BitLevels levels;
+  // The same for the period without the earlier symbols' tails, and the calibration measured
+  // there, which judge it where the taps are held (robust_tick.cpp).
+  BitLevels tailFreeLevels;
+  CalibrationState tailFreeCalibration;
   HarmonicBalance balance;
   CoherentTail coherent;
   KnownSymbols known;                             // where a calibration's symbols are known
@@ -42,12 +47,17 @@ struct RobustFramer {
   int64_t zeroOnset = -1;             // a 0 waiting to see whether a calibration follows; -1: none
   PreambleSearch preamble;
   int64_t preambleZero = -1;  // a 0 whose calibration may yet be framed anew; -1: none
+  // The found clock's place for the last symbol framed before the calibration was found, when
+  // it had not yet been heard out: measured again once it is; -1: none.
+  int64_t lateRemeasure = -1;
 
   void Reset() {
     history.Reset();
     detector.Reset();
     rhythm.Reset();
     levels.Reset();
+    tailFreeLevels.Reset();
+    tailFreeCalibration = CalibrationState();
     balance.Reset();
     coherent.Reset();
     known = KnownSymbols();
@@ -61,6 +71,7 @@ struct RobustFramer {
     zeroOnset = -1;
     preamble.Reset();
     preambleZero = -1;
+    lateRemeasure = -1;
   }
 };
 

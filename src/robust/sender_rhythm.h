@@ -19,8 +19,10 @@ class SenderRhythm {
   // The spacing of the sender's symbols in samples, 0 while no rhythm stands out.
   int32_t Spacing() const { return spacing; }
   // Whether the spacings spread widely: a sender whose gaps jitter. Its spacing is then the
-  // centre of mass of the rhythm's broad lobe, SpreadSpacing(), not the lobe's first top.
-  bool Spread() const { return spread; }
+  // centre of mass of the rhythm's broad lobe, SpreadSpacing(), not the lobe's first top. Never
+  // while a spacing is kept: the calibration's tones lay on one line at it, so the sender is a
+  // steady one, and what spreads the onsets is a strong room's echoes.
+  bool Spread() const { return spread && kept == 0; }
   int32_t SpreadSpacing() const { return spreadSpacing; }
   // A spacing known otherwise (the calibration's tones were found at it): it is the spacing
   // wherever the estimate finds none or one more than a twentieth away, until Forget().
