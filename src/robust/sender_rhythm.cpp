@@ -28,8 +28,6 @@ constexpr int32_t kBroadLobe = 16;
 constexpr double kRecurShare = 0.3;
 constexpr int32_t kRecurReachDivisor = 10;
 constexpr int32_t kLeastRecurReach = 2;
-// A spacing known otherwise gives way to an estimate within a twentieth of it.
-constexpr int32_t kKeptAgreement = 20;
 
 }  // namespace
 
@@ -67,7 +65,7 @@ bool SenderRhythm::Recurs(int32_t peak) const {
 
 void SenderRhythm::Estimate() {
   EstimateFromCorrelation();
-  if (kept > 0 && std::abs(spacing - kept) * kKeptAgreement > kept) spacing = kept;
+  if (kept > 0) spacing = kept;
 }
 
 void SenderRhythm::EstimateFromCorrelation() {
