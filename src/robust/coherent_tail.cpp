@@ -32,6 +32,12 @@ constexpr double kOutlier = 16.0;
 // Onsets whose spacing moves by more than this (in samples) from the last one no longer line up
 // with the earlier symbols' tails.
 constexpr int64_t kSpacingTolerance = 2 * kHop;
+// Unless it stays this close to the spacings' mean: in a long reverberation the onsets that a
+// steady sender's tones make fall early and late by turns (echoes scatter the jumps the clock
+// takes), their spacings alternating by up to 150 samples while the tones keep theirs.
+constexpr double kMeanSpacingTolerance = 8.0 * kHop;
+// How far the mean follows each spacing.
+constexpr double kMeanSpacingPull = 0.1;
 // Keeps the taps' equations solvable where an earlier symbol was always off.
 constexpr double kRidge = 1e-3;
 // A calibration teaches the harmonic of its last step but one a single tap (the symbol before),
@@ -106,14 +112,23 @@ void CoherentTail::Reset() {
   energy = 0.0;
   lastOnset = -1;
   lastSpacing = -1;
+  meanSpacing = -1.0;
   holdKnown = false;
 }
 
 bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamples& period,
                          int32_t offset) {
   const int64_t spacing = lastOnset >= 0 ? onset - lastOnset : -1;
-  const bool aligned = spacing > 0 && spacing <= kLongestSpacing &&
-                       (lastSpacing < 0 || std::llabs(spacing - lastSpacing) <= kSpacingTolerance);
+  const bool spaced = spacing > 0 && spacing <= kLongestSpacing;
+  const bool aligned =
+      spaced && (lastSpacing < 0 || std::llabs(spacing - lastSpacing) <= kSpacingTolerance ||
+                 (meanSpacing > 0.0 &&
+                  std::fabs(static_cast<double>(spacing) - meanSpacing) <= kMeanSpacingTolerance));
+  if (spaced) {
+    meanSpacing = meanSpacing > 0.0 ? meanSpacing + kMeanSpacingPull *
+                                                        (static_cast<double>(spacing) - meanSpacing)
+                                    : static_cast<double>(spacing);
+  }
   if (!aligned) {
     for (Harmonic& harmonic : harmonics) harmonic.earlier = {};
   }

@@ -134,6 +134,7 @@ class CoherentTail {
   double energy = 0.0;
   int64_t lastOnset = -1;
   int64_t lastSpacing = -1;
+  double meanSpacing = -1.0;  // of the onsets, followed slowly
   bool holdKnown = false;
 };
 
