@@ -91,6 +91,8 @@ void OnsetDetector::SetClock(int32_t spacing) {
   missedWindows = 0;
 }
 
+bool OnsetDetector::TakesJumps() const { return !steady && jitter > kJitterShown; }
+
 bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_t spacing,
                          bool spread, int64_t& onset) {
   const int64_t end = history.Count();

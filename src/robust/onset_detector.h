@@ -33,6 +33,9 @@ class OnsetDetector {
   bool OnClock() const { return onClock; }
   // Why the last onset lies where the clock did not put it, for --trace; nullptr when it did.
   const char* Note() const { return note; }
+  // Whether the jumps fall from the clock as a jittering sender's do, so that each onset is taken
+  // at its window's strongest jump; not when the clock knows the sender steady.
+  bool TakesJumps() const;
   // Sets the symbol clock's spacing (a calibration's tones were found at it).
   void SetClock(int32_t spacing);
 

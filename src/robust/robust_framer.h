@@ -50,6 +50,10 @@ struct RobustFramer {
   // The found clock's place for the last symbol framed before the calibration was found, when
   // it had not yet been heard out: measured again once it is; -1: none.
   int64_t lateRemeasure = -1;
+  // The spacing of a calibration completed as framed whose tones lay on one line, until the
+  // message ends: should the onsets' jumps later scatter as a jittering sender's, the clock is
+  // set steady on it. 0: none.
+  int32_t framedSpacing = 0;
 
   void Reset() {
     history.Reset();
@@ -72,6 +76,7 @@ struct RobustFramer {
     preamble.Reset();
     preambleZero = -1;
     lateRemeasure = -1;
+    framedSpacing = 0;
   }
 };
 

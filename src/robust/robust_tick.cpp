@@ -99,6 +99,19 @@ const char* LoneReason(LoneVerdict verdict) {
   return "";
 }
 
+// A calibration completed as framed is looked for in the sound as a found one is; its tones on
+// one line show a steady sender, whose clock is set steady once echoes scatter its onsets' jumps
+// as a jittering sender's (each onset then at its window's strongest jump, early and late by
+// turns).
+void NoteFramedCalibration(RobustFramer& framer) {
+  if (framer.preambleZero < 0) return;
+  const PreambleFit fit = framer.preamble.Find(framer.history, framer.preambleZero);
+  if (!fit.found || fit.start + (PreambleSearch::kTones - 1) * fit.spacing + kAnalysisDelay >
+                        framer.history.Count())
+    return;
+  framer.framedSpacing = fit.spacing;
+}
+
 // Traces a held 0 that began no calibration.
 void ReportZeroDropped(ReceiveContext& context, int64_t onset) {
   if (context.observer == nullptr) return;
@@ -153,6 +166,7 @@ bool Route(ReceiveContext& context, RobustFramer& framer, uint8_t byte, const in
   const bool full = RouteByte(byte, spectrum, context.calibration, context.text, context.files);
   // A calibration completed as framed: nothing to frame anew, and the decisions teach again.
   if (context.calibration.calibrating == 0 && context.calibration.calibrationStep == kBitCount) {
+    if (wasCalibrating) NoteFramedCalibration(framer);
     framer.preambleZero = -1;
     if (wasCalibrating) framer.coherent.HoldKnown(false);
   }
@@ -495,8 +509,15 @@ bool RunRobustTick(ReceiveContext& context, RobustFramer& framer) {
       }
       if (count % kHop != 0) continue;
       framer.toneEnd.Step(framer.history);
-      if (framer.rhythm.Kept() && !framer.gate.InMessage() && framer.gate.HeldCount() == 0)
+      if (!framer.gate.InMessage() && framer.gate.HeldCount() == 0) {
         framer.rhythm.Forget();
+        framer.framedSpacing = 0;
+      }
+      if (framer.framedSpacing > 0 && framer.detector.TakesJumps()) {
+        framer.rhythm.Keep(framer.framedSpacing);
+        framer.detector.SetClock(framer.framedSpacing);
+        framer.framedSpacing = 0;
+      }
       // Every onset up to kAnalysisDelay ago has been decoded: held symbols may be judged.
       if (framer.pendingOnset < 0 && framer.gate.HeldCount() > 0) {
         full = ExpireHeld(context, framer, count - kAnalysisDelay);
