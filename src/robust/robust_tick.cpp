@@ -6,7 +6,7 @@
 #include "capture/capture_format.h"
 #include "receiver/framing.h"
 #include "receiver/period_analysis.h"
-#include "robust/calibration_preamble.h"
+#include "robust/calibration_reframe.h"
 #include "robust/calibration_start.h"
 #include "robust/calibration_step.h"
 #include "robust/known_symbol.h"
@@ -32,10 +32,6 @@ constexpr double kCoherentLoudness = 0.5;
 // back: where such taps read a bit off that the loudest candidates read set, they took too much
 // out of it (in SoX's reverb 40 to 80, 140 such bits were set, none unset).
 constexpr uint32_t kFewTapBits = 0xe0;
-// Text begins without bit 7 (no ASCII character holds it): the first symbols after a calibration
-// that had to be found again, measured again on the found clock, teach its last step's harmonic
-// the tail that step left, which no tone of the calibration follows.
-constexpr uint32_t kOffAfterCalibration = 1u << (kBitCount - 1);
 
 // Where earlier symbols' tails were taken out in phase: each harmonic's prediction gain, and
 // whether the period without them decided.
@@ -99,19 +95,6 @@ const char* LoneReason(LoneVerdict verdict) {
   return "";
 }
 
-// A calibration completed as framed is looked for in the sound as a found one is; its tones on
-// one line show a steady sender, whose clock is set steady once echoes scatter its onsets' jumps
-// as a jittering sender's (each onset then at its window's strongest jump, early and late by
-// turns).
-void NoteFramedCalibration(RobustFramer& framer) {
-  if (framer.preambleZero < 0) return;
-  const PreambleFit fit = framer.preamble.Find(framer.history, framer.preambleZero);
-  if (!fit.found || fit.start + (PreambleSearch::kTones - 1) * fit.spacing + kAnalysisDelay >
-                        framer.history.Count())
-    return;
-  framer.framedSpacing = fit.spacing;
-}
-
 // Traces a held 0 that began no calibration.
 void ReportZeroDropped(ReceiveContext& context, int64_t onset) {
   if (context.observer == nullptr) return;
@@ -171,110 +154,6 @@ bool Route(ReceiveContext& context, RobustFramer& framer, uint8_t byte, const in
     if (wasCalibrating) framer.coherent.HoldKnown(false);
   }
   return full;
-}
-
-// The found calibration's steps as the period without the earlier symbols' tails hears them:
-// each step's level there, before the taps it teaches are learned (its harmonic sounded in no
-// earlier step, so none of its tail is taken out). That period is decided with these gains, as
-// the loudest candidates are with the steps measured where they are; each is averaged with the
-// loudest candidates' level of the step, since one period late in a tone hears more noise (alone,
-// the strong room at 15 dB lost up to 5 points more).
-struct TailFreeSteps {
-  LevelTable levels{};
-  bool silent = false;  // one of them was: the calibration found is not used there
-};
-
-void MeasureTailFreeStep(TailFreeSteps& steps, int32_t step, const PeriodSamples& period,
-                         const LevelTable& loudest, SpectrumAnalyzer& analyser) {
-  ChosenPeriod scaled;
-  ScalePeriod(period, scaled);
-  if (scaled.peak == 0) {
-    steps.silent = true;
-    return;
-  }
-  std::array<int32_t, kSpectrumBins> spectrum{};
-  AnalyseRepeatedPeriod(scaled.samples.data(), scaled.peak, analyser, spectrum.data());
-  const auto k = static_cast<std::size_t>(step);
-  const int32_t level = (HarmonicLevel(spectrum.data(), step) + loudest[k]) / 2;
-  steps.levels[k] = level;
-  steps.levels[kBitCount] += level;
-}
-
-// The tail predictor learned from the mis-framed symbols: it starts again from the nine tones
-// found, each measured where it lies and known as sent, so that their taps act from the next
-// symbol on. The decisions that could not frame the calibration are too often wrong to teach
-// the taps the tones taught; the symbols framed since the last tone are measured again on the
-// found clock, so that the next one lines up with them, and teach only the last step's harmonic.
-// The last of them, when not yet heard out, is measured once it is.
-void TeachTails(RobustFramer& framer, const PreambleFit& fit, const CalibrationState& calibration,
-                SpectrumAnalyzer& analyser) {
-  framer.coherent.Reset();
-  framer.known = KnownSymbols();
-  PeriodSamples scratch{};
-  TailFreeSteps steps;
-  for (int32_t tone = 0; tone < PreambleSearch::kTones; ++tone) {
-    framer.coherent.Clean(framer.history, fit.start + static_cast<int64_t>(tone) * fit.spacing,
-                          scratch);
-    if (tone > 0) MeasureTailFreeStep(steps, tone - 1, scratch, calibration.gainTable, analyser);
-    framer.coherent.Learn(true, tone == 0 ? uint8_t{0} : static_cast<uint8_t>(1u << (tone - 1)),
-                          true);
-  }
-  framer.tailFreeCalibration = calibration;
-  if (!steps.silent) framer.tailFreeCalibration.gainTable = steps.levels;
-  framer.coherent.HoldKnown(true);
-  const int64_t last = fit.start + static_cast<int64_t>(PreambleSearch::kTones - 1) * fit.spacing;
-  int64_t onset = last + fit.spacing;
-  for (; onset <= framer.lastOnset && onset + kAnalysisDelay <= framer.history.Count();
-       onset += fit.spacing) {
-    framer.coherent.Clean(framer.history, onset, scratch);
-    framer.coherent.LearnUndecided(kOffAfterCalibration);
-  }
-  framer.lateRemeasure = onset <= framer.lastOnset ? onset : -1;
-}
-
-// The last symbol framed before the calibration was found, now heard out on the found clock.
-void RemeasureLate(RobustFramer& framer) {
-  PeriodSamples scratch{};
-  framer.coherent.Clean(framer.history, framer.lateRemeasure, scratch);
-  framer.coherent.LearnUndecided(kOffAfterCalibration);
-  framer.lateRemeasure = -1;
-}
-
-// Once a 0 has been heard and no calibration followed it as framed, the calibration sequence is
-// looked for in the recent sound; found, its steps are measured again where they lie and the
-// symbol clock takes their spacing and phase.
-void ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
-  if (framer.preambleZero < 0) return;
-  const int64_t count = framer.history.Count();
-  if (framer.preambleZero < count - kHistorySamples + kPeriod) {
-    framer.preambleZero = -1;
-    return;
-  }
-  if (context.calibration.calibrating != 0 || framer.zeroOnset >= 0) return;
-  const PreambleFit fit = framer.preamble.Find(framer.history, framer.preambleZero);
-  // The last step must be heard out before it is measured again.
-  if (!fit.found || fit.start + (PreambleSearch::kTones - 1) * fit.spacing + kAnalysisDelay > count)
-    return;
-  framer.preambleZero = -1;
-  CalibrationState calibration = context.calibration;
-  calibration.calibrating = 0;
-  RouteByte(0, context.spectrum, calibration, context.text, context.files);
-  for (int32_t step = 0; step < kBitCount; ++step) {
-    const int64_t onset = fit.start + static_cast<int64_t>(step + 1) * fit.spacing;
-    const ChosenPeriod period = ChoosePeriods(framer.history, framer.roots, onset, true).loud;
-    if (period.peak == 0) return;
-    AnalyseRepeatedPeriod(period.samples.data(), period.peak, context.analyser, context.spectrum);
-    RouteByte(static_cast<uint8_t>(1u << step), context.spectrum, calibration, context.text,
-              context.files);
-  }
-  context.calibration = calibration;
-  framer.rhythm.Keep(fit.spacing);
-  framer.detector.SetClock(fit.spacing);
-  if (framer.lastOnset >= 0) {
-    const int64_t slot = (framer.lastOnset - fit.start + fit.spacing / 2) / fit.spacing;
-    framer.lastOnset = fit.start + slot * fit.spacing;
-  }
-  TeachTails(framer, fit, context.calibration, context.analyser);
 }
 
 // Held symbols that never began a run, once silence has followed them: each is traced, and
