@@ -68,10 +68,16 @@ bool ApplyShoeboxRoom(std::span<const double> in, int32_t sampleRate, const Shoe
   // The direct sound's delay is dropped, so the room keeps the sound's timing.
   std::size_t first = 0;
   while (first < impulse.size() && impulse[first] == 0.0) ++first;
+  // SoX's fir takes every filter for a linear-phase one and advances its output by half the
+  // coefficients. As many zeros before the room's response cancel that: without them the sound
+  // came a quarter of a second early, and the message's first tone (the calibration's 0) was
+  // cut off before the recording's start.
+  const std::size_t taps = impulse.size() - first;
   const std::string coefficients = scratch + "-fir.txt";
   {
     std::ofstream file(coefficients);
     file.precision(9);
+    for (std::size_t i = 0; i < taps; ++i) file << "0\n";
     for (std::size_t i = first; i < impulse.size(); ++i) file << impulse[i] << "\n";
     if (!file) {
       error = coefficients + ": cannot write";
