@@ -128,16 +128,27 @@ PreambleFit PreambleSearch::Find(const SampleHistory& history, int64_t zero) {
   }
   if (bestHop < 0 || bestMean < kLeastMeanShare) return fit;
   // Each tone begins where its harmonic rose out of the earlier tones' tails, which hold none of
-  // it: the spacing and start are the line through those rises (least squares).
+  // it: the spacing and start are the line through those rises (least squares). A rise lies
+  // where the power crosses its share between the last hop under it and the first over it (taken
+  // at the first hop over it, the strong room's 45 recordings found spacings 1.2 samples off the
+  // sender's on average, up to 4.9; between the hops 1.0, up to 4.3, and the steps, measured and
+  // teaching the tails where the line puts them, lost 237 instead of 270 points summed over
+  // the default timing's cells there, clock -0.5 to +0.5 %).
   std::array<double, kTones> rises{};
   const std::array<int32_t, kTones> toneHops = ToneHops(bestSpacing);
   for (std::size_t k = 0; k < rises.size(); ++k) {
     const int32_t at = bestHop + toneHops[k];
     const double top = power[k][Slot(at)];
+    const double rise = kRiseShare * top;
     int32_t j = at;
     const int32_t earliest = std::max(0, at - bestSpacing / kHop);
-    while (j > earliest && power[k][Slot(j - 1)] >= kRiseShare * top) --j;
+    while (j > earliest && power[k][Slot(j - 1)] >= rise) --j;
     rises[k] = static_cast<double>(j) * kHop;
+    if (j > earliest) {
+      const double below = power[k][Slot(j - 1)];
+      const double above = power[k][Slot(j)];
+      rises[k] -= kHop * (above - rise) / (above - below);
+    }
   }
   const double meanStep = (kTones - 1) / 2.0;
   double meanRise = 0.0;

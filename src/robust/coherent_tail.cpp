@@ -85,6 +85,23 @@ void SolveTaps(const Normal& normal, const CoherentTail::Taps& cross, std::size_
   }
 }
 
+// Adds a symbol whose harmonic, off, measured `y` after the earlier components `earlier` to the
+// taps' least-squares sums, the older symbols forgotten by kForget.
+void Accumulate(Normal& normal, CoherentTail::Taps& cross,
+                const std::array<Complex, kTailSymbols>& earlier, Complex y) {
+  for (std::size_t j = 0; j < kTailSymbols; ++j) {
+    for (std::size_t k = 0; k < kTailSymbols; ++k)
+      normal[j][k] = kForget * normal[j][k] + std::conj(earlier[j]) * earlier[k];
+    cross[j] = kForget * cross[j] + std::conj(earlier[j]) * y;
+  }
+}
+
+// Makes `own` the newest earlier component.
+void Push(std::array<Complex, kTailSymbols>& earlier, Complex own) {
+  for (std::size_t k = kTailSymbols - 1; k > 0; --k) earlier[k] = earlier[k - 1];
+  earlier[0] = own;
+}
+
 double TapSum(const CoherentTail::Taps& taps) {
   double sum = 0.0;
   for (const Complex& tap : taps) sum += std::abs(tap);
@@ -212,13 +229,7 @@ void CoherentTail::LearnBits(uint32_t decidedBits, uint8_t byte, uint32_t knownB
         harmonic.judgedResidual = kForget * harmonic.judgedResidual + std::norm(error);
         harmonic.judgedWeight = kForget * harmonic.judgedWeight + 1.0;
       }
-      for (std::size_t j = 0; j < kTailSymbols; ++j) {
-        for (std::size_t k = 0; k < kTailSymbols; ++k) {
-          harmonic.normal[j][k] = kForget * harmonic.normal[j][k] +
-                                  std::conj(harmonic.earlier[j]) * harmonic.earlier[k];
-        }
-        harmonic.cross[j] = kForget * harmonic.cross[j] + std::conj(harmonic.earlier[j]) * y;
-      }
+      Accumulate(harmonic.normal, harmonic.cross, harmonic.earlier, y);
       ++harmonic.learned;
       if (known) ++harmonic.known;
       if (known && ((holdingBits >> bit) & 1u) != 0) ++harmonic.holding;
@@ -234,10 +245,20 @@ void CoherentTail::LearnBits(uint32_t decidedBits, uint8_t byte, uint32_t knownB
     }
     // The symbol's own component: where it was decided, none in a harmonic that is off; where
     // not, whatever the prediction leaves.
-    const Complex own = decided && !on ? Complex{} : error;
-    for (std::size_t k = kTailSymbols - 1; k > 0; --k)
-      harmonic.earlier[k] = harmonic.earlier[k - 1];
-    harmonic.earlier[0] = own;
+    Push(harmonic.earlier, decided && !on ? Complex{} : error);
+  }
+}
+
+void CoherentTail::LearnShifted(uint8_t byte) {
+  for (int32_t bit = 0; bit < kBitCount; ++bit) {
+    const auto b = static_cast<std::size_t>(bit);
+    Harmonic& harmonic = harmonics[b];
+    const bool on = ((byte >> bit) & 1u) != 0;
+    double earlierPower = 0.0;
+    for (const Complex& c : harmonic.earlier) earlierPower += std::norm(c);
+    if (!on && earlierPower > 0.0)
+      Accumulate(harmonic.normal, harmonic.cross, harmonic.earlier, measured[b]);
+    Push(harmonic.earlier, on ? measured[b] - predicted[b] : Complex{});
   }
 }
 
@@ -247,14 +268,7 @@ void CoherentTail::Solve(Harmonic& harmonic) const {
 
 void CoherentTail::LearnFurtherTaps(Harmonic& harmonic, Complex y) const {
   const Complex left = y - harmonic.taps[0] * harmonic.earlier[0];
-  for (std::size_t j = 0; j < kTailSymbols; ++j) {
-    for (std::size_t k = 0; k < kTailSymbols; ++k) {
-      harmonic.furtherNormal[j][k] = kForget * harmonic.furtherNormal[j][k] +
-                                     std::conj(harmonic.earlier[j]) * harmonic.earlier[k];
-    }
-    harmonic.furtherCross[j] =
-        kForget * harmonic.furtherCross[j] + std::conj(harmonic.earlier[j]) * left;
-  }
+  Accumulate(harmonic.furtherNormal, harmonic.furtherCross, harmonic.earlier, left);
   ++harmonic.furtherLearned;
   if (harmonic.furtherLearned >= kLeastFurtherLearned)
     SolveTaps(harmonic.furtherNormal, harmonic.furtherCross, 1, kFurtherRidge, harmonic.taps);

@@ -64,6 +64,11 @@ class CoherentTail {
   // leave them, except in the harmonics of `knownOff`'s bits (1 << k), known to be off there:
   // those learn from it as from a known symbol, but are not held to what it taught.
   void LearnUndecided(uint32_t knownOff);
+  // Learns from a known symbol measured a little earlier or later in its tone than the symbols
+  // are framed: the taps' equations alone, counted as no symbol learned from, so that taps
+  // fitted to a calibration's few symbols do not hang on where one period of the room's tail
+  // happened to fall.
+  void LearnShifted(uint8_t byte);
   // While held (until the next reset or release), a harmonic whose taps a calibration's known
   // symbols taught learns no more from decided bytes: where the decisions are too often wrong to
   // teach (a room so strong that the calibration had to be found again). Only one taught a single
