@@ -38,13 +38,13 @@ constexpr int64_t kSpacingTolerance = 2 * kHop;
 constexpr double kMeanSpacingTolerance = 8.0 * kHop;
 // How far the mean follows each spacing.
 constexpr double kMeanSpacingPull = 0.1;
-// A loud tail: the last symbol held the harmonic at 1.7 times its usual level when on or more
-// (in power, 3 times: a lone bit 5 or 7 after a space or 0x80 stands 2.4 to 3 times over it in
+// A loud tail: the last symbol held the harmonic at 1.6 times its usual level when on or more
+// (in power, 2.5 times: a lone bit 5 or 7 after a space or 0x80 stands 2.4 to 3 times over it in
 // the strong room, harmonic 8 in a two-bit letter before a scrambled byte in SoX's reverb 100
 // about twice, harmonic 6 in text up to 1.1 times; 2 times, 1.4, took harmonic 6 out of its own
 // tones in the strong room), and the predicted tail holds 4 times the power the prediction
 // usually leaves where the harmonic is off.
-constexpr double kLoudLast = 3.0;
+constexpr double kLoudLast = 2.5;
 constexpr double kLoudOverResidual = 4.0;
 // Keeps the taps' equations solvable where an earlier symbol was always off.
 constexpr double kRidge = 1e-3;
