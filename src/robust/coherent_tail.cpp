@@ -40,9 +40,9 @@ constexpr double kMeanSpacingTolerance = 8.0 * kHop;
 constexpr double kMeanSpacingPull = 0.1;
 // A loud tail: the last symbol held the harmonic at 1.6 times its usual level when on or more
 // (in power, 2.5 times: a lone bit 5 or 7 after a space or 0x80 stands 2.4 to 3 times over it in
-// the strong room, harmonic 8 in a two-bit letter before a scrambled byte in SoX's reverb 100
-// about twice, harmonic 6 in text up to 1.1 times; 2 times, 1.4, took harmonic 6 out of its own
-// tones in the strong room), and the predicted tail holds 4 times the power the prediction
+// the strong room, harmonic 6 in text up to 1.1 times; 3 times left more of harmonic 8's tails
+// after letters of two or three bits in SoX's reverb 100, 2 times lost characters in the strong
+// room), and the predicted tail holds 4 times the power the prediction
 // usually leaves where the harmonic is off.
 constexpr double kLoudLast = 2.5;
 constexpr double kLoudOverResidual = 4.0;
