@@ -36,12 +36,19 @@ struct TailWindow {
   double leastTailShare = 0.0;
   // Whether taps fitted to a calibration's known symbols act before they can be judged.
   bool knownActs = true;
+  // A harmonic not yet trusted still has its tail taken out right after a symbol that held it
+  // far louder than usual (a lone bit, sent at full level), where its prediction leaves this
+  // many times less power (0: never).
+  double loudTailGain = 0.0;
 };
 // Inside a short tone whose phases the sender aligns, a tone's own component is much like the
 // tail of the one before: taps fitted to few symbols (a calibration's) take the tone itself out
 // of a bit set in nearly every symbol, and it is read unset from then on. Only a prediction that
 // has proven itself over many symbols acts there.
-inline constexpr TailWindow kShortToneWindow{2, 30, 4.0, 0.1, false};
+// A lone bit's tail, as loud as the next tone's set bits, is predicted well where the earlier
+// symbols' usual tails are not (2.5: 4 dB; at 3 dB the strong room with the sender's clock 0.5 %
+// fast lost a character more in each recording).
+inline constexpr TailWindow kShortToneWindow{2, 30, 4.0, 0.1, false, 2.5};
 
 class CoherentTail {
  public:
@@ -58,7 +65,7 @@ class CoherentTail {
   // Learns from the byte decided for the symbol last measured; `decided` false when none was.
   // `known` when the byte is the one sent (a calibration's symbol), not only the one decided;
   // `doubtful` holds the bits (1 << k) whose decision the symbol's two periods disagreed on,
-  // which teach nothing.
+  // which teach nothing (a short tone's predictor: only the bits decided for a loud tail).
   void Learn(bool decided, uint8_t byte, bool known = false, uint32_t doubtful = 0);
   // Learns from a symbol measured but not decided, whose components are kept as the predictions
   // leave them, except in the harmonics of `knownOff`'s bits (1 << k), known to be off there:
@@ -128,6 +135,10 @@ class CoherentTail {
   // Whether a harmonic's prediction is trusted to take its tail out: judged by the power it left
   // where the harmonic was off, or until it could be, fitted to known symbols above the noise.
   bool Trusted(const Harmonic& harmonic) const;
+  // Whether an untrusted harmonic's tail `predicted` is taken out all the same: the last symbol
+  // held the harmonic far louder than its usual level when on, and the tail stands well over
+  // what the prediction usually leaves.
+  bool LoudTail(const Harmonic& harmonic, Complex predicted) const;
 
   TailWindow window;
   PeriodRoots roots;  // each bit harmonic measured and taken out in stream phase
@@ -136,6 +147,7 @@ class CoherentTail {
   std::array<Complex, kBitCount> predicted{};  // its predicted tails
   std::array<bool, kBitCount> cleaned{};
   std::array<bool, kBitCount> deciding{};  // cleaned, and the tail a share of the harmonic
+  std::array<bool, kBitCount> loudOnly{};  // cleaned only for its loud tail
   double energy = 0.0;
   int64_t lastOnset = -1;
   int64_t lastSpacing = -1;

@@ -321,7 +321,7 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   } else {
     framer.coherent.Learn(decision.accepted, decision.byte, false, useShort ? 0 : doubtful);
   }
-  framer.shortTone.Learn(decision.accepted, decision.byte);
+  framer.shortTone.Learn(decision.accepted, decision.byte, false, useShort ? doubtful : 0);
   // The spectrum must hold the chosen symbol when its byte is routed: as heard, since a
   // calibration measures the harmonics as they arrive; the trace shows the balanced one.
   AnalyseRepeatedPeriod(chosen.samples.data(), chosen.peak, context.analyser, context.spectrum);
