@@ -49,6 +49,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Behind a settling suppressor: harmonic 2 under half the fundamental, alone.
         StepCase{"FirstStepUnderHalfTheFundamental", 0, 0, 896, {345, 14, 21, 5, 12, 10, 1, 9}, 0},
         StepCase{"LaterStep", 0, 3, 900, {5, 9, 20, 400, 11, 8, 4, 4}, 3},
+        // The first step's tail, lifted by a room's resonance, under the second step.
+        StepCase{"UnderTheEarlierStepsTail", 0, 1, 882, {193, 258, 30, 17, 26, 21, 8, 16}, 1},
+        StepCase{"EarlierStepsTailLouder", 0, 1, 882, {300, 258, 30, 17, 26, 21, 8, 16}, -1},
         // The 0 that starts a calibration, another harmonic than the awaited one, two of note.
         StepCase{"CalibrationStart", 0, 0, 1106, {23, 10, 12, 4, 6, 4, 2, 2}, -1},
         StepCase{"OtherHarmonic", 0, 0, 896, {14, 345, 21, 5, 12, 10, 1, 9}, -1},
