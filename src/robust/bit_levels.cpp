@@ -40,6 +40,16 @@ constexpr double kMostRaised = 0.33647223662121289;  // log(1.4)
 // lost the weak ones).
 constexpr double kRaisedOverClear = 0.91629073187415511;  // log(2.5)
 
+// The bits held by a symbol two or more back but not by the last one: the tail canceller takes
+// the last symbol's tail out, but not the earlier ones'.
+template <std::size_t N>
+uint8_t TailedBits(const std::array<uint8_t, N>& recent) {
+  uint8_t earlier = 0;
+  for (std::size_t i = 1; i < recent.size(); ++i)
+    earlier = static_cast<uint8_t>(earlier | recent[i]);
+  return static_cast<uint8_t>(earlier & ~recent[0]);
+}
+
 // Steps a running median towards `level`.
 void StepMedian(double& median, double level) {
   median += level > median ? kMedianStep : -kMedianStep;
@@ -83,19 +93,25 @@ void BitLevels::Reset() {
     // So far under the unset level that a threshold starts unraised at every factor.
     unscaledClearMedian[k] =
         clearLevel[k] - std::log(kStartApart) - LogCompensation(bit, kFirstCompensatedBit);
+    tailClearMedian[k] = unscaledClearMedian[k];
     shares[k] = ThresholdFraction(bit);
   }
+  recent = {};
 }
 
 ThresholdShares BitLevels::Shares(uint8_t byte) const {
   const int32_t lowBitsSet = LowBitsSet(byte);
+  const uint8_t tailed = TailedBits(recent);
   ThresholdShares judged = shares;
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     const auto k = static_cast<std::size_t>(bit);
     const double fixed = std::log(ThresholdFraction(bit));
     const double scaling = LogCompensation(bit, lowBitsSet);
     if (scaling <= 0.0) continue;
-    const double clear = unscaledClearMedian[k] + scaling;
+    const bool lifted = ((tailed >> bit) & 1u) != 0;
+    const double clear =
+        (lifted ? std::max(unscaledClearMedian[k], tailClearMedian[k]) : unscaledClearMedian[k]) +
+        scaling;
     const double split =
         std::min(clear + kRaisedSplit * (setMedian[k] - clear), clear + kRaisedOverClear);
     if (split > fixed) judged[k] = std::exp(std::min(split, fixed + kMostRaised));
@@ -115,6 +131,7 @@ ByteDecision BitLevels::Decide(const int32_t* spectrum, const CalibrationState& 
 void BitLevels::Learn(const ByteDecision& decision) {
   if (!decision.accepted) return;
   const int32_t lowBitsSet = LowBitsSet(decision.byte);
+  const uint8_t tailed = TailedBits(recent);
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     const auto k = static_cast<std::size_t>(bit);
     const double level = std::log(std::max(decision.levelShares[k], kLeastShare));
@@ -128,8 +145,10 @@ void BitLevels::Learn(const ByteDecision& decision) {
       const double unscaled = std::log(std::max(
           decision.levelShares[k] / std::exp(LogCompensation(bit, lowBitsSet)), kLeastShare));
       StepMedian(unscaledClearMedian[k], unscaled);
+      if (((tailed >> bit) & 1u) != 0) StepMedian(tailClearMedian[k], unscaled);
     }
   }
+  Follow(decision.byte);
   // A harmonic whose set level has fallen below the others' (the median) has its threshold
   // lowered as far, but kept well over the unset harmonics' usual level (noise and echoes raise
   // it); never raised over the fixed one.
@@ -145,6 +164,11 @@ void BitLevels::Learn(const ByteDecision& decision) {
         std::min(ThresholdFraction(bit),
                  std::exp(std::min(followed, SplitThreshold(fixed, setMedian[k], clearMedian[k]))));
   }
+}
+
+void BitLevels::Follow(uint8_t byte) {
+  std::rotate(recent.rbegin(), recent.rbegin() + 1, recent.rend());
+  recent[0] = byte;
 }
 
 }  // namespace brindlemoor::robust

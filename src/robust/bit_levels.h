@@ -4,10 +4,12 @@
 // stay quiet; a bare room that leaves set bits standing low over their thresholds has them
 // lowered towards the split between the set and the unset levels; a reverberant room that lifts
 // an unset high harmonic over its threshold in symbols whose low bits scale it up has that
-// threshold raised towards the same split.
+// threshold raised towards the same split, and further after the symbols two and three back that
+// held it, whose tails the canceller does not take out.
 #pragma once
 
 #include <array>
+#include <cstddef>
 
 #include "receiver/decide_byte.h"
 
@@ -27,6 +29,9 @@ class BitLevels {
   ByteDecision Decide(const int32_t* spectrum, const CalibrationState& calibration) const;
   // Learns from an accepted symbol's levels.
   void Learn(const ByteDecision& decision);
+  // Notes an accepted symbol's byte without learning its levels (they were not measured here):
+  // the later symbols' thresholds follow the tails it leaves.
+  void Follow(uint8_t byte);
 
  private:
   std::array<double, kBitCount> setLevel{};  // natural logarithms of shares of the peak
@@ -37,6 +42,15 @@ class BitLevels {
   // The unset median before the compensation factor scaled the level: the room's echoes and the
   // noise in an unset harmonic do not fall as the sender lowers the set ones by that factor.
   std::array<double, kBitCount> unscaledClearMedian{};
+  // The same, of the unset bits whose harmonic a symbol two or three back held and the last one
+  // did not: its tail lifts them, where the median of all, set mostly by symbols without such a
+  // tail, stays low.
+  std::array<double, kBitCount> tailClearMedian{};
+  // A symbol's tail lifts a harmonic's unset level over this many later symbols (in SoX's
+  // strongest reverb a bit 4 was read set two and three symbols after one that held it).
+  static constexpr std::size_t kTailSymbols = 3;
+  // The last kTailSymbols bytes decided, the latest first.
+  std::array<uint8_t, kTailSymbols> recent{};
   ThresholdShares shares{};
 };
 

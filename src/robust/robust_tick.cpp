@@ -340,6 +340,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     ByteDecision tailFree = inPhase;
     tailFree.byte = decision.byte;
     framer.tailFreeLevels.Learn(tailFree);
+  } else {
+    framer.tailFreeLevels.Follow(decision.byte);
   }
   // The first symbols of a message wait for a run of them at a steady spacing.
   SymbolGate& gate = framer.gate;

@@ -72,5 +72,23 @@ INSTANTIATE_TEST_SUITE_P(
         LevelsCase{"LoudSetQuietEcho", 0.045, 0x07, false, 1.0}),
     [](const ::testing::TestParamInfo<LevelsCase>& info) { return std::string(info.param.name); });
 
+// A room whose echoes of a harmonic come back two and three symbols later lifts that unset
+// harmonic there alone: the threshold rises after such symbols, not after the others.
+TEST(BitLevelsTails, RaisesThresholdTwoAndThreeSymbolsAfterItsHarmonic) {
+  constexpr double kLifted = 0.13;  // doubled by three low bits set: over bit 4's 0.25
+  constexpr double kQuiet = 0.02;
+  const std::array<uint8_t, 8> bytes = {0x17, 0x07, 0x03, 0x0E, 0x05, 0x07, 0x0B, 0x06};
+  BitLevels levels;
+  BitLevels lastHeld;  // the same, judged right after the symbol that held bit 4
+  for (std::size_t i = 0; i < 402; ++i) {
+    const bool tailed = i % bytes.size() == 2 || i % bytes.size() == 3;
+    const ByteDecision heard = Heard(bytes[i % bytes.size()], tailed ? kLifted : kQuiet, 0.5);
+    levels.Learn(heard);
+    if (i < 401) lastHeld.Learn(heard);
+  }
+  EXPECT_GT(levels.Shares(0x07)[4], kLifted * kCompensationFactors[3]);
+  EXPECT_LE(lastHeld.Shares(0x07)[4], ThresholdFraction(4));
+}
+
 }  // namespace
 }  // namespace brindlemoor::robust
