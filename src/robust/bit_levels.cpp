@@ -39,6 +39,12 @@ constexpr double kMostRaised = 0.33647223662121289;  // log(1.4)
 // while a room's notch spreads the set levels down (the split from the set bits that survived
 // lost the weak ones).
 constexpr double kRaisedOverClear = 0.91629073187415511;  // log(2.5)
+// With UnsetLearning::kClear, an unset bit teaches the unset levels only when it stood under this
+// share of its threshold. A bit set in every byte of a long text (bit 5 in lowercase prose) is
+// decided unset only where misread, just under its threshold: learned from, each misread raised
+// the unset median and the threshold with it, to its cap, and harmonic 7 was then read unset in
+// one symbol in five (a strong room, 10 minutes). Measured 0.6 / 0.7 / 0.8 (0.7 kept).
+constexpr double kClearlyUnset = 0.7;
 
 // The bits held by a symbol two or more back but not by the last one: the tail canceller takes
 // the last symbol's tail out, but not the earlier ones'.
@@ -132,6 +138,8 @@ void BitLevels::Learn(const ByteDecision& decision) {
   if (!decision.accepted) return;
   const int32_t lowBitsSet = LowBitsSet(decision.byte);
   const uint8_t tailed = TailedBits(recent);
+  // The thresholds this symbol was judged by (the tails followed so far).
+  const ThresholdShares judged = Shares(decision.byte);
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     const auto k = static_cast<std::size_t>(bit);
     const double level = std::log(std::max(decision.levelShares[k], kLeastShare));
@@ -140,7 +148,8 @@ void BitLevels::Learn(const ByteDecision& decision) {
     nearer += kPull * (level - nearer);
     if (((decision.byte >> bit) & 1u) != 0) {
       StepMedian(setMedian[k], level);
-    } else {
+    } else if (unsetLearning == UnsetLearning::kAll ||
+               decision.levelShares[k] <= kClearlyUnset * judged[k]) {
       StepMedian(clearMedian[k], level);
       const double unscaled = std::log(std::max(
           decision.levelShares[k] / std::exp(LogCompensation(bit, lowBitsSet)), kLeastShare));

@@ -15,9 +15,15 @@
 
 namespace brindlemoor::robust {
 
+// Which bits decided unset teach the unset levels: all, or only those that stood clearly under
+// their threshold (kClearlyUnset in bit_levels.cpp).
+enum class UnsetLearning { kAll, kClear };
+
 class BitLevels {
  public:
-  BitLevels() { Reset(); }
+  explicit BitLevels(UnsetLearning learning = UnsetLearning::kAll) : unsetLearning(learning) {
+    Reset();
+  }
   void Reset();
   // The thresholds to judge the next symbol by, when its bits 0..3 are those of `byte` (their
   // count sets the factor that scales the higher bits' levels): the fixed ones, lower where a
@@ -52,6 +58,7 @@ class BitLevels {
   // The last kTailSymbols bytes decided, the latest first.
   std::array<uint8_t, kTailSymbols> recent{};
   ThresholdShares shares{};
+  UnsetLearning unsetLearning;
 };
 
 }  // namespace brindlemoor::robust

@@ -30,8 +30,9 @@ struct RobustFramer {
   SenderRhythm rhythm;
   BitLevels levels;
   // The same for the period without the earlier symbols' tails, and the calibration measured
-  // there, which judge it where the taps are held (robust_tick.cpp).
-  BitLevels tailFreeLevels;
+  // there, which judge it where the taps are held (robust_tick.cpp); misread set bits, just
+  // under their thresholds, do not raise its unset levels.
+  BitLevels tailFreeLevels{UnsetLearning::kClear};
   CalibrationState tailFreeCalibration;
   HarmonicBalance balance;
   CoherentTail coherent;
