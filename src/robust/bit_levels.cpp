@@ -138,8 +138,9 @@ void BitLevels::Learn(const ByteDecision& decision) {
   if (!decision.accepted) return;
   const int32_t lowBitsSet = LowBitsSet(decision.byte);
   const uint8_t tailed = TailedBits(recent);
-  // The thresholds this symbol was judged by (the tails followed so far).
-  const ThresholdShares judged = Shares(decision.byte);
+  // The thresholds this symbol was judged by (the tails followed so far), where they choose.
+  const bool clearOnly = unsetLearning == UnsetLearning::kClear;
+  const ThresholdShares judged = clearOnly ? Shares(decision.byte) : ThresholdShares{};
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     const auto k = static_cast<std::size_t>(bit);
     const double level = std::log(std::max(decision.levelShares[k], kLeastShare));
@@ -148,8 +149,7 @@ void BitLevels::Learn(const ByteDecision& decision) {
     nearer += kPull * (level - nearer);
     if (((decision.byte >> bit) & 1u) != 0) {
       StepMedian(setMedian[k], level);
-    } else if (unsetLearning == UnsetLearning::kAll ||
-               decision.levelShares[k] <= kClearlyUnset * judged[k]) {
+    } else if (!clearOnly || decision.levelShares[k] <= kClearlyUnset * judged[k]) {
       StepMedian(clearMedian[k], level);
       const double unscaled = std::log(std::max(
           decision.levelShares[k] / std::exp(LogCompensation(bit, lowBitsSet)), kLeastShare));

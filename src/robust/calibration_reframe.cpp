@@ -30,6 +30,12 @@ uint8_t KnownTone(int32_t tone) {
   return tone == 0 ? uint8_t{0} : static_cast<uint8_t>(1u << (tone - 1));
 }
 
+// Whether the found calibration's last step is heard out, so that its tones can be measured again.
+bool HeardOut(const PreambleFit& fit, int64_t count) {
+  return fit.found &&
+         fit.start + (PreambleSearch::kTones - 1) * fit.spacing + kAnalysisDelay <= count;
+}
+
 // The found calibration's steps as the period without the earlier symbols' tails hears them:
 // each step's level there, before the taps it teaches are learned (its harmonic sounded in no
 // earlier step, so none of its tail is taken out). That period is decided with these gains, as
@@ -121,8 +127,7 @@ void ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
   if (context.calibration.calibrating != 0 || framer.zeroOnset >= 0) return;
   const PreambleFit fit = framer.preamble.Find(framer.history, framer.preambleZero);
   // The last step must be heard out before it is measured again.
-  if (!fit.found || fit.start + (PreambleSearch::kTones - 1) * fit.spacing + kAnalysisDelay > count)
-    return;
+  if (!HeardOut(fit, count)) return;
   framer.preambleZero = -1;
   CalibrationState calibration = context.calibration;
   calibration.calibrating = 0;
@@ -152,9 +157,7 @@ void ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
 void NoteFramedCalibration(RobustFramer& framer) {
   if (framer.preambleZero < 0) return;
   const PreambleFit fit = framer.preamble.Find(framer.history, framer.preambleZero);
-  if (!fit.found || fit.start + (PreambleSearch::kTones - 1) * fit.spacing + kAnalysisDelay >
-                        framer.history.Count())
-    return;
+  if (!HeardOut(fit, framer.history.Count())) return;
   framer.framedSpacing = fit.spacing;
 }
 

@@ -113,6 +113,13 @@ void Push(std::array<Complex, kTailSymbols>& earlier, Complex own) {
   earlier[0] = own;
 }
 
+// The power of the earlier symbols' components, none where every one was off.
+double EarlierPower(const std::array<Complex, kTailSymbols>& earlier) {
+  double power = 0.0;
+  for (const Complex& c : earlier) power += std::norm(c);
+  return power;
+}
+
 double TapSum(const CoherentTail::Taps& taps) {
   double sum = 0.0;
   for (const Complex& tap : taps) sum += std::abs(tap);
@@ -229,8 +236,7 @@ void CoherentTail::LearnBits(uint32_t decidedBits, uint8_t byte, uint32_t knownB
     const bool known = ((knownBits >> bit) & 1u) != 0;
     const Complex y = measured[b];
     const Complex error = y - predicted[b];
-    double earlierPower = 0.0;
-    for (const Complex& c : harmonic.earlier) earlierPower += std::norm(c);
+    const double earlierPower = EarlierPower(harmonic.earlier);
     // Once learned, a symbol whose harmonic, decided off, is much stronger than the prediction
     // usually leaves is likely a set bit misread, and is not learned from.
     const bool outlier =
@@ -279,8 +285,7 @@ void CoherentTail::LearnShifted(uint8_t byte) {
     const auto b = static_cast<std::size_t>(bit);
     Harmonic& harmonic = harmonics[b];
     const bool on = ((byte >> bit) & 1u) != 0;
-    double earlierPower = 0.0;
-    for (const Complex& c : harmonic.earlier) earlierPower += std::norm(c);
+    const double earlierPower = EarlierPower(harmonic.earlier);
     if (!on && earlierPower > 0.0)
       Accumulate(harmonic.normal, harmonic.cross, harmonic.earlier, measured[b]);
     Push(harmonic.earlier, on ? measured[b] - predicted[b] : Complex{});
