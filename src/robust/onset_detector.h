@@ -56,6 +56,9 @@ class OnsetDetector {
   // The symbol clock starts again at `spacing`; `steadySender` when a calibration's tones, found
   // one spacing apart, set it.
   void StartClock(double spacing, bool steadySender);
+  // Whether the rhythm's `spacing` is a whole multiple of the clock's while the clock keeps
+  // finding its jumps: the clock is not started again there.
+  bool LockedBelow(int32_t spacing) const;
   bool Judge(const Measured& m, int64_t lastOnset, int32_t spacing, bool spread, int64_t& onset);
   double Change(int32_t hopsBack) const { return change[Slot(hopsBack)]; }
   double Energy(int32_t hopsBack) const { return energy[Slot(hopsBack)]; }
@@ -75,6 +78,7 @@ class OnsetDetector {
   double bestStrength = 0.0;
   int64_t bestStart = -1;
   int32_t missedWindows = 0;  // windows in a row that held no jump
+  int32_t jumpedWindows = 0;  // windows in a row that held one
   double clockSpacing = 0.0;  // the symbol clock's spacing, 0 while no rhythm is known
   double jitter = 0.0;        // how far the jumps fall from the clock, the median (samples)
   GapSpread gapSpread;        // the same, over the last few onsets only

@@ -1,0 +1,77 @@
+// The symbol clock keeps a spacing whose windows keep finding their tones, even when the rhythm's
+// estimate comes to twice it (in close rooms every other tone's onset fades from the onset
+// strength); it follows the rhythm where its windows find nothing.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "robust/onset_detector.h"
+#include "robust/sample_history.h"
+
+namespace brindlemoor::robust {
+namespace {
+
+constexpr int32_t kSpacing = 668;  // the default timing's tone and gap at 11025 Hz
+constexpr int32_t kTone = 460;
+constexpr int32_t kTones = 40;
+constexpr int32_t kRhythmTurns = 12;  // the rhythm reads twice the spacing from this tone on
+
+struct ClockCase {
+  const char* name;
+  int32_t toneEvery;        // after kRhythmTurns, only every this many spacings sounds a tone
+  int32_t expectedSpacing;  // the median spacing of the onsets found after the turn
+};
+
+class OnsetDetectorTest : public ::testing::TestWithParam<ClockCase> {};
+
+TEST_P(OnsetDetectorTest, KeepsTheSpacingItsWindowsFind) {
+  const ClockCase& c = GetParam();
+  SampleHistory history;
+  OnsetDetector detector;
+  std::vector<int64_t> onsets;
+  int64_t lastOnset = -1;
+  const int64_t length = static_cast<int64_t>(kTones + 1) * kSpacing;
+  for (int64_t at = 0; at < length; ++at) {
+    const int64_t tone = at / kSpacing;
+    const int64_t into = at % kSpacing;
+    const bool sounds = into < kTone && (tone < kRhythmTurns || tone % c.toneEvery == 0);
+    // Harmonics 2 and 5 of 245 Hz, each tone a little louder or softer than the last.
+    const double level = sounds ? 40.0 * (1.0 + 0.2 * static_cast<double>(tone % 3)) : 0.0;
+    const double phase = 2.0 * std::numbers::pi * static_cast<double>(at) / 45.0;
+    history.Push(static_cast<int16_t>(
+        std::lrint(level * (std::sin(2.0 * phase) + 0.7 * std::sin(5.0 * phase)))));
+    if (history.Count() % kHop != 0) continue;
+    const int32_t spacing = at < kRhythmTurns * kSpacing ? kSpacing : 2 * kSpacing;
+    int64_t onset = 0;
+    if (detector.Step(history, lastOnset, spacing, false, onset)) {
+      lastOnset = onset;
+      if (onset >= (kRhythmTurns + 1) * kSpacing) onsets.push_back(onset);
+    }
+  }
+  ASSERT_GE(onsets.size(), 3u);
+  std::vector<int64_t> gaps;
+  for (std::size_t i = 1; i < onsets.size(); ++i) gaps.push_back(onsets[i] - onsets[i - 1]);
+  std::nth_element(gaps.begin(), gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2),
+                   gaps.end());
+  EXPECT_NEAR(gaps[gaps.size() / 2], c.expectedSpacing, c.expectedSpacing / 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clocks, OnsetDetectorTest,
+    ::testing::Values(
+        // Every tone still sounds: the clock's windows find each one and keep 668 (it started
+        // again at the rhythm's 1336 and framed every other symbol).
+        ClockCase{"LockedClockKeptAtTwiceTheRhythm", 1, kSpacing},
+        // Only every other spacing sounds a tone: the windows at 668 find none, and the clock
+        // follows the rhythm.
+        ClockCase{"EmptyWindowsFollowTheRhythm", 2, 2 * kSpacing}),
+    [](const ::testing::TestParamInfo<ClockCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace brindlemoor::robust
