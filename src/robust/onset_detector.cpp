@@ -50,6 +50,7 @@ constexpr double kClockSlip = 0.05;
 constexpr double kMultipleReach = 0.03;
 constexpr double kLongestMultiple = 4.0;
 constexpr int32_t kLockedWindows = 4;
+constexpr double kAlikeJumps = 0.2;
 // A clock set from a calibration's tones, found one spacing apart, knows the sender steady: it is
 // pulled a third as hard, and the jumps that a bare room's echoes scatter around the tones' starts
 // do not make it a jittering sender's clock.
@@ -208,6 +209,7 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
     if (jump > bestStrength) {
       bestStrength = jump;
       bestStart = start;
+      bestEnergy = e;
     }
     if (since + kHop <= windowLate) return false;
     // The window closes with this hop. The onset follows the clock, pulled towards the strongest
@@ -216,7 +218,14 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
     const double predicted = static_cast<double>(lastOnset) + clockSpacing;
     const bool jumped = bestStrength > 1.0;
     missedWindows = jumped ? 0 : missedWindows + 1;
-    jumpedWindows = jumped ? jumpedWindows + 1 : 0;
+    // A jump far quieter or louder than the last window's is no tone of the same sender: a clock
+    // at half the room timing's spacing took its short tone and its echoes' swell in turn (at 0.5
+    // the close rooms' own tones, alternately loud and faint, lost most of what the lock bought).
+    const bool alike =
+        jumped && lastJumpEnergy > 0.0 &&
+        std::min(bestEnergy, lastJumpEnergy) >= kAlikeJumps * std::max(bestEnergy, lastJumpEnergy);
+    jumpedWindows = alike ? jumpedWindows + 1 : 0;
+    lastJumpEnergy = jumped ? bestEnergy : 0.0;
     if (!jumped && jittering) {
       // A jittering sender's clock predicts too little to put a symbol where no jump was.
       missedWindows = kMostMissedWindows;

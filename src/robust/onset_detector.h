@@ -77,12 +77,14 @@ class OnsetDetector {
   // The strongest onset so far in the window where the rhythm expects the next one.
   double bestStrength = 0.0;
   int64_t bestStart = -1;
-  int32_t missedWindows = 0;  // windows in a row that held no jump
-  int32_t jumpedWindows = 0;  // windows in a row that held one
-  double clockSpacing = 0.0;  // the symbol clock's spacing, 0 while no rhythm is known
-  double jitter = 0.0;        // how far the jumps fall from the clock, the median (samples)
-  GapSpread gapSpread;        // the same, over the last few onsets only
-  bool steady = false;        // the clock was set from tones known to be one spacing apart
+  int32_t missedWindows = 0;    // windows in a row that held no jump
+  int32_t jumpedWindows = 0;    // windows in a row that held one, about as loud as the last
+  double bestEnergy = 0.0;      // the energy at the window's strongest jump
+  double lastJumpEnergy = 0.0;  // the same in the last window, 0 when it held none
+  double clockSpacing = 0.0;    // the symbol clock's spacing, 0 while no rhythm is known
+  double jitter = 0.0;          // how far the jumps fall from the clock, the median (samples)
+  GapSpread gapSpread;          // the same, over the last few onsets only
+  bool steady = false;          // the clock was set from tones known to be one spacing apart
   bool onClock = false;
   const char* note = nullptr;
   std::array<Measured, kJudgedHops> measured{};
