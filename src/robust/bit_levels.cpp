@@ -95,6 +95,7 @@ void BitLevels::Reset() {
     // set bits standing low lowers it within the first symbols, not only once a dozen set ones
     // have brought the median down from far over it (the text's first words were lost so).
     setMedian[k] = fixed + kUsualStanding;
+    sharedSetMedian[k] = setMedian[k];
     clearMedian[k] = clearLevel[k];
     // So far under the unset level that a threshold starts unraised at every factor.
     unscaledClearMedian[k] =
@@ -134,8 +135,13 @@ ByteDecision BitLevels::Decide(const int32_t* spectrum, const CalibrationState& 
   return DecideByte(spectrum, calibration, FundamentalRule::kWaived, &judged);
 }
 
-void BitLevels::Learn(const ByteDecision& decision) {
+void BitLevels::Learn(const ByteDecision& decision, int32_t known) {
   if (!decision.accepted) return;
+  // A calibration's symbol teaches the bits it was sent with: the earlier steps' tails lift bits
+  // that its decision may read set.
+  const auto taught = known >= 0 ? static_cast<uint8_t>(known) : decision.byte;
+  const bool shared = std::popcount(taught) >= 2;
+  // The levels were scaled by the factor of the bits decided.
   const int32_t lowBitsSet = LowBitsSet(decision.byte);
   const uint8_t tailed = TailedBits(recent);
   // The thresholds this symbol was judged by (the tails followed so far), where they choose.
@@ -147,8 +153,9 @@ void BitLevels::Learn(const ByteDecision& decision) {
     // Each level learns from the values nearer to it than to the other.
     double& nearer = level > 0.5 * (setLevel[k] + clearLevel[k]) ? setLevel[k] : clearLevel[k];
     nearer += kPull * (level - nearer);
-    if (((decision.byte >> bit) & 1u) != 0) {
+    if (((taught >> bit) & 1u) != 0) {
       StepMedian(setMedian[k], level);
+      if (shared) StepMedian(sharedSetMedian[k], level);
     } else if (!clearOnly || decision.levelShares[k] <= kClearlyUnset * judged[k]) {
       StepMedian(clearMedian[k], level);
       const double unscaled = std::log(std::max(
@@ -169,9 +176,9 @@ void BitLevels::Learn(const ByteDecision& decision) {
     const double lowered = fixed + std::min(0.0, setLevel[k] - usualSet);
     const double followed = std::min(fixed, std::max(lowered, floor));
     // No higher than the fixed share even by the logarithm's rounding: a share over it is raised.
-    shares[k] =
-        std::min(ThresholdFraction(bit),
-                 std::exp(std::min(followed, SplitThreshold(fixed, setMedian[k], clearMedian[k]))));
+    shares[k] = std::min(
+        ThresholdFraction(bit),
+        std::exp(std::min(followed, SplitThreshold(fixed, sharedSetMedian[k], clearMedian[k]))));
   }
 }
 

@@ -33,8 +33,9 @@ class BitLevels {
   // Decides a spectrum's byte by them: bits 0..3 first, then the higher bits by the thresholds
   // that those set.
   ByteDecision Decide(const int32_t* spectrum, const CalibrationState& calibration) const;
-  // Learns from an accepted symbol's levels.
-  void Learn(const ByteDecision& decision);
+  // Learns from an accepted symbol's levels: as `known`, the byte a calibration sent for it, where
+  // it is one of a calibration's symbols (-1 where not).
+  void Learn(const ByteDecision& decision, int32_t known = -1);
   // Notes an accepted symbol's byte without learning its levels (they were not measured here):
   // the later symbols' thresholds follow the tails it leaves.
   void Follow(uint8_t byte);
@@ -44,6 +45,10 @@ class BitLevels {
   std::array<double, kBitCount> clearLevel{};
   // The medians of the same, by the bit as decided: a few misread bits barely move them.
   std::array<double, kBitCount> setMedian{};
+  // The set median of the symbols that hold two or more bits: a lone bit stands at the spectrum's
+  // peak whatever the room left of it (a calibration's steps, a space), so it tells nothing of how
+  // far the room leaves set bits standing over their thresholds.
+  std::array<double, kBitCount> sharedSetMedian{};
   std::array<double, kBitCount> clearMedian{};
   // The unset median before the compensation factor scaled the level: the room's echoes and the
   // noise in an unset harmonic do not fall as the sender lowers the set ones by that factor.

@@ -340,7 +340,7 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   // The thresholds the decision was judged by, before it is learned from.
   if (decision.byte == 0 && framer.preambleZero < 0) framer.preambleZero = onset;
   const ThresholdShares shares = framer.levels.Shares(decision.byte);
-  framer.levels.Learn(decision);
+  framer.levels.Learn(decision, known);
   if (inPhase.accepted) {
     ByteDecision tailFree = inPhase;
     tailFree.byte = decision.byte;
