@@ -12,6 +12,8 @@ namespace {
 
 constexpr int32_t kCandidates = kCandidateSpan / kHop + 1;
 constexpr int32_t kPeriodsAhead = (kCandidateSpan + kAveragedPeriods * kPeriod) / kPeriod + 1;
+// The samples the candidates cover, from the onset on.
+constexpr int32_t kCleanedSamples = (kCandidates - 1) * kHop + kAveragedPeriods * kPeriod;
 constexpr double kLargestTailGain = 0.98;
 // The chosen period is scaled to this peak before it is handed on as integers.
 constexpr double kScaledPeak = 16000.0;
@@ -93,23 +95,22 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, const PeriodRoots& 
                                int64_t onset, bool stepAwaited) {
   Period last{};
   Period before{};
-  for (int32_t i = 0; i < kPeriod; ++i) {
-    last[static_cast<std::size_t>(i)] = history.At(onset - kPeriod + i);
-    before[static_cast<std::size_t>(i)] = history.At(onset - 2 * kPeriod + i);
-  }
+  history.Read(onset - kPeriod, kPeriod, last.data());
+  history.Read(onset - 2 * kPeriod, kPeriod, before.data());
   const double tailGain = TailGain(last, before);
   const TailPowers tail = MeasureTail(roots, before, last);
   std::array<double, kPeriodsAhead + 1> gains{};
   gains[0] = 1.0;
   for (std::size_t k = 1; k < gains.size(); ++k) gains[k] = gains[k - 1] * tailGain;
 
-  // The sound at `at` (at or after the onset) without the extrapolated tail.
-  auto clean = [&](int64_t at) {
-    const int64_t after = at - onset;
+  // The sound from the onset on without the extrapolated tail, once for every candidate.
+  std::array<double, kCleanedSamples> cleaned{};
+  history.Read(onset, kCleanedSamples, cleaned.data());
+  for (int32_t after = 0; after < kCleanedSamples; ++after) {
     const double tail = last[static_cast<std::size_t>(after % kPeriod)] *
                         gains[static_cast<std::size_t>(after / kPeriod + 1)];
-    return history.At(at) - tail;
-  };
+    cleaned[static_cast<std::size_t>(after)] -= tail;
+  }
 
   std::array<double, kCandidates> periodicity{};
   std::array<Period, kCandidates> firsts{};
@@ -117,13 +118,11 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, const PeriodRoots& 
   std::array<Period, kCandidates> averages{};
   std::array<double, kCandidates> energies{};
   for (int32_t c = 0; c < kCandidates; ++c) {
-    const int64_t start = onset + c * kHop;
+    const auto start = static_cast<std::size_t>(c * kHop);
     Period& a = firsts[static_cast<std::size_t>(c)];
     Period& b = seconds[static_cast<std::size_t>(c)];
-    for (int32_t i = 0; i < kPeriod; ++i) {
-      a[static_cast<std::size_t>(i)] = clean(start + i);
-      b[static_cast<std::size_t>(i)] = clean(start + kPeriod + i);
-    }
+    std::copy_n(cleaned.begin() + static_cast<std::ptrdiff_t>(start), kPeriod, a.begin());
+    std::copy_n(cleaned.begin() + static_cast<std::ptrdiff_t>(start + kPeriod), kPeriod, b.begin());
     const double norms = Dot(a, a) * Dot(b, b);
     periodicity[static_cast<std::size_t>(c)] = norms > 0.0 ? Dot(a, b) / std::sqrt(norms) : 0.0;
     Period& average = averages[static_cast<std::size_t>(c)];
@@ -149,6 +148,14 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, const PeriodRoots& 
   // echoes after it has ended. An awaited calibration step: of the kept ones alone.
   CandidatePeriods chosen;
   const GridFilters grid = MakeGridFilters();
+  // Each candidate's share measured once, though the loud average's and a kept one's may be its.
+  std::array<double, kCandidates> shares{};
+  std::array<bool, kCandidates> shared{};
+  auto gridShare = [&](std::size_t k) {
+    if (!shared[k]) shares[k] = GridShare(grid, firsts[k], seconds[k]);
+    shared[k] = true;
+    return shares[k];
+  };
   const auto loudest = static_cast<std::size_t>(std::max_element(energies.begin(), energies.end()) -
                                                 energies.begin());
   std::array<double, kCandidates> joining{};
@@ -160,7 +167,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, const PeriodRoots& 
     ChosenPeriod& period = chosen.loud;
     period.offset = loud.loudest * kHop;
     period.periodicity = periodicity[k];
-    period.gridShare = GridShare(grid, firsts[k], seconds[k]);
+    period.gridShare = gridShare(k);
     period.tailGain = tailGain;
     CancelTail(roots, tail, (period.offset + 1.5 * kPeriod) / kPeriod, loud.samples);
     period.energy = Dot(loud.samples, loud.samples);
@@ -175,7 +182,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, const PeriodRoots& 
     ChosenPeriod& period = chosen.periods[static_cast<std::size_t>(chosen.count)];
     period.offset = best * kHop;
     period.periodicity = periodicity[k];
-    period.gridShare = GridShare(grid, firsts[k], seconds[k]);  // only for the kept few: it is dear
+    period.gridShare = gridShare(k);  // only for the kept few: it is dear
     period.tailGain = tailGain;
     CancelTail(roots, tail, (period.offset + 1.5 * kPeriod) / kPeriod, averages[k]);
     period.energy = Dot(averages[k], averages[k]);
