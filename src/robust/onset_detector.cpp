@@ -99,7 +99,7 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
   double e = 0.0;
   double d = 0.0;
   // The last two periods, the earlier first.
-  std::array<double, 2 * kPeriod> recentSamples{};
+  std::array<double, 2 * kPeriod> recentSamples;
   history.Read(end - 2 * kPeriod, 2 * kPeriod, recentSamples.data());
   for (std::size_t i = kPeriod; i < recentSamples.size(); ++i) {
     const double x = recentSamples[i];

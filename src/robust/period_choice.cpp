@@ -12,6 +12,8 @@ namespace {
 
 constexpr int32_t kCandidates = kCandidateSpan / kHop + 1;
 constexpr int32_t kPeriodsAhead = (kCandidateSpan + kAveragedPeriods * kPeriod) / kPeriod + 1;
+constexpr int32_t kHopsPerPeriod = kPeriod / kHop;
+static_assert(kHopsPerPeriod * kHop == kPeriod, "a candidate's second period begins on a hop");
 // The samples the candidates cover, from the onset on.
 constexpr int32_t kCleanedSamples = (kCandidates - 1) * kHop + kAveragedPeriods * kPeriod;
 constexpr double kLargestTailGain = 0.98;
@@ -20,11 +22,23 @@ constexpr double kScaledPeak = 16000.0;
 
 using Period = PeriodSamples;
 
-double Dot(const Period& a, const Period& b) {
+// Sums over one period, sample by sample in order.
+double Dot(const double* a, const double* b) {
   double sum = 0.0;
-  for (int32_t i = 0; i < kPeriod; ++i)
-    sum += a[static_cast<std::size_t>(i)] * b[static_cast<std::size_t>(i)];
+  for (int32_t i = 0; i < kPeriod; ++i) sum += a[i] * b[i];
   return sum;
+}
+double Dot(const Period& a, const Period& b) { return Dot(a.data(), b.data()); }
+// The period at `a`'s energy, and its product with the period after it, in one pass.
+void SelfAndCross(const double* a, double& self, double& cross) {
+  double aa = 0.0;
+  double ab = 0.0;
+  for (int32_t i = 0; i < kPeriod; ++i) {
+    aa += a[i] * a[i];
+    ab += a[i] * a[i + kPeriod];
+  }
+  self = aa;
+  cross = ab;
 }
 
 // The tail just before the onset: the last period, and how much it kept of the one before. A
@@ -104,7 +118,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, const PeriodRoots& 
   for (std::size_t k = 1; k < gains.size(); ++k) gains[k] = gains[k - 1] * tailGain;
 
   // The sound from the onset on without the extrapolated tail, once for every candidate.
-  std::array<double, kCleanedSamples> cleaned{};
+  std::array<double, kCleanedSamples> cleaned;
   history.Read(onset, kCleanedSamples, cleaned.data());
   for (int32_t after = 0; after < kCleanedSamples; ++after) {
     const double tail = last[static_cast<std::size_t>(after % kPeriod)] *
@@ -112,22 +126,30 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, const PeriodRoots& 
     cleaned[static_cast<std::size_t>(after)] -= tail;
   }
 
-  std::array<double, kCandidates> periodicity{};
-  std::array<Period, kCandidates> firsts{};
-  std::array<Period, kCandidates> seconds{};
-  std::array<Period, kCandidates> averages{};
-  std::array<double, kCandidates> energies{};
+  // Candidate c's two periods begin c and c + kHopsPerPeriod hops after the onset: the energy of
+  // the period beginning at each hop serves both.
+  auto at = [&](int32_t hop) { return cleaned.data() + static_cast<std::ptrdiff_t>(hop) * kHop; };
+  std::array<double, kCandidates + kHopsPerPeriod> periodEnergies;
+  std::array<double, kCandidates> crossed;
   for (int32_t c = 0; c < kCandidates; ++c) {
-    const auto start = static_cast<std::size_t>(c * kHop);
-    Period& a = firsts[static_cast<std::size_t>(c)];
-    Period& b = seconds[static_cast<std::size_t>(c)];
-    std::copy_n(cleaned.begin() + static_cast<std::ptrdiff_t>(start), kPeriod, a.begin());
-    std::copy_n(cleaned.begin() + static_cast<std::ptrdiff_t>(start + kPeriod), kPeriod, b.begin());
-    const double norms = Dot(a, a) * Dot(b, b);
-    periodicity[static_cast<std::size_t>(c)] = norms > 0.0 ? Dot(a, b) / std::sqrt(norms) : 0.0;
-    Period& average = averages[static_cast<std::size_t>(c)];
-    for (std::size_t i = 0; i < a.size(); ++i) average[i] = 0.5 * (a[i] + b[i]);
-    energies[static_cast<std::size_t>(c)] = Dot(average, average);
+    const auto k = static_cast<std::size_t>(c);
+    SelfAndCross(at(c), periodEnergies[k], crossed[k]);
+  }
+  for (int32_t c = kCandidates; c < kCandidates + kHopsPerPeriod; ++c)
+    periodEnergies[static_cast<std::size_t>(c)] = Dot(at(c), at(c));
+
+  std::array<double, kCandidates> periodicity;
+  std::array<Period, kCandidates> averages;
+  std::array<double, kCandidates> energies;
+  for (int32_t c = 0; c < kCandidates; ++c) {
+    const auto k = static_cast<std::size_t>(c);
+    const double* a = at(c);
+    const double* b = a + kPeriod;
+    const double norms = periodEnergies[k] * periodEnergies[k + kHopsPerPeriod];
+    periodicity[k] = norms > 0.0 ? crossed[k] / std::sqrt(norms) : 0.0;
+    Period& average = averages[k];
+    for (std::size_t i = 0; i < average.size(); ++i) average[i] = 0.5 * (a[i] + b[i]);
+    energies[k] = Dot(average.data(), average.data());
   }
 
   // The most periodic candidates, best first; among equals the earliest.
@@ -152,7 +174,13 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, const PeriodRoots& 
   std::array<double, kCandidates> shares{};
   std::array<bool, kCandidates> shared{};
   auto gridShare = [&](std::size_t k) {
-    if (!shared[k]) shares[k] = GridShare(grid, firsts[k], seconds[k]);
+    if (!shared[k]) {
+      Period a;
+      Period b;
+      std::copy_n(at(static_cast<int32_t>(k)), kPeriod, a.begin());
+      std::copy_n(at(static_cast<int32_t>(k)) + kPeriod, kPeriod, b.begin());
+      shares[k] = GridShare(grid, a, b);
+    }
     shared[k] = true;
     return shares[k];
   };
