@@ -101,6 +101,7 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
   // The last two periods, the earlier first.
   std::array<double, 2 * kPeriod> recentSamples;
   history.Read(end - 2 * kPeriod, 2 * kPeriod, recentSamples.data());
+#pragma GCC unroll 5
   for (std::size_t i = kPeriod; i < recentSamples.size(); ++i) {
     const double x = recentSamples[i];
     const double difference = x - recentSamples[i - kPeriod];
