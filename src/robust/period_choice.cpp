@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
+#include "robust/grid_share.h"
 #include "robust/loud_average.h"
 #include "robust/tail_canceller.h"
 
@@ -48,49 +48,6 @@ double TailGain(const Period& last, const Period& before) {
   const double beforeEnergy = Dot(before, before);
   if (beforeEnergy <= 0.0 || lastEnergy > beforeEnergy) return 0.0;
   return std::clamp(Dot(last, before) / beforeEnergy, 0.0, kLargestTailGain);
-}
-
-// The band whose share on the harmonic grid GridShare measures: bins of a 90-point DFT.
-constexpr int32_t kFirstBin = 2;  // 245 Hz
-constexpr int32_t kLastBin = 20;  // 2450 Hz
-constexpr int32_t kBins = kLastBin - kFirstBin + 1;
-// One Goertzel filter per bin: their coefficients, computed once for the candidates of a symbol.
-using GridFilters = std::array<double, kBins>;
-GridFilters MakeGridFilters() {
-  GridFilters coefficients{};
-  for (int32_t k = 0; k < kBins; ++k) {
-    coefficients[static_cast<std::size_t>(k)] =
-        2.0 * std::cos(2.0 * std::numbers::pi * (kFirstBin + k) / (2 * kPeriod));
-  }
-  return coefficients;
-}
-
-// How much of the sound of two periods, between 200 and 2500 Hz, lies on the harmonic grid of
-// 245 Hz: the power of the even bins of their 90-point DFT (122.5 Hz apart) over that of all
-// bins in the band. Noise and music, whatever their low rumble, share it out evenly; a symbol
-// puts nearly all of it on the grid.
-double GridShare(const GridFilters& coefficients, const Period& a, const Period& b) {
-  // The filters stepped together sample by sample (the same arithmetic per bin as one after the
-  // other, but independent chains run side by side).
-  std::array<double, kBins> s1{};
-  std::array<double, kBins> s2{};
-  for (const Period* half : {&a, &b}) {
-    for (const double x : *half) {
-      for (std::size_t k = 0; k < s1.size(); ++k) {
-        const double s0 = x + coefficients[k] * s1[k] - s2[k];
-        s2[k] = s1[k];
-        s1[k] = s0;
-      }
-    }
-  }
-  double onGrid = 0.0;
-  double total = 0.0;
-  for (std::size_t k = 0; k < s1.size(); ++k) {
-    const double power = s1[k] * s1[k] + s2[k] * s2[k] - coefficients[k] * s1[k] * s2[k];
-    total += power;
-    if ((kFirstBin + static_cast<int32_t>(k)) % 2 == 0) onGrid += power;
-  }
-  return total > 0.0 ? onGrid / total : 0.0;
 }
 
 }  // namespace
