@@ -44,6 +44,14 @@ class SpectrumAnalyzer {
     assert(index >= 0 && index < size);
     input[index] = static_cast<double>(sample) * window[index];
   }
+  // SetInput for the `count` samples from `first` on (the run asserted within 0 .. size-1), in
+  // one loop.
+  void SetInputs(int32_t first, const int16_t* samples, int32_t count) {
+    assert(first >= 0 && count >= 0 && first + count <= size);
+    double* to = input.get() + first;
+    const double* weights = window.get() + first;
+    for (int32_t i = 0; i < count; ++i) to[i] = static_cast<double>(samples[i]) * weights[i];
+  }
   // Writes out[0 .. size/2 - 1], the magnitudes of bins 0 .. N/2 - 1 (Nyquist not reported).
   // Reads `input`, which it leaves unchanged, so inputs not set again keep their value.
   // Allocates nothing.

@@ -1,5 +1,6 @@
 #include "receiver/period_analysis.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include "receiver/framing.h"
@@ -14,9 +15,9 @@ void AnalyseRepeatedPeriod(const int16_t* period, int32_t peak, SpectrumAnalyzer
   for (int32_t i = 0; i < kSymbolPeriod; ++i) {
     scaled[i] = static_cast<int16_t>(period[i] * kNormalisedPeak / peak);
   }
-  for (int32_t i = 0, phase = 0; i < kSymbolLength; ++i) {
-    analyser.SetInput(i, scaled[phase]);
-    phase = phase + 1 == kSymbolPeriod ? 0 : phase + 1;
+  for (int32_t first = 0; first < kSymbolLength; first += kSymbolPeriod) {
+    const int32_t count = std::min(kSymbolPeriod, kSymbolLength - first);
+    analyser.SetInputs(first, scaled, count);
   }
   analyser.ComputeMagnitudes(spectrum);
 }

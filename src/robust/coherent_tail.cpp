@@ -181,11 +181,13 @@ bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamp
   lastOnset = onset;
 
   const int64_t start = onset + offset;
-  for (int32_t n = 0; n < kPeriod; ++n) {
-    double sum = 0.0;
-    for (int32_t p = 0; p < window.periods; ++p) sum += history.At(start + p * kPeriod + n);
-    period[static_cast<std::size_t>(n)] = sum / window.periods;
+  PeriodSamples sum{};
+  for (int32_t p = 0; p < window.periods; ++p) {
+    PeriodSamples heard{};
+    history.Read(start + p * kPeriod, kPeriod, heard.data());
+    for (std::size_t n = 0; n < sum.size(); ++n) sum[n] += heard[n];
   }
+  for (std::size_t n = 0; n < sum.size(); ++n) period[n] = sum[n] / window.periods;
   energy = 0.0;
   for (const double x : period) energy += x * x;
   bool any = false;

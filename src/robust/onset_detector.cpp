@@ -117,9 +117,13 @@ bool OnsetDetector::Step(const SampleHistory& history, int64_t lastOnset, int32_
   const int64_t end = history.Count();
   double e = 0.0;
   double d = 0.0;
-  for (int64_t at = end - kPeriod; at < end; ++at) {
-    const double x = history.At(at);
-    const double difference = x - history.At(at - kPeriod);
+  // The last two periods, the earlier first.
+  std::array<double, 2 * kPeriod> recentSamples;
+  history.Read(end - 2 * kPeriod, 2 * kPeriod, recentSamples.data());
+#pragma GCC unroll 5
+  for (std::size_t i = kPeriod; i < recentSamples.size(); ++i) {
+    const double x = recentSamples[i];
+    const double difference = x - recentSamples[i - kPeriod];
     e += x * x;
     d += difference * difference;
   }

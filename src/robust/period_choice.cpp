@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
+#include "robust/grid_share.h"
 #include "robust/loud_average.h"
 #include "robust/tail_canceller.h"
 
@@ -12,17 +12,33 @@ namespace {
 
 constexpr int32_t kCandidates = kCandidateSpan / kHop + 1;
 constexpr int32_t kPeriodsAhead = (kCandidateSpan + kAveragedPeriods * kPeriod) / kPeriod + 1;
+constexpr int32_t kHopsPerPeriod = kPeriod / kHop;
+static_assert(kHopsPerPeriod * kHop == kPeriod, "a candidate's second period begins on a hop");
+// The samples the candidates cover, from the onset on.
+constexpr int32_t kCleanedSamples = (kCandidates - 1) * kHop + kAveragedPeriods * kPeriod;
 constexpr double kLargestTailGain = 0.98;
 // The chosen period is scaled to this peak before it is handed on as integers.
 constexpr double kScaledPeak = 16000.0;
 
 using Period = PeriodSamples;
 
-double Dot(const Period& a, const Period& b) {
+// Sums over one period, sample by sample in order.
+double Dot(const double* a, const double* b) {
   double sum = 0.0;
-  for (int32_t i = 0; i < kPeriod; ++i)
-    sum += a[static_cast<std::size_t>(i)] * b[static_cast<std::size_t>(i)];
+  for (int32_t i = 0; i < kPeriod; ++i) sum += a[i] * b[i];
   return sum;
+}
+double Dot(const Period& a, const Period& b) { return Dot(a.data(), b.data()); }
+// The period at `a`'s energy, and its product with the period after it, in one pass.
+void SelfAndCross(const double* a, double& self, double& cross) {
+  double aa = 0.0;
+  double ab = 0.0;
+  for (int32_t i = 0; i < kPeriod; ++i) {
+    aa += a[i] * a[i];
+    ab += a[i] * a[i + kPeriod];
+  }
+  self = aa;
+  cross = ab;
 }
 
 // The tail just before the onset: the last period, and how much it kept of the one before. A
@@ -32,49 +48,6 @@ double TailGain(const Period& last, const Period& before) {
   const double beforeEnergy = Dot(before, before);
   if (beforeEnergy <= 0.0 || lastEnergy > beforeEnergy) return 0.0;
   return std::clamp(Dot(last, before) / beforeEnergy, 0.0, kLargestTailGain);
-}
-
-// The band whose share on the harmonic grid GridShare measures: bins of a 90-point DFT.
-constexpr int32_t kFirstBin = 2;  // 245 Hz
-constexpr int32_t kLastBin = 20;  // 2450 Hz
-constexpr int32_t kBins = kLastBin - kFirstBin + 1;
-// One Goertzel filter per bin: their coefficients, computed once for the candidates of a symbol.
-using GridFilters = std::array<double, kBins>;
-GridFilters MakeGridFilters() {
-  GridFilters coefficients{};
-  for (int32_t k = 0; k < kBins; ++k) {
-    coefficients[static_cast<std::size_t>(k)] =
-        2.0 * std::cos(2.0 * std::numbers::pi * (kFirstBin + k) / (2 * kPeriod));
-  }
-  return coefficients;
-}
-
-// How much of the sound of two periods, between 200 and 2500 Hz, lies on the harmonic grid of
-// 245 Hz: the power of the even bins of their 90-point DFT (122.5 Hz apart) over that of all
-// bins in the band. Noise and music, whatever their low rumble, share it out evenly; a symbol
-// puts nearly all of it on the grid.
-double GridShare(const GridFilters& coefficients, const Period& a, const Period& b) {
-  // The filters stepped together sample by sample (the same arithmetic per bin as one after the
-  // other, but independent chains run side by side).
-  std::array<double, kBins> s1{};
-  std::array<double, kBins> s2{};
-  for (const Period* half : {&a, &b}) {
-    for (const double x : *half) {
-      for (std::size_t k = 0; k < s1.size(); ++k) {
-        const double s0 = x + coefficients[k] * s1[k] - s2[k];
-        s2[k] = s1[k];
-        s1[k] = s0;
-      }
-    }
-  }
-  double onGrid = 0.0;
-  double total = 0.0;
-  for (std::size_t k = 0; k < s1.size(); ++k) {
-    const double power = s1[k] * s1[k] + s2[k] * s2[k] - coefficients[k] * s1[k] * s2[k];
-    total += power;
-    if ((kFirstBin + static_cast<int32_t>(k)) % 2 == 0) onGrid += power;
-  }
-  return total > 0.0 ? onGrid / total : 0.0;
 }
 
 }  // namespace
@@ -93,42 +66,47 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, const PeriodRoots& 
                                int64_t onset, bool stepAwaited) {
   Period last{};
   Period before{};
-  for (int32_t i = 0; i < kPeriod; ++i) {
-    last[static_cast<std::size_t>(i)] = history.At(onset - kPeriod + i);
-    before[static_cast<std::size_t>(i)] = history.At(onset - 2 * kPeriod + i);
-  }
+  history.Read(onset - kPeriod, kPeriod, last.data());
+  history.Read(onset - 2 * kPeriod, kPeriod, before.data());
   const double tailGain = TailGain(last, before);
   const TailPowers tail = MeasureTail(roots, before, last);
   std::array<double, kPeriodsAhead + 1> gains{};
   gains[0] = 1.0;
   for (std::size_t k = 1; k < gains.size(); ++k) gains[k] = gains[k - 1] * tailGain;
 
-  // The sound at `at` (at or after the onset) without the extrapolated tail.
-  auto clean = [&](int64_t at) {
-    const int64_t after = at - onset;
+  // The sound from the onset on without the extrapolated tail, once for every candidate.
+  std::array<double, kCleanedSamples> cleaned;
+  history.Read(onset, kCleanedSamples, cleaned.data());
+  for (int32_t after = 0; after < kCleanedSamples; ++after) {
     const double tail = last[static_cast<std::size_t>(after % kPeriod)] *
                         gains[static_cast<std::size_t>(after / kPeriod + 1)];
-    return history.At(at) - tail;
-  };
+    cleaned[static_cast<std::size_t>(after)] -= tail;
+  }
 
-  std::array<double, kCandidates> periodicity{};
-  std::array<Period, kCandidates> firsts{};
-  std::array<Period, kCandidates> seconds{};
-  std::array<Period, kCandidates> averages{};
-  std::array<double, kCandidates> energies{};
+  // Candidate c's two periods begin c and c + kHopsPerPeriod hops after the onset: the energy of
+  // the period beginning at each hop serves both.
+  auto at = [&](int32_t hop) { return cleaned.data() + static_cast<std::ptrdiff_t>(hop) * kHop; };
+  std::array<double, kCandidates + kHopsPerPeriod> periodEnergies;
+  std::array<double, kCandidates> crossed;
   for (int32_t c = 0; c < kCandidates; ++c) {
-    const int64_t start = onset + c * kHop;
-    Period& a = firsts[static_cast<std::size_t>(c)];
-    Period& b = seconds[static_cast<std::size_t>(c)];
-    for (int32_t i = 0; i < kPeriod; ++i) {
-      a[static_cast<std::size_t>(i)] = clean(start + i);
-      b[static_cast<std::size_t>(i)] = clean(start + kPeriod + i);
-    }
-    const double norms = Dot(a, a) * Dot(b, b);
-    periodicity[static_cast<std::size_t>(c)] = norms > 0.0 ? Dot(a, b) / std::sqrt(norms) : 0.0;
-    Period& average = averages[static_cast<std::size_t>(c)];
-    for (std::size_t i = 0; i < a.size(); ++i) average[i] = 0.5 * (a[i] + b[i]);
-    energies[static_cast<std::size_t>(c)] = Dot(average, average);
+    const auto k = static_cast<std::size_t>(c);
+    SelfAndCross(at(c), periodEnergies[k], crossed[k]);
+  }
+  for (int32_t c = kCandidates; c < kCandidates + kHopsPerPeriod; ++c)
+    periodEnergies[static_cast<std::size_t>(c)] = Dot(at(c), at(c));
+
+  std::array<double, kCandidates> periodicity;
+  std::array<Period, kCandidates> averages;
+  std::array<double, kCandidates> energies;
+  for (int32_t c = 0; c < kCandidates; ++c) {
+    const auto k = static_cast<std::size_t>(c);
+    const double* a = at(c);
+    const double* b = a + kPeriod;
+    const double norms = periodEnergies[k] * periodEnergies[k + kHopsPerPeriod];
+    periodicity[k] = norms > 0.0 ? crossed[k] / std::sqrt(norms) : 0.0;
+    Period& average = averages[k];
+    for (std::size_t i = 0; i < average.size(); ++i) average[i] = 0.5 * (a[i] + b[i]);
+    energies[k] = Dot(average.data(), average.data());
   }
 
   // The most periodic candidates, best first; among equals the earliest.
@@ -149,6 +127,20 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, const PeriodRoots& 
   // echoes after it has ended. An awaited calibration step: of the kept ones alone.
   CandidatePeriods chosen;
   const GridFilters grid = MakeGridFilters();
+  // Each candidate's share measured once, though the loud average's and a kept one's may be its.
+  std::array<double, kCandidates> shares{};
+  std::array<bool, kCandidates> shared{};
+  auto gridShare = [&](std::size_t k) {
+    if (!shared[k]) {
+      Period a;
+      Period b;
+      std::copy_n(at(static_cast<int32_t>(k)), kPeriod, a.begin());
+      std::copy_n(at(static_cast<int32_t>(k)) + kPeriod, kPeriod, b.begin());
+      shares[k] = GridShare(grid, a, b);
+    }
+    shared[k] = true;
+    return shares[k];
+  };
   const auto loudest = static_cast<std::size_t>(std::max_element(energies.begin(), energies.end()) -
                                                 energies.begin());
   std::array<double, kCandidates> joining{};
@@ -160,7 +152,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, const PeriodRoots& 
     ChosenPeriod& period = chosen.loud;
     period.offset = loud.loudest * kHop;
     period.periodicity = periodicity[k];
-    period.gridShare = GridShare(grid, firsts[k], seconds[k]);
+    period.gridShare = gridShare(k);
     period.tailGain = tailGain;
     CancelTail(roots, tail, (period.offset + 1.5 * kPeriod) / kPeriod, loud.samples);
     period.energy = Dot(loud.samples, loud.samples);
@@ -175,7 +167,7 @@ CandidatePeriods ChoosePeriods(const SampleHistory& history, const PeriodRoots& 
     ChosenPeriod& period = chosen.periods[static_cast<std::size_t>(chosen.count)];
     period.offset = best * kHop;
     period.periodicity = periodicity[k];
-    period.gridShare = GridShare(grid, firsts[k], seconds[k]);  // only for the kept few: it is dear
+    period.gridShare = gridShare(k);  // only for the kept few: it is dear
     period.tailGain = tailGain;
     CancelTail(roots, tail, (period.offset + 1.5 * kPeriod) / kPeriod, averages[k]);
     period.energy = Dot(averages[k], averages[k]);

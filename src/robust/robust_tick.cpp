@@ -222,9 +222,12 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     return false;
   }
   // Analyses one period, balances its spectrum and decides its byte by `levels`' thresholds.
+  // The period whose spectrum the analyser last left in the context is not analysed again.
+  const ChosenPeriod* inSpectrum = nullptr;
   auto decideBy = [&](const ChosenPeriod& period, const BitLevels& levels,
                       const CalibrationState& calibration) {
     AnalyseRepeatedPeriod(period.samples.data(), period.peak, context.analyser, context.spectrum);
+    inSpectrum = &period;
     framer.balance.Apply(context.spectrum, framer.balanced.data());
     return levels.Decide(framer.balanced.data(), calibration);
   };
@@ -329,7 +332,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   framer.shortTone.Learn(decision.accepted, decision.byte, false, useShort ? doubtful : 0);
   // The spectrum must hold the chosen symbol when its byte is routed: as heard, since a
   // calibration measures the harmonics as they arrive; the trace shows the balanced one.
-  AnalyseRepeatedPeriod(chosen.samples.data(), chosen.peak, context.analyser, context.spectrum);
+  if (inSpectrum != &chosen)
+    AnalyseRepeatedPeriod(chosen.samples.data(), chosen.peak, context.analyser, context.spectrum);
   framer.balance.Apply(context.spectrum, framer.balanced.data());
   if (!decision.accepted) {
     framer.gate.NoteSound(onset, chosen.energy);

@@ -2,6 +2,7 @@
 // stream since receiving started; fixed size, so pushing never allocates.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -28,6 +29,20 @@ class SampleHistory {
   int32_t At(int64_t at) const {
     const bool kept = at >= 0 && at >= count - kHistorySamples && at < count;
     return kept ? samples[static_cast<std::size_t>(at & kMask)] : 0;
+  }
+  // The `n` samples from stream position `from` on, as At reads them one by one, into `out`:
+  // a run that lies wholly among the kept samples is copied without checking each position.
+  template <typename T>
+  void Read(int64_t from, int32_t n, T* out) const {
+    if (from < 0 || from < count - kHistorySamples || from + n > count) {
+      for (int32_t i = 0; i < n; ++i) out[i] = static_cast<T>(At(from + i));
+      return;
+    }
+    const auto first = static_cast<std::size_t>(from & kMask);
+    const std::size_t head = std::min(static_cast<std::size_t>(n), samples.size() - first);
+    for (std::size_t i = 0; i < head; ++i) out[i] = static_cast<T>(samples[first + i]);
+    for (std::size_t i = head; i < static_cast<std::size_t>(n); ++i)
+      out[i] = static_cast<T>(samples[i - head]);
   }
 
  private:

@@ -42,6 +42,7 @@ void SenderRhythm::NoteStrength(double strength) {
   const int32_t longest = static_cast<int32_t>(std::min<int64_t>(kLongestLag, hops));
   if (strength == 0.0) {
     // Forgetting alone: the same values as adding 0 times each strength.
+#pragma GCC unroll 4
     for (int32_t lag = kShortestLag; lag <= longest; ++lag)
       correlation[static_cast<std::size_t>(lag)] *= kForgetting;
   } else {

@@ -70,10 +70,12 @@ void CancelTail(const PeriodRoots& roots, const TailPowers& tail, double periods
   const double kept = std::pow(tail.decay, periodsAfter);
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     const int32_t harmonic = bit + kFirstBitHarmonic;
+    // A harmonic without a tail to take away is not measured.
+    const double remaining = tail.power[static_cast<std::size_t>(bit)] * kept;
+    if (remaining <= 0.0) continue;
     const std::complex<double> component = roots.Measure(period, harmonic);
     const double power = std::norm(component);
-    const double remaining = tail.power[static_cast<std::size_t>(bit)] * kept;
-    if (power <= 0.0 || remaining <= 0.0) continue;
+    if (power <= 0.0) continue;
     // The component's share to take away, so that power - remaining is left.
     const double cut = 1.0 - std::sqrt(std::max(0.0, power - remaining) / power);
     roots.Subtract(cut * component * (2.0 / kPeriod), harmonic, 0, period);

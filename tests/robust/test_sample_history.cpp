@@ -2,8 +2,10 @@
 // newer sample that took its place in the ring.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "robust/sample_history.h"
 
@@ -12,9 +14,10 @@ namespace {
 
 struct HistoryCase {
   const char* name;
-  int64_t pushed;  // samples pushed, each the low 14 bits of its position plus one
-  int64_t at;      // the position read
-  bool kept;       // it reads its own sample, or else silence
+  int64_t pushed;   // samples pushed, each the low 14 bits of its position plus one
+  int64_t at;       // the position read
+  bool kept;        // it reads its own sample, or else silence
+  int32_t run = 1;  // the samples read as one run from `at` on
 };
 
 class SampleHistoryTest : public ::testing::TestWithParam<HistoryCase> {};
@@ -29,6 +32,19 @@ TEST_P(SampleHistoryTest, ReadsOnlyWhatItKeeps) {
   EXPECT_EQ(history.At(c.at), c.kept ? SampleOf(c.at) : 0);
 }
 
+// A run reads each of its positions as At does, wherever it lies against the ring's end and the
+// kept samples.
+TEST_P(SampleHistoryTest, ReadsARunAsAtDoes) {
+  const HistoryCase& c = GetParam();
+  SampleHistory history;
+  history.Reset();
+  for (int64_t position = 0; position < c.pushed; ++position) history.Push(SampleOf(position));
+  std::vector<int32_t> run(static_cast<std::size_t>(c.run), -1);
+  history.Read(c.at, c.run, run.data());
+  for (int32_t i = 0; i < c.run; ++i)
+    EXPECT_EQ(run[static_cast<std::size_t>(i)], history.At(c.at + i)) << "sample " << i;
+}
+
 constexpr int64_t kPushed = 3 * kHistorySamples + 100;
 
 INSTANTIATE_TEST_SUITE_P(
@@ -40,7 +56,12 @@ INSTANTIATE_TEST_SUITE_P(
         HistoryCase{"JustOlderThanKept", kPushed, kPushed - kHistorySamples - 1, false},
         HistoryCase{"ManyRingsBack", kPushed, kPushed - 2 * kHistorySamples - 1, false},
         HistoryCase{"NotYetPushed", kPushed, kPushed, false},
-        HistoryCase{"BeforeTheStart", 10, -1, false}),
+        HistoryCase{"BeforeTheStart", 10, -1, false},
+        HistoryCase{"RunAcrossTheRingsEnd", kPushed, 3 * kHistorySamples - 10, true, 20},
+        HistoryCase{"RunFromTheOldestKept", kPushed, kPushed - kHistorySamples, true, 90},
+        HistoryCase{"RunPartlyForgotten", kPushed, kPushed - kHistorySamples - 5, false, 20},
+        HistoryCase{"RunPastTheNewest", kPushed, kPushed - 5, true, 20},
+        HistoryCase{"RunFromBeforeTheStart", 100, -5, false, 20}),
     [](const ::testing::TestParamInfo<HistoryCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
