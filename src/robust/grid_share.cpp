@@ -4,7 +4,9 @@
 #include <cstddef>
 #include <numbers>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// Not on Windows: there the compiler cannot keep 32-byte vectors on the stack aligned, and the
+// aligned moves it emits for them fault.
+#if defined(__x86_64__) && !defined(_WIN32) && (defined(__GNUC__) || defined(__clang__))
 #define BRINDLEMOOR_GRID_VECTORS 1
 #endif
 
