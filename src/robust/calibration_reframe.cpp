@@ -8,6 +8,7 @@
 #include "receiver/tick_text.h"
 #include "robust/calibration_preamble.h"
 #include "robust/period_choice.h"
+#include "robust/preamble_text.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -129,6 +130,10 @@ void ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
   // The last step must be heard out before it is measured again.
   if (!HeardOut(fit, count)) return;
   framer.preambleZero = -1;
+  // The text held since the 0: its calibration's tones misread are dropped, the rest passes.
+  const int64_t firstTone = fit.start - fit.spacing / 2;
+  const int64_t lastTone = fit.start + (2 * PreambleSearch::kTones - 1) * fit.spacing / 2;
+  ReleasePreambleText(framer.preambleText, context, firstTone, lastTone);
   CalibrationState calibration = context.calibration;
   calibration.calibrating = 0;
   RouteByte(0, context.spectrum, calibration, context.text, context.files);

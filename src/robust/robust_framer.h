@@ -16,6 +16,7 @@
 #include "robust/known_symbol.h"
 #include "robust/onset_detector.h"
 #include "robust/period_roots.h"
+#include "robust/preamble_text.h"
 #include "robust/sample_history.h"
 #include "robust/sender_rhythm.h"
 #include "robust/symbol_gate.h"
@@ -48,6 +49,7 @@ struct RobustFramer {
   int64_t zeroOnset = -1;             // a 0 waiting to see whether a calibration follows; -1: none
   PreambleSearch preamble;
   int64_t preambleZero = -1;  // a 0 whose calibration may yet be framed anew; -1: none
+  PreambleText preambleText;  // text decoded since, held until it is framed or cannot be
   // The found clock's place for the last symbol framed before the calibration was found, when
   // it had not yet been heard out: measured again once it is; -1: none.
   int64_t lateRemeasure = -1;
@@ -76,6 +78,7 @@ struct RobustFramer {
     zeroOnset = -1;
     preamble.Reset();
     preambleZero = -1;
+    preambleText = PreambleText();
     lateRemeasure = -1;
     framedSpacing = 0;
   }

@@ -121,6 +121,7 @@ bool Route(ReceiveContext& context, RobustFramer& framer, uint8_t byte, const in
     const int64_t zero = framer.zeroOnset;
     framer.zeroOnset = -1;
     if (onset - zero <= kLongestSpacing && IsFirstStep(byte, spectrum, context.calibration)) {
+      ReleasePreambleText(framer.preambleText, context);
       RouteByte(0, spectrum, context.calibration, context.text, context.files);
     } else {
       ReportZeroDropped(context, zero);
@@ -146,7 +147,13 @@ bool Route(ReceiveContext& context, RobustFramer& framer, uint8_t byte, const in
     }
   }
   const bool wasCalibrating = context.calibration.calibrating != 0;
-  const bool full = RouteByte(byte, spectrum, context.calibration, context.text, context.files);
+  if (!wasCalibrating && byte != 0 && framer.preambleZero >= 0 &&
+      HoldPreambleText(framer.preambleText, byte, onset, framer.preambleZero,
+                       framer.rhythm.Spacing())) {
+    return false;
+  }
+  bool full = ReleasePreambleText(framer.preambleText, context);
+  full = RouteByte(byte, spectrum, context.calibration, context.text, context.files) || full;
   // A calibration completed as framed: nothing to frame anew, and the decisions teach again.
   if (context.calibration.calibrating == 0 && context.calibration.calibrationStep == kBitCount) {
     if (wasCalibrating) NoteFramedCalibration(framer);
@@ -397,6 +404,9 @@ bool RunRobustTick(ReceiveContext& context, RobustFramer& framer) {
         full = DecodePending(context, framer);
         if (!full) ReframePreamble(context, framer);
       }
+      const PreambleText& held = framer.preambleText;
+      if (!full && held.count > 0 && (framer.preambleZero < 0 || count >= held.until))
+        full = ReleasePreambleText(framer.preambleText, context);
       if (count % kHop != 0) continue;
       framer.toneEnd.Step(framer.history);
       if (!framer.gate.InMessage() && framer.gate.HeldCount() == 0) {
