@@ -95,6 +95,8 @@ void TeachTails(RobustFramer& framer, const PreambleFit& fit, const CalibrationS
   framer.tailFreeCalibration = calibration;
   if (!steps.silent) framer.tailFreeCalibration.gainTable = steps.levels;
   framer.coherent.HoldKnown(true);
+  // The gains learned from the mis-framed symbols start again with the text.
+  framer.balance.Restart();
   const int64_t last = fit.start + static_cast<int64_t>(PreambleSearch::kTones - 1) * fit.spacing;
   int64_t onset = last + fit.spacing;
   for (; onset <= framer.lastOnset && onset + kAnalysisDelay <= framer.history.Count();

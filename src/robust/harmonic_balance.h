@@ -14,6 +14,10 @@ namespace brindlemoor::robust {
 class HarmonicBalance {
  public:
   void Reset();
+  // Starts again from no gains, where the symbols learned from so far were framed wrong (a
+  // calibration found again): each harmonic's standing follows its first symbols closely,
+  // settling to the usual memory over a few dozen.
+  void Restart();
   // The gain each bit's level is multiplied by, 1 until symbols have been decided.
   double Gain(int32_t bit) const;
   // Writes `spectrum` (256 bins) to `balanced` with each harmonic's bins multiplied by its gain.
@@ -25,6 +29,9 @@ class HarmonicBalance {
  private:
   std::array<double, kBitCount> standing{};  // a bit's usual standing over the set bits' mean
   std::array<double, kBitCount> logGains{};
+  // Symbols each harmonic has learned from since a restart; counted up to where its pull has
+  // settled (Reset starts it there).
+  std::array<int32_t, kBitCount> learned{};
 };
 
 }  // namespace brindlemoor::robust

@@ -241,11 +241,13 @@ INSTANTIATE_TEST_SUITE_P(
         // found, not a few hops earlier and later as well).
         RoomCase{"StrongRoomDefaultTimingFastClockTaughtAround", &kDefaultTiming, RoomKind::kStrong,
                  false, NAN, 0.5, 0.19, 0.0, 0, 0.5},
-        // At 30 dB, the sender's clock 0.5 % fast: 84.9 / 12.2 % (16.1 % while harmonic 9, which
+        // At 30 dB, the sender's clock 0.5 % fast: 84.9 / 14.8 % (16.1 % while harmonic 9, which
         // only the decided bytes teach, had its first tap scaled down with its further ones to
-        // the feedback bound, and part of the last symbol's tail read its bit set).
+        // the feedback bound, and part of the last symbol's tail read its bit set; 12.2 / 15.8 %
+        // before the harmonic balance restarted quickly with a calibration found again, which
+        // costs this recording and gains the bench's 8-seed cell: 11.2 -> 10.6 %).
         RoomCase{"StrongRoomDefaultTimingFastClockFirstTapWhole", &kDefaultTiming,
-                 RoomKind::kStrong, false, 30, 0.5, 0.14, 0.0, 0, 0.5},
+                 RoomKind::kStrong, false, 30, 0.5, 0.153, 0.0, 0, 0.5},
         // Clean: 81.4 / 3.5 %, and the calibration's steps, passed as text before its tones were
         // found again, made up 3 characters before the message; now 0.
         RoomCase{"StrongRoomDefaultTimingStepsNotText", &kDefaultTiming, RoomKind::kStrong, false,
@@ -260,6 +262,12 @@ INSTANTIATE_TEST_SUITE_P(
         // and its threshold rose with them to the cap).
         RoomCase{"StrongRoomDefaultTimingLongProseUnsetLevels", &kDefaultTiming, RoomKind::kStrong,
                  false, NAN, 0.5, 0.1, 0.0, 0, 0.0, 0, 0.0, 700},
+        // At 30 dB, the sender's clock 0.25 % slow: 74.6 / 0.6 % (2.9 % while the harmonic
+        // balance, once the calibration was found again, kept what the mis-framed symbols had
+        // taught it and learned the text's at its usual pace: harmonic 2 stayed the loudest
+        // over the text's first symbols and hid the high bits under it).
+        RoomCase{"StrongRoomDefaultTimingBalanceRestarted", &kDefaultTiming, RoomKind::kStrong,
+                 false, 30, 0.5, 0.015, 0.0, 0, -0.25},
         // 1.0 / 0 %.
         RoomCase{"MildRoomRoomTiming", &kRoomTiming, RoomKind::kMild, false, 20, 0.005, 0.003},
         // 50 / 0 %: the exact framing rejects every symbol whose fundamental is gone.
