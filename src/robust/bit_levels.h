@@ -5,7 +5,8 @@
 // lowered towards the split between the set and the unset levels; a reverberant room that lifts
 // an unset high harmonic over its threshold in symbols whose low bits scale it up has that
 // threshold raised towards the same split, and further after the symbols two and three back that
-// held it, whose tails the canceller does not take out.
+// held it, whose tails the canceller does not take out. Judged without tails (kClear), harmonics
+// 8 and 9 right after a symbol that held them are judged against a share of their set level there.
 #pragma once
 
 #include <array>
@@ -57,6 +58,10 @@ class BitLevels {
   // did not: its tail lifts them, where the median of all, set mostly by symbols without such a
   // tail, stays low.
   std::array<double, kBitCount> tailClearMedian{};
+  // With UnsetLearning::kClear, the set median of the bits whose harmonic the last symbol held
+  // too: the high harmonics' thresholds after such a symbol are kept over a share of it (its tail
+  // lifts the unset bit there).
+  std::array<double, kBitCount> heldSetMedian{};
   // A symbol's tail lifts a harmonic's unset level over this many later symbols (in SoX's
   // strongest reverb a bit 4 was read set two and three symbols after one that held it).
   static constexpr std::size_t kTailSymbols = 3;
