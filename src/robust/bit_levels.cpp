@@ -55,6 +55,12 @@ constexpr double kClearlyUnset = 0.7;
 // symbols, before the set level is learned).
 constexpr double kUnderHeldSet = -0.59783700075562041;  // log(0.55)
 constexpr int32_t kFirstHeldBit = 6;
+// But no higher than this many times their unset level after such symbols: where the tail is
+// taken out (a steady clock) the bar stays, else it cost prose, whose letters hold bit 6 in a row
+// (ten minutes in a strong room, nine recordings: 11,087 wrong characters, 11,289 with the bar
+// always raised; with it capped at 2 / 3 / 4 times, 11,109 / 11,050 / 11,107, and the quick grid
+// 484.66 / 482.71 / 482.54 against 481.65 always raised and 490.25 never).
+constexpr double kOverHeldClear = 1.0986122886681098;  // log(3)
 
 // The bits held by a symbol two or more back but not by the last one: the tail canceller takes
 // the last symbol's tail out, but not the earlier ones'.
@@ -112,6 +118,7 @@ void BitLevels::Reset() {
         clearLevel[k] - std::log(kStartApart) - LogCompensation(bit, kFirstCompensatedBit);
     tailClearMedian[k] = unscaledClearMedian[k];
     heldSetMedian[k] = setMedian[k];
+    heldClearMedian[k] = setMedian[k];
     shares[k] = ThresholdFraction(bit);
   }
   recent = {};
@@ -126,7 +133,8 @@ ThresholdShares BitLevels::Shares(uint8_t byte) const {
     const double fixed = std::log(ThresholdFraction(bit));
     if (unsetLearning == UnsetLearning::kClear && bit >= kFirstHeldBit &&
         ((recent[0] >> bit) & 1u) != 0)
-      judged[k] = std::max(judged[k], std::exp(heldSetMedian[k] + kUnderHeldSet));
+      judged[k] = std::max(judged[k], std::exp(std::min(heldSetMedian[k] + kUnderHeldSet,
+                                                        heldClearMedian[k] + kOverHeldClear)));
     const double scaling = LogCompensation(bit, lowBitsSet);
     if (scaling <= 0.0) continue;
     const bool lifted = ((tailed >> bit) & 1u) != 0;
@@ -177,6 +185,7 @@ void BitLevels::Learn(const ByteDecision& decision, int32_t known) {
           decision.levelShares[k] / std::exp(LogCompensation(bit, lowBitsSet)), kLeastShare));
       StepMedian(unscaledClearMedian[k], unscaled);
       if (((tailed >> bit) & 1u) != 0) StepMedian(tailClearMedian[k], unscaled);
+      if (((recent[0] >> bit) & 1u) != 0) StepMedian(heldClearMedian[k], level);
     }
   }
   Follow(decision.byte);

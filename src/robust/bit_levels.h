@@ -62,6 +62,9 @@ class BitLevels {
   // too: the high harmonics' thresholds after such a symbol are kept over a share of it (its tail
   // lifts the unset bit there).
   std::array<double, kBitCount> heldSetMedian{};
+  // The unset median of the same bits after such a symbol: the share is kept no higher than a
+  // few times it, so that where the tail is taken out the bar is not raised.
+  std::array<double, kBitCount> heldClearMedian{};
   // A symbol's tail lifts a harmonic's unset level over this many later symbols (in SoX's
   // strongest reverb a bit 4 was read set two and three symbols after one that held it).
   static constexpr std::size_t kTailSymbols = 3;

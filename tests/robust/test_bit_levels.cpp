@@ -90,5 +90,42 @@ TEST(BitLevelsTails, RaisesThresholdTwoAndThreeSymbolsAfterItsHarmonic) {
   EXPECT_LE(lastHeld.Shares(0x07)[4], ThresholdFraction(4));
 }
 
+// Judged without tails, harmonic 8 right after a symbol that held it is kept over a share of its
+// set level there only where its unset level after such symbols shows the tail left in; where
+// the tail is taken out (prose at a steady clock: letters in a row, then a space), the bar stays.
+struct HeldCase {
+  const char* name;
+  double heldUnset;  // bit 6's level where unset right after a symbol that held it
+  bool raised;       // its threshold there must stand over the usual one
+};
+
+class BitLevelsHeldTest : public ::testing::TestWithParam<HeldCase> {};
+
+TEST_P(BitLevelsHeldTest, RaisesAfterHeldOnlyOverItsTail) {
+  const HeldCase& c = GetParam();
+  // Letters in a row (bits 5 and 6 set), each word ended by a space (bit 6 unset).
+  const std::array<uint8_t, 5> bytes = {0x61, 0x62, 0x64, 0x68, 0x20};
+  BitLevels levels(UnsetLearning::kClear);
+  for (std::size_t i = 0; i < 400; ++i) {
+    ByteDecision heard = Heard(bytes[i % bytes.size()], 0.02, 1.0);
+    if (bytes[i % bytes.size()] == 0x20) heard.levelShares[6] = c.heldUnset;
+    levels.Learn(heard);
+  }
+  const ThresholdShares held = levels.Shares(0x01);  // right after the space
+  levels.Learn(Heard(0x61, 0.02, 1.0));
+  const double afterHeld = levels.Shares(0x01)[6];
+  if (c.raised)
+    EXPECT_GT(afterHeld, held[6]);
+  else
+    EXPECT_LE(afterHeld, held[6]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tails, BitLevelsHeldTest,
+                         ::testing::Values(HeldCase{"TailTakenOut", 0.02, false},
+                                           HeldCase{"TailLeftIn", 0.2, true}),
+                         [](const ::testing::TestParamInfo<HeldCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
 }  // namespace
 }  // namespace brindlemoor::robust
