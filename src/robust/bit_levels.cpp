@@ -15,6 +15,23 @@ constexpr double kPull = 0.1;
 // Noise and echoes raise the unset levels and scatter both: a threshold stays this many times
 // over the unset harmonics' median level, so that it falls only where they are quiet.
 constexpr double kOverClear = 8.0;
+// Unless a high harmonic's own levels split apart: where its set level stands this many times
+// over its own unset level, its floor may fall to kOwnSplit of the way between them (in
+// logarithms). A close room whose mode a clock 0.5 % fast moves off harmonic 8 leaves that
+// harmonic in text at 0.17 of the peak when set and 0.03 when not, 5.5 times apart, while the
+// floor stood at 0.29: nearly every bit 6 was read unset (0.3:0.7, clean, 38.8 % of the text
+// lost; kept 22.9 %). Splits of 0.5 / 0.6 / 0.7 / 0.75 / 0.8 read more tails as set bits in
+// SoX's reverb 100 (0.75: the room timing's echoes over 0.5 s at 20 dB lost a character). Only
+// the compensated harmonics: for all, harmonic 5's tails in SoX's reverb 100, as far over its
+// unset level, were read set (the quick grid 490.25 -> 536.88), also where the harmonic had to
+// stand 2 or 3 times under the others' set level (521.45 / 490.60).
+constexpr double kOwnApart = 3.0;
+constexpr double kOwnSplit = 0.85;
+// And only while that own set level stands no further than this under the set median (the bits
+// decided set, or sent so in a calibration): a harmonic never sent (bit 7 in plain text) splits
+// into its quiet symbols and those its neighbours' tails lift, and its floor fell to the tails
+// (ten minutes of prose in a strong room: bit 7 read set 1 -> 290 times in one recording).
+constexpr double kOwnAgree = 1.0986122886681098;  // log(3)
 // A level of nothing counts as this share.
 constexpr double kLeastShare = 1e-4;
 // How far a running median steps towards each symbol's level (in logarithms).
@@ -198,7 +215,12 @@ void BitLevels::Learn(const ByteDecision& decision, int32_t known) {
     const auto k = static_cast<std::size_t>(bit);
     const double fixed = std::log(ThresholdFraction(bit));
     const double lowered = fixed + std::min(0.0, setLevel[k] - usualSet);
-    const double followed = std::min(fixed, std::max(lowered, floor));
+    const double own = clearLevel[k] + kOwnSplit * (setLevel[k] - clearLevel[k]);
+    const bool apart = bit >= kFirstCompensatedBit &&
+                       setLevel[k] - clearLevel[k] >= std::log(kOwnApart) &&
+                       setLevel[k] >= setMedian[k] - kOwnAgree;
+    const double followed =
+        std::min(fixed, std::max(lowered, apart ? std::min(floor, own) : floor));
     // No higher than the fixed share even by the logarithm's rounding: a share over it is raised.
     shares[k] = std::min(
         ThresholdFraction(bit),

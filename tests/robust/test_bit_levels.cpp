@@ -127,5 +127,44 @@ INSTANTIATE_TEST_SUITE_P(Tails, BitLevelsHeldTest,
                            return std::string(info.param.name);
                          });
 
+// A room's mode that moves off one harmonic leaves it far under the others when set, yet well
+// over its own unset level: a high harmonic's threshold follows its own levels down there.
+struct NotchCase {
+  const char* name;
+  int32_t bit;
+  bool readSet;  // its notched set level must stand over its threshold
+};
+
+class BitLevelsNotch : public ::testing::TestWithParam<NotchCase> {};
+
+TEST_P(BitLevelsNotch, FollowsAHighHarmonicsOwnLevels) {
+  constexpr double kNotched = 0.17;  // the harmonic set, 0.29 the floor over 0.03 unset
+  constexpr double kUnset = 0.03;
+  const NotchCase& c = GetParam();
+  const auto k = static_cast<std::size_t>(c.bit);
+  const std::array<uint8_t, 4> bytes = {0x61, 0x20, 0x73, 0x4E};
+  BitLevels levels;
+  for (int32_t i = 0; i < 300; ++i) {
+    auto byte = bytes[static_cast<std::size_t>(i) % bytes.size()];
+    byte = static_cast<uint8_t>(i % 2 == 0 ? byte | (1u << c.bit) : byte & ~(1u << c.bit));
+    ByteDecision heard = Heard(byte, kUnset, 0.5);
+    // The calibration and the first words as usual, then the mode moves off the harmonic (the
+    // sender's clock drifts): its set level falls to the notch.
+    if (((byte >> c.bit) & 1u) != 0) heard.levelShares[k] = i < 60 ? 0.5 : kNotched;
+    // Decided as its threshold reads it: a set bit under it teaches the unset levels.
+    if (heard.levelShares[k] < levels.Shares(byte)[k])
+      heard.byte = static_cast<uint8_t>(heard.byte & ~(1u << c.bit));
+    levels.Learn(heard);
+  }
+  const bool readSet = kNotched >= levels.Shares(0x01)[k];
+  EXPECT_EQ(readSet, c.readSet) << levels.Shares(0x01)[k];
+}
+
+INSTANTIATE_TEST_SUITE_P(Notches, BitLevelsNotch,
+                         ::testing::Values(NotchCase{"HighHarmonicFollowed", 6, true}),
+                         [](const ::testing::TestParamInfo<NotchCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
 }  // namespace
 }  // namespace brindlemoor::robust
