@@ -185,7 +185,7 @@ void BitLevels::Learn(const ByteDecision& decision, int32_t known) {
   const uint8_t tailed = TailedBits(recent);
   // The thresholds this symbol was judged by (the tails followed so far), where they choose.
   const bool clearOnly = unsetLearning == UnsetLearning::kClear;
-  const ThresholdShares judged = clearOnly ? Shares(decision.byte) : ThresholdShares{};
+  const uint8_t unclear = clearOnly ? UnclearBits(decision) : 0u;
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     const auto k = static_cast<std::size_t>(bit);
     const double level = std::log(std::max(decision.levelShares[k], kLeastShare));
@@ -196,7 +196,7 @@ void BitLevels::Learn(const ByteDecision& decision, int32_t known) {
       StepMedian(setMedian[k], level);
       if (((recent[0] >> bit) & 1u) != 0) StepMedian(heldSetMedian[k], level);
       if (shared) StepMedian(sharedSetMedian[k], level);
-    } else if (!clearOnly || decision.levelShares[k] <= kClearlyUnset * judged[k]) {
+    } else if (((unclear >> bit) & 1u) == 0) {
       StepMedian(clearMedian[k], level);
       const double unscaled = std::log(std::max(
           decision.levelShares[k] / std::exp(LogCompensation(bit, lowBitsSet)), kLeastShare));
@@ -226,6 +226,17 @@ void BitLevels::Learn(const ByteDecision& decision, int32_t known) {
         ThresholdFraction(bit),
         std::exp(std::min(followed, SplitThreshold(fixed, sharedSetMedian[k], clearMedian[k]))));
   }
+}
+
+uint8_t BitLevels::UnclearBits(const ByteDecision& decision) const {
+  const ThresholdShares judged = Shares(decision.byte);
+  uint8_t unclear = 0;
+  for (int32_t bit = 0; bit < kBitCount; ++bit) {
+    const auto k = static_cast<std::size_t>(bit);
+    if (decision.levelShares[k] > kClearlyUnset * judged[k])
+      unclear = static_cast<uint8_t>(unclear | (1u << bit));
+  }
+  return unclear;
 }
 
 void BitLevels::Follow(uint8_t byte) {

@@ -37,6 +37,9 @@ class BitLevels {
   // Learns from an accepted symbol's levels: as `known`, the byte a calibration sent for it, where
   // it is one of a calibration's symbols (-1 where not).
   void Learn(const ByteDecision& decision, int32_t known = -1);
+  // The bits (1 << k) of a decision that stood over kClearlyUnset of the thresholds it was judged
+  // by: read unset, such a bit may be a set bit misread, and teaches no unset level.
+  uint8_t UnclearBits(const ByteDecision& decision) const;
   // Notes an accepted symbol's byte without learning its levels (they were not measured here):
   // the later symbols' thresholds follow the tails it leaves.
   void Follow(uint8_t byte);

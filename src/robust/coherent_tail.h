@@ -65,8 +65,11 @@ class CoherentTail {
   // Learns from the byte decided for the symbol last measured; `decided` false when none was.
   // `known` when the byte is the one sent (a calibration's symbol), not only the one decided;
   // `doubtful` holds the bits (1 << k) whose decision the symbol's two periods disagreed on,
-  // which teach nothing (a short tone's predictor: only the bits decided for a loud tail).
-  void Learn(bool decided, uint8_t byte, bool known = false, uint32_t doubtful = 0);
+  // which teach nothing (a short tone's predictor: only the bits decided for a loud tail);
+  // `unclear` the bits decided unset that stood near their threshold, which teach a held
+  // harmonic's further taps nothing.
+  void Learn(bool decided, uint8_t byte, bool known = false, uint32_t doubtful = 0,
+             uint32_t unclear = 0);
   // Learns from a symbol measured but not decided, whose components are kept as the predictions
   // leave them, except in the harmonics of `knownOff`'s bits (1 << k), known to be off there:
   // those learn from it as from a known symbol, but are not held to what it taught.
@@ -120,6 +123,9 @@ class CoherentTail {
     std::array<std::array<Complex, kTailSymbols>, kTailSymbols> furtherNormal{};
     Taps furtherCross{};
     int32_t furtherLearned = 0;
+    // The power the prediction left where the further taps learned, and its weight.
+    double furtherResidual = 0.0;
+    double furtherWeight = 0.0;
     // The power where it was known off with no earlier symbol's tail (a calibration's first
     // symbols): the noise that a tap fitted to a single symbol carries into its prediction.
     double noisePower = 0.0;
@@ -129,7 +135,7 @@ class CoherentTail {
   // has them, those of `knownBits` are known to be sent so, and those of `holdingBits` among them
   // hold their taps to what they teach.
   void LearnBits(uint32_t decidedBits, uint8_t byte, uint32_t knownBits, uint32_t holdingBits,
-                 uint32_t doubtful);
+                 uint32_t doubtful, uint32_t unclear);
   void Solve(Harmonic& harmonic) const;
   void LearnFurtherTaps(Harmonic& harmonic, Complex y) const;
   // Whether a harmonic's prediction is trusted to take its tail out: judged by the power it left

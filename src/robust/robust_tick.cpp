@@ -303,8 +303,14 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   // Bits the two periods decided differently teach the tails nothing: the in-phase decision may
   // have read a set bit off with a badly predicted tail.
   uint32_t doubtful = 0;
+  // Bits read unset that stood near their threshold in the period without tails: set bits
+  // misread, perhaps, which teach a held harmonic's further taps nothing (a word's first letter
+  // so misread was learned as the tail of the letter two back and taught that tail to grow).
+  uint32_t unclear = 0;
   if (inPhase.accepted) {
     const auto learned = static_cast<uint8_t>(tail.CleanedBits());
+    const BitLevels& inPhaseLevels = tail.HoldsKnown() ? framer.tailFreeLevels : framer.levels;
+    unclear = inPhaseLevels.UnclearBits(inPhase) & learned;
     if (decision.accepted) {
       doubtful = (decision.byte ^ inPhase.byte) & learned;
       // Taps that only a calibration's symbols taught cover few earlier symbols: they clear a
@@ -334,7 +340,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   if (known >= 0 && !framer.coherent.HoldsKnown()) {
     framer.coherent.Learn(true, static_cast<uint8_t>(known), true);
   } else {
-    framer.coherent.Learn(decision.accepted, decision.byte, false, useShort ? 0 : doubtful);
+    framer.coherent.Learn(decision.accepted, decision.byte, false, useShort ? 0 : doubtful,
+                          useShort ? 0 : unclear & ~decision.byte);
   }
   framer.shortTone.Learn(decision.accepted, decision.byte, false, useShort ? doubtful : 0);
   // The spectrum must hold the chosen symbol when its byte is routed: as heard, since a
