@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 
 #include "receiver/decide_byte.h"
 #include "receiver/period_analysis.h"
@@ -25,6 +26,12 @@ constexpr uint32_t kOffAfterCalibration = 1u << (kBitCount - 1);
 // onsets wander by some 30 samples about the tones' starts (±45: the strong room's 3-seed sum
 // 237 → 220; ±30: 227; ±60 in steps of 20: 217).
 constexpr std::array<int32_t, 6> kShiftedTeaching{-45, -30, -15, 15, 30, 45};
+// The last onset framed before the calibration was found goes to the found clock's next slot
+// once it lies this many thirds of a spacing past one (the text's first symbols are measured
+// again and decided up to it). Framed on the clock that missed the calibration, it can lie half
+// a symbol off: the nearest slot (half a spacing) left a letter out (the strong room with the
+// default timing, 12 cells: 90.60 points against 87.15).
+constexpr int32_t kSlotThirds = 2;
 
 // The byte of the calibration's tone `tone`: the 0, then each step's bit.
 uint8_t KnownTone(int32_t tone) {
@@ -64,14 +71,34 @@ void MeasureTailFreeStep(TailFreeSteps& steps, int32_t step, const PeriodSamples
   steps.levels[kBitCount] += level;
 }
 
+// A symbol framed between the found calibration's last tone and its finding, measured again on
+// the found clock with the tones' taps: decided and routed there in place of the byte decided on
+// the clock that missed the calibration (the text's first letters, read with the last step's tail
+// in them).
+void DecideRemeasured(RobustFramer& framer, const PeriodSamples& period, ReceiveContext& context) {
+  ChosenPeriod scaled;
+  ScalePeriod(period, scaled);
+  if (scaled.peak == 0) return;
+  AnalyseRepeatedPeriod(scaled.samples.data(), scaled.peak, context.analyser, context.spectrum);
+  framer.balance.Apply(context.spectrum, framer.balanced.data());
+  const ByteDecision decision =
+      framer.tailFreeLevels.Decide(framer.balanced.data(), framer.tailFreeCalibration);
+  // Text begins without bit 7, whose last step's tail no tap takes out yet.
+  const auto byte = static_cast<uint8_t>(decision.byte & ~kOffAfterCalibration);
+  if (!decision.accepted || byte == 0) return;
+  framer.tailFreeLevels.Follow(byte);
+  RouteByte(byte, context.spectrum, context.calibration, context.text, context.files);
+}
+
 // The tail predictor learned from the mis-framed symbols: it starts again from the nine tones
 // found, each measured where it lies and known as sent, so that their taps act from the next
 // symbol on. The decisions that could not frame the calibration are too often wrong to teach
 // the taps the tones taught; the symbols framed since the last tone are measured again on the
 // found clock, so that the next one lines up with them, and teach only the last step's harmonic.
 // The last of them, when not yet heard out, is measured once it is.
-void TeachTails(RobustFramer& framer, const PreambleFit& fit, const CalibrationState& calibration,
-                SpectrumAnalyzer& analyser) {
+void TeachTails(RobustFramer& framer, const PreambleFit& fit, ReceiveContext& context) {
+  const CalibrationState& calibration = context.calibration;
+  SpectrumAnalyzer& analyser = context.analyser;
   framer.coherent.Reset();
   framer.known = KnownSymbols();
   PeriodSamples scratch{};
@@ -102,6 +129,7 @@ void TeachTails(RobustFramer& framer, const PreambleFit& fit, const CalibrationS
   for (; onset <= framer.lastOnset && onset + kAnalysisDelay <= framer.history.Count();
        onset += fit.spacing) {
     framer.coherent.Clean(framer.history, onset, scratch);
+    DecideRemeasured(framer, scratch, context);
     framer.coherent.LearnUndecided(kOffAfterCalibration);
   }
   framer.lateRemeasure = onset <= framer.lastOnset ? onset : -1;
@@ -110,9 +138,10 @@ void TeachTails(RobustFramer& framer, const PreambleFit& fit, const CalibrationS
 }  // namespace
 
 // The last symbol framed before the calibration was found, now heard out on the found clock.
-void RemeasureLate(RobustFramer& framer) {
+void RemeasureLate(RobustFramer& framer, ReceiveContext& context) {
   PeriodSamples scratch{};
   framer.coherent.Clean(framer.history, framer.lateRemeasure, scratch);
+  DecideRemeasured(framer, scratch, context);
   framer.coherent.LearnUndecided(kOffAfterCalibration);
   framer.lateRemeasure = -1;
 }
@@ -132,10 +161,11 @@ void ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
   // The last step must be heard out before it is measured again.
   if (!HeardOut(fit, count)) return;
   framer.preambleZero = -1;
-  // The text held since the 0: its calibration's tones misread are dropped, the rest passes.
+  // The text held since the 0 passes up to the found calibration's first tone; from there on
+  // its tones misread are dropped, and the symbols after them are decided again on the found
+  // clock (TeachTails, RemeasureLate).
   const int64_t firstTone = fit.start - fit.spacing / 2;
-  const int64_t lastTone = fit.start + (2 * PreambleSearch::kTones - 1) * fit.spacing / 2;
-  ReleasePreambleText(framer.preambleText, context, firstTone, lastTone);
+  ReleasePreambleText(framer.preambleText, context, firstTone, std::numeric_limits<int64_t>::max());
   CalibrationState calibration = context.calibration;
   calibration.calibrating = 0;
   RouteByte(0, context.spectrum, calibration, context.text, context.files);
@@ -151,10 +181,11 @@ void ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
   framer.rhythm.Keep(fit.spacing);
   framer.detector.SetClock(fit.spacing);
   if (framer.lastOnset >= 0) {
-    const int64_t slot = (framer.lastOnset - fit.start + fit.spacing / 2) / fit.spacing;
+    const int64_t slot =
+        (framer.lastOnset - fit.start + kSlotThirds * fit.spacing / 3) / fit.spacing;
     framer.lastOnset = fit.start + slot * fit.spacing;
   }
-  TeachTails(framer, fit, context.calibration, context.analyser);
+  TeachTails(framer, fit, context);
 }
 
 // A calibration completed as framed is looked for in the sound as a found one is; its tones on

@@ -14,8 +14,8 @@ namespace brindlemoor::robust {
 void ReframePreamble(ReceiveContext& context, RobustFramer& framer);
 
 // The last symbol framed before the calibration was found, now heard out on the found clock
-// (`framer.lateRemeasure`): measured again for the tail predictor.
-void RemeasureLate(RobustFramer& framer);
+// (`framer.lateRemeasure`): measured again for the tail predictor, decided and routed.
+void RemeasureLate(RobustFramer& framer, ReceiveContext& context);
 
 // A calibration has just completed as framed: where its tones lie on one line, their spacing is
 // kept in `framer.framedSpacing` for the clock, should echoes later scatter its onsets.

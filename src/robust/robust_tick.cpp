@@ -406,7 +406,7 @@ bool RunRobustTick(ReceiveContext& context, RobustFramer& framer) {
       framer.history.Push(static_cast<int16_t>(samples[q] - kSilence));
       const int64_t count = framer.history.Count();
       if (framer.lateRemeasure >= 0 && count >= framer.lateRemeasure + kAnalysisDelay)
-        RemeasureLate(framer);
+        RemeasureLate(framer, context);
       if (framer.pendingOnset >= 0 && count >= framer.pendingOnset + kAnalysisDelay) {
         full = DecodePending(context, framer);
         if (!full) ReframePreamble(context, framer);
