@@ -143,6 +143,7 @@ struct RoomCase {
   double echoRt60 = 0.0;        // a room of the simulator's kind, none of its presets: its RT60
   int32_t proseWords = 0;       // sends this many words of prose instead of TextSet()
   int32_t junkAtMost = -1;      // the robust framing makes up at most this many characters
+  uint64_t noiseSeed = 7;       // the microphone's noise
 };
 
 class RobustLoopbackTest : public ::testing::TestWithParam<RoomCase> {};
@@ -155,7 +156,7 @@ TEST_P(RobustLoopbackTest, KeepsWhatTheExactFramingLoses) {
   ChannelSettings channel;
   channel.path.room = c.room;
   if (!std::isnan(c.snrDb)) channel.microphone.snrDb = c.snrDb;  // NaN: no noise
-  channel.microphone.noiseSeed = 7;
+  channel.microphone.noiseSeed = c.noiseSeed;
   channel.path.clockOffsetPercent = c.clockPercent;
   std::vector<double> sound;
   std::string problem;
@@ -284,6 +285,12 @@ INSTANTIATE_TEST_SUITE_P(
         // tail in them, and the last of them was dropped).
         RoomCase{"StrongRoomDefaultTimingFirstLettersDecidedAnew", &kDefaultTiming,
                  RoomKind::kStrong, false, 30, 0.5, 0.056},
+        // At 20 dB (noise seed 2), the sender's clock 0.5 % slow: 7.1 % (17.0 % while harmonic 9,
+        // which no found tone teaches, was judged by the usual bar: its first predictions left
+        // 1.1 to 1.4 times less power, its tail stayed in, and the bits after a symbol that held
+        // it, read set, taught it nothing more; 24 noise seeds: 4 better, none worse).
+        RoomCase{"StrongRoomDefaultTimingSlowClockUntaughtHarmonicActs", &kDefaultTiming,
+                 RoomKind::kStrong, false, 20, 0.5, 0.11, 0.0, 0, -0.5, 0, 0.0, 0, -1, 2},
         // 1.0 / 0 %.
         RoomCase{"MildRoomRoomTiming", &kRoomTiming, RoomKind::kMild, false, 20, 0.005, 0.003},
         // 50 / 0 %: the exact framing rejects every symbol whose fundamental is gone.
