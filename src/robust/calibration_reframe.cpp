@@ -27,7 +27,8 @@ constexpr uint32_t kOffAfterCalibration = 1u << (kBitCount - 1);
 // 237 → 220; ±30: 227; ±60 in steps of 20: 217).
 constexpr std::array<int32_t, 6> kShiftedTeaching{-45, -30, -15, 15, 30, 45};
 // The last onset framed before the calibration was found goes to the found clock's next slot
-// once it lies this many thirds of a spacing past one (the text's first symbols are measured
+// once it lies a third of a spacing past one: this many thirds are added before rounding down
+// (the text's first symbols are measured
 // again and decided up to it). Framed on the clock that missed the calibration, it can lie half
 // a symbol off: the nearest slot (half a spacing) left a letter out (the strong room with the
 // default timing, 12 cells: 90.60 points against 87.15).
@@ -74,20 +75,21 @@ void MeasureTailFreeStep(TailFreeSteps& steps, int32_t step, const PeriodSamples
 // A symbol framed between the found calibration's last tone and its finding, measured again on
 // the found clock with the tones' taps: decided and routed there in place of the byte decided on
 // the clock that missed the calibration (the text's first letters, read with the last step's tail
-// in them).
-void DecideRemeasured(RobustFramer& framer, const PeriodSamples& period, ReceiveContext& context) {
+// in them). True when the text is full; a full text routes nothing more.
+bool DecideRemeasured(RobustFramer& framer, const PeriodSamples& period, ReceiveContext& context) {
+  if (context.text.length >= kTickTextLimit) return true;
   ChosenPeriod scaled;
   ScalePeriod(period, scaled);
-  if (scaled.peak == 0) return;
+  if (scaled.peak == 0) return false;
   AnalyseRepeatedPeriod(scaled.samples.data(), scaled.peak, context.analyser, context.spectrum);
   framer.balance.Apply(context.spectrum, framer.balanced.data());
   const ByteDecision decision =
       framer.tailFreeLevels.Decide(framer.balanced.data(), framer.tailFreeCalibration);
   // Text begins without bit 7, whose last step's tail no tap takes out yet.
   const auto byte = static_cast<uint8_t>(decision.byte & ~kOffAfterCalibration);
-  if (!decision.accepted || byte == 0) return;
+  if (!decision.accepted || byte == 0) return false;
   framer.tailFreeLevels.Follow(byte);
-  RouteByte(byte, context.spectrum, context.calibration, context.text, context.files);
+  return RouteByte(byte, context.spectrum, context.calibration, context.text, context.files);
 }
 
 // The tail predictor learned from the mis-framed symbols: it starts again from the nine tones
@@ -95,8 +97,8 @@ void DecideRemeasured(RobustFramer& framer, const PeriodSamples& period, Receive
 // symbol on. The decisions that could not frame the calibration are too often wrong to teach
 // the taps the tones taught; the symbols framed since the last tone are measured again on the
 // found clock, so that the next one lines up with them, and teach only the last step's harmonic.
-// The last of them, when not yet heard out, is measured once it is.
-void TeachTails(RobustFramer& framer, const PreambleFit& fit, ReceiveContext& context) {
+// The last of them, when not yet heard out, is measured once it is. True when the text is full.
+bool TeachTails(RobustFramer& framer, const PreambleFit& fit, ReceiveContext& context) {
   const CalibrationState& calibration = context.calibration;
   SpectrumAnalyzer& analyser = context.analyser;
   framer.coherent.Reset();
@@ -126,53 +128,57 @@ void TeachTails(RobustFramer& framer, const PreambleFit& fit, ReceiveContext& co
   framer.balance.Restart();
   const int64_t last = fit.start + static_cast<int64_t>(PreambleSearch::kTones - 1) * fit.spacing;
   int64_t onset = last + fit.spacing;
+  bool full = false;
   for (; onset <= framer.lastOnset && onset + kAnalysisDelay <= framer.history.Count();
        onset += fit.spacing) {
     framer.coherent.Clean(framer.history, onset, scratch);
-    DecideRemeasured(framer, scratch, context);
+    full = DecideRemeasured(framer, scratch, context) || full;
     framer.coherent.LearnUndecided(kOffAfterCalibration);
   }
   framer.lateRemeasure = onset <= framer.lastOnset ? onset : -1;
+  return full;
 }
 
 }  // namespace
 
 // The last symbol framed before the calibration was found, now heard out on the found clock.
-void RemeasureLate(RobustFramer& framer, ReceiveContext& context) {
+bool RemeasureLate(RobustFramer& framer, ReceiveContext& context) {
   PeriodSamples scratch{};
   framer.coherent.Clean(framer.history, framer.lateRemeasure, scratch);
-  DecideRemeasured(framer, scratch, context);
+  const bool full = DecideRemeasured(framer, scratch, context);
   framer.coherent.LearnUndecided(kOffAfterCalibration);
   framer.lateRemeasure = -1;
+  return full;
 }
 
 // Once a 0 has been heard and no calibration followed it as framed, the calibration sequence is
 // looked for in the recent sound; found, its steps are measured again where they lie and the
-// symbol clock takes their spacing and phase.
-void ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
-  if (framer.preambleZero < 0) return;
+// symbol clock takes their spacing and phase. True when the text is full.
+bool ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
+  if (framer.preambleZero < 0) return false;
   const int64_t count = framer.history.Count();
   if (framer.preambleZero < count - kHistorySamples + kPeriod) {
     framer.preambleZero = -1;
-    return;
+    return false;
   }
-  if (context.calibration.calibrating != 0 || framer.zeroOnset >= 0) return;
+  if (context.calibration.calibrating != 0 || framer.zeroOnset >= 0) return false;
   const PreambleFit fit = framer.preamble.Find(framer.history, framer.preambleZero);
   // The last step must be heard out before it is measured again.
-  if (!HeardOut(fit, count)) return;
+  if (!HeardOut(fit, count)) return false;
   framer.preambleZero = -1;
   // The text held since the 0 passes up to the found calibration's first tone; from there on
   // its tones misread are dropped, and the symbols after them are decided again on the found
   // clock (TeachTails, RemeasureLate).
   const int64_t firstTone = fit.start - fit.spacing / 2;
-  ReleasePreambleText(framer.preambleText, context, firstTone, std::numeric_limits<int64_t>::max());
+  const bool full = ReleasePreambleText(framer.preambleText, context, firstTone,
+                                        std::numeric_limits<int64_t>::max());
   CalibrationState calibration = context.calibration;
   calibration.calibrating = 0;
   RouteByte(0, context.spectrum, calibration, context.text, context.files);
   for (int32_t step = 0; step < kBitCount; ++step) {
     const int64_t onset = fit.start + static_cast<int64_t>(step + 1) * fit.spacing;
     const ChosenPeriod period = ChoosePeriods(framer.history, framer.roots, onset, true).loud;
-    if (period.peak == 0) return;
+    if (period.peak == 0) return full;
     AnalyseRepeatedPeriod(period.samples.data(), period.peak, context.analyser, context.spectrum);
     RouteByte(static_cast<uint8_t>(1u << step), context.spectrum, calibration, context.text,
               context.files);
@@ -185,7 +191,7 @@ void ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
         (framer.lastOnset - fit.start + kSlotThirds * fit.spacing / 3) / fit.spacing;
     framer.lastOnset = fit.start + slot * fit.spacing;
   }
-  TeachTails(framer, fit, context);
+  return TeachTails(framer, fit, context) || full;
 }
 
 // A calibration completed as framed is looked for in the sound as a found one is; its tones on

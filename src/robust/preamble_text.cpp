@@ -34,12 +34,11 @@ bool HoldPreambleText(PreambleText& text, uint8_t value, int64_t onset, int64_t 
 bool ReleasePreambleText(PreambleText& text, ReceiveContext& context, int64_t dropFrom,
                          int64_t dropTo) {
   bool full = false;
-  for (int32_t i = 0; i < text.count; ++i) {
+  for (int32_t i = 0; i < text.count && !full; ++i) {
     const PreambleText::Byte& held = text.bytes[static_cast<std::size_t>(i)];
     if (held.onset >= dropFrom && held.onset <= dropTo) continue;
     full =
-        RouteByte(held.value, context.spectrum, context.calibration, context.text, context.files) ||
-        full;
+        RouteByte(held.value, context.spectrum, context.calibration, context.text, context.files);
   }
   text.count = 0;
   text.until = -1;

@@ -406,10 +406,10 @@ bool RunRobustTick(ReceiveContext& context, RobustFramer& framer) {
       framer.history.Push(static_cast<int16_t>(samples[q] - kSilence));
       const int64_t count = framer.history.Count();
       if (framer.lateRemeasure >= 0 && count >= framer.lateRemeasure + kAnalysisDelay)
-        RemeasureLate(framer, context);
-      if (framer.pendingOnset >= 0 && count >= framer.pendingOnset + kAnalysisDelay) {
+        full = RemeasureLate(framer, context);
+      if (!full && framer.pendingOnset >= 0 && count >= framer.pendingOnset + kAnalysisDelay) {
         full = DecodePending(context, framer);
-        if (!full) ReframePreamble(context, framer);
+        if (!full) full = ReframePreamble(context, framer);
       }
       const PreambleText& held = framer.preambleText;
       if (!full && held.count > 0 && (framer.preambleZero < 0 || count >= held.until))
