@@ -61,6 +61,9 @@ struct SymbolTrace {
   // Robust framing only: why the onset lies where the symbol clock did not expect it, when the
   // clock was overruled; nullptr otherwise.
   const char* onsetNote = nullptr;
+  // Robust framing only: why a symbol already decided was decided again (a calibration found in
+  // the sound after it was framed); nullptr otherwise.
+  const char* decidedAgain = nullptr;
 };
 
 class SymbolObserver {

@@ -61,6 +61,7 @@ std::size_t FormatSymbolTrace(const SymbolTrace& trace, bool calibrated, char* o
          trace.symbolPeak, trace.symbolPeakIndex);
   if (trace.periodicity >= -1.0) Append(out, used, " periodicity %.2f", trace.periodicity);
   if (trace.onsetNote != nullptr) Append(out, used, " (onset %s)", trace.onsetNote);
+  if (trace.decidedAgain != nullptr) Append(out, used, " (decided again %s)", trace.decidedAgain);
   if (trace.loudCandidates > 0) {
     Append(out, used, " (%d loudest candidates averaged in phase%s)", trace.loudCandidates,
            trace.loudOnlyPeriodic ? ", of the most periodic: a calibration step awaited" : "");

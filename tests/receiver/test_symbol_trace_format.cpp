@@ -109,6 +109,11 @@ TEST(SymbolTraceFormat, ShowsOnsetLevelsThresholdsAndTheOutcome) {
             "symbol block 7 pos 505 peak 0@0 (onset before the clock's window): silent, skipped\n");
   trace.onsetNote = nullptr;
   EXPECT_EQ(Format(trace, false), "symbol block 7 pos 505 peak 0@0: silent, skipped\n");
+  trace.decidedAgain = "on the found clock";
+  EXPECT_EQ(
+      Format(trace, false),
+      "symbol block 7 pos 505 peak 0@0 (decided again on the found clock): silent, skipped\n");
+  trace.decidedAgain = nullptr;
 
   // The robust framing: a 0 routed as the calibration step it awaited.
   trace.stepFromZero = 0;
