@@ -72,24 +72,57 @@ void MeasureTailFreeStep(TailFreeSteps& steps, int32_t step, const PeriodSamples
   steps.levels[kBitCount] += level;
 }
 
-// A symbol framed between the found calibration's last tone and its finding, measured again on
-// the found clock with the tones' taps: decided and routed there in place of the byte decided on
-// the clock that missed the calibration (the text's first letters, read with the last step's tail
-// in them). True when the text is full; a full text routes nothing more.
-bool DecideRemeasured(RobustFramer& framer, const PeriodSamples& period, ReceiveContext& context) {
+// Traces a symbol decided again (DecideRemeasured) as the other robust decisions are traced.
+void ReportDecidedAgain(ReceiveContext& context, const RobustFramer& framer, int64_t onset,
+                        const ChosenPeriod& period, const ByteDecision& decision,
+                        const ThresholdShares& shares) {
+  if (context.observer == nullptr) return;
+  const uint32_t blockSamples = context.capture.samplesPerBlock;
+  SymbolTrace trace{static_cast<uint32_t>(onset / blockSamples),
+                    static_cast<uint32_t>(onset % blockSamples),
+                    period.peak,
+                    kCoherentOffset,
+                    framer.balanced.data(),
+                    decision};
+  trace.thresholdShares = &shares;
+  std::array<double, kBitCount> gains{};
+  for (int32_t bit = 0; bit < kBitCount; ++bit)
+    gains[static_cast<std::size_t>(bit)] = framer.balance.Gain(bit);
+  trace.harmonicGains = &gains;
+  trace.decidedAgain = "on the found calibration's clock";
+  context.observer->OnSymbol(trace);
+}
+
+// A symbol framed between the found calibration's last tone and its finding, its onset at
+// `onset` on the found clock, measured again there with the tones' taps: decided and routed
+// there in place of the byte decided on the clock that missed the calibration (the text's first
+// letters, read with the last step's tail in them). True when the text is full; a full text
+// routes nothing more.
+bool DecideRemeasured(RobustFramer& framer, int64_t onset, const PeriodSamples& period,
+                      ReceiveContext& context) {
   if (context.text.length >= kTickTextLimit) return true;
   ChosenPeriod scaled;
   ScalePeriod(period, scaled);
-  if (scaled.peak == 0) return false;
+  if (scaled.peak == 0) {
+    ReportDecidedAgain(context, framer, onset, scaled,
+                       ByteDecision{false, 0, 0, -1, Rejection::kSilent}, ThresholdShares{});
+    return false;
+  }
   AnalyseRepeatedPeriod(scaled.samples.data(), scaled.peak, context.analyser, context.spectrum);
   framer.balance.Apply(context.spectrum, framer.balanced.data());
-  const ByteDecision decision =
+  ByteDecision decision =
       framer.tailFreeLevels.Decide(framer.balanced.data(), framer.tailFreeCalibration);
   // Text begins without bit 7, whose last step's tail no tap takes out yet.
-  const auto byte = static_cast<uint8_t>(decision.byte & ~kOffAfterCalibration);
-  if (!decision.accepted || byte == 0) return false;
-  framer.tailFreeLevels.Follow(byte);
-  return RouteByte(byte, context.spectrum, context.calibration, context.text, context.files);
+  decision.byte = static_cast<uint8_t>(decision.byte & ~kOffAfterCalibration);
+  const ThresholdShares shares = framer.tailFreeLevels.Shares(decision.byte);
+  ReportDecidedAgain(context, framer, onset, scaled, decision, shares);
+  if (!decision.accepted || decision.byte == 0) return false;
+  NoteFirstLetter(framer.firstLetters, onset, context.spectrum, framer.tailFreeLevels);
+  framer.tailFreeLevels.Follow(decision.byte);
+  if (HoldFirstLetter(framer.firstLetters, decision.byte, onset, framer.history.Count()))
+    return false;
+  return RouteByte(decision.byte, context.spectrum, context.calibration, context.text,
+                   context.files);
 }
 
 // The tail predictor learned from the mis-framed symbols: it starts again from the nine tones
@@ -129,10 +162,11 @@ bool TeachTails(RobustFramer& framer, const PreambleFit& fit, ReceiveContext& co
   const int64_t last = fit.start + static_cast<int64_t>(PreambleSearch::kTones - 1) * fit.spacing;
   int64_t onset = last + fit.spacing;
   bool full = false;
+  OpenFirstLetters(framer.firstLetters);
   for (; onset <= framer.lastOnset && onset + kAnalysisDelay <= framer.history.Count();
        onset += fit.spacing) {
     framer.coherent.Clean(framer.history, onset, scratch);
-    full = DecideRemeasured(framer, scratch, context) || full;
+    full = DecideRemeasured(framer, onset, scratch, context) || full;
     framer.coherent.LearnUndecided(kOffAfterCalibration);
   }
   framer.lateRemeasure = onset <= framer.lastOnset ? onset : -1;
@@ -145,7 +179,7 @@ bool TeachTails(RobustFramer& framer, const PreambleFit& fit, ReceiveContext& co
 bool RemeasureLate(RobustFramer& framer, ReceiveContext& context) {
   PeriodSamples scratch{};
   framer.coherent.Clean(framer.history, framer.lateRemeasure, scratch);
-  const bool full = DecideRemeasured(framer, scratch, context);
+  const bool full = DecideRemeasured(framer, framer.lateRemeasure, scratch, context);
   framer.coherent.LearnUndecided(kOffAfterCalibration);
   framer.lateRemeasure = -1;
   return full;
@@ -166,12 +200,15 @@ bool ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
   // The last step must be heard out before it is measured again.
   if (!HeardOut(fit, count)) return false;
   framer.preambleZero = -1;
+  bool full = framer.firstLetters.open && ReleaseFirstLetters(framer.firstLetters, framer.balance,
+                                                              framer.tailFreeCalibration, context);
   // The text held since the 0 passes up to the found calibration's first tone; from there on
   // its tones misread are dropped, and the symbols after them are decided again on the found
   // clock (TeachTails, RemeasureLate).
   const int64_t firstTone = fit.start - fit.spacing / 2;
-  const bool full = ReleasePreambleText(framer.preambleText, context, firstTone,
-                                        std::numeric_limits<int64_t>::max());
+  full = ReleasePreambleText(framer.preambleText, context, firstTone,
+                             std::numeric_limits<int64_t>::max()) ||
+         full;
   CalibrationState calibration = context.calibration;
   calibration.calibrating = 0;
   RouteByte(0, context.spectrum, calibration, context.text, context.files);

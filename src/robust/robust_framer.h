@@ -12,6 +12,7 @@
 #include "robust/bit_levels.h"
 #include "robust/calibration_preamble.h"
 #include "robust/coherent_tail.h"
+#include "robust/first_letters.h"
 #include "robust/harmonic_balance.h"
 #include "robust/known_symbol.h"
 #include "robust/onset_detector.h"
@@ -53,6 +54,7 @@ struct RobustFramer {
   // The found clock's place for the last symbol framed before the calibration was found, when
   // it had not yet been heard out: measured again once it is; -1: none.
   int64_t lateRemeasure = -1;
+  FirstLetters firstLetters;  // the text's first letters after a calibration found again
   // The spacing of a calibration completed as framed whose tones lay on one line, until the
   // message ends: should the onsets' jumps later scatter as a jittering sender's, the clock is
   // set steady on it. 0: none.
@@ -80,6 +82,7 @@ struct RobustFramer {
     preambleZero = -1;
     preambleText = PreambleText();
     lateRemeasure = -1;
+    firstLetters = FirstLetters();
     framedSpacing = 0;
   }
 };

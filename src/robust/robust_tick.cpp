@@ -115,8 +115,8 @@ void ReportZeroDropped(ReceiveContext& context, int64_t onset) {
 // harmonic alone stands out is that step, and says so in the trace. A 0 outside a calibration
 // waits for the next symbol, and is routed before it only when that symbol is the calibration's
 // first step. True when the text is full.
-bool Route(ReceiveContext& context, RobustFramer& framer, uint8_t byte, const int32_t* spectrum,
-           int64_t onset) {
+bool RouteAfterLetters(ReceiveContext& context, RobustFramer& framer, uint8_t byte,
+                       const int32_t* spectrum, int64_t onset) {
   if (framer.zeroOnset >= 0) {
     const int64_t zero = framer.zeroOnset;
     framer.zeroOnset = -1;
@@ -161,6 +161,28 @@ bool Route(ReceiveContext& context, RobustFramer& framer, uint8_t byte, const in
     if (wasCalibrating) framer.coherent.HoldKnown(false);
   }
   return full;
+}
+
+// Routes an accepted byte whose symbol began at `onset` as RouteAfterLetters does, holding the
+// first letters after a calibration found again until the harmonic balance has learned from
+// FirstLetters::kMost of them; anything but more text releases them first. True when the text
+// is full.
+bool Route(ReceiveContext& context, RobustFramer& framer, uint8_t byte, const int32_t* spectrum,
+           int64_t onset) {
+  // The first letters after a calibration found again pass before anything but more text.
+  const bool letter = byte != 0 && context.calibration.calibrating == 0 && framer.zeroOnset < 0 &&
+                      framer.preambleZero < 0 && framer.preambleText.count == 0;
+  if (letter && HoldFirstLetter(framer.firstLetters, byte, onset, framer.history.Count())) {
+    if (framer.firstLetters.count < FirstLetters::kMost) return false;
+    return ReleaseFirstLetters(framer.firstLetters, framer.balance, framer.tailFreeCalibration,
+                               context);
+  }
+  bool released = false;
+  if (framer.firstLetters.open) {
+    released = ReleaseFirstLetters(framer.firstLetters, framer.balance, framer.tailFreeCalibration,
+                                   context);
+  }
+  return RouteAfterLetters(context, framer, byte, spectrum, onset) || released;
 }
 
 // Held symbols that never began a run, once silence has followed them: each is traced, and
@@ -273,6 +295,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
       inPhase = tail.HoldsKnown()
                     ? decideBy(coherent, framer.tailFreeLevels, framer.tailFreeCalibration)
                     : decide(coherent);
+      if (tail.HoldsKnown() && framer.firstLetters.open)
+        NoteFirstLetter(framer.firstLetters, onset, context.spectrum, framer.tailFreeLevels);
     }
   }
   // The loudest candidates averaged in phase decide when they make a byte: near the end of the
@@ -329,6 +353,9 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     }
   }
   const ChosenPeriod& chosen = *analysed;
+  // A first letter after a calibration found again, decided without tails, is decided again
+  // once the balance has learned the room.
+  if (!inPhase.accepted || decision.byte != inPhase.byte) framer.firstLetters.noted = -1;
   // A calibration's symbols teach the tails from the bytes sent. Not while the taps are held to
   // what the found calibration taught: there a 0 is far more often a text symbol misread (a
   // strong room, 10-minute prose: 52 of them) than a calibration, and taught as one, every
@@ -414,6 +441,9 @@ bool RunRobustTick(ReceiveContext& context, RobustFramer& framer) {
       const PreambleText& held = framer.preambleText;
       if (!full && held.count > 0 && (framer.preambleZero < 0 || count >= held.until))
         full = ReleasePreambleText(framer.preambleText, context);
+      FirstLetters& first = framer.firstLetters;
+      if (!full && first.count > 0 && count >= first.until)
+        full = ReleaseFirstLetters(first, framer.balance, framer.tailFreeCalibration, context);
       if (count % kHop != 0) continue;
       framer.toneEnd.Step(framer.history);
       if (!framer.gate.InMessage() && framer.gate.HeldCount() == 0) {
