@@ -83,6 +83,16 @@ constexpr double kOverHeldClear = 1.0986122886681098;  // log(3)
 // learned from the bits clearly under their threshold, stood so low that the cap undid the bar;
 // the strong room with the default timing, 12 cells: 88.39 points capped, 87.15 not).
 constexpr int32_t kLastCappedHeldBit = 6;
+// A bit decided set teaches its set medians only while the bit is set in at least this share of
+// the symbols (a running share, about a hundred symbols' memory, starting at kStartSetShare). A
+// harmonic hardly ever sent (bit 7 in prose) has no set population for its misreads to be
+// weighed against: each, just over its threshold, stepped the set median down and the threshold
+// with it, and the next misread came sooner (ten minutes of prose in a strong room, the sender's
+// clock 0.5 % slow: the median fell from 0.9 to 0.09 of the peak over the message, and bit 7
+// was read set 273 times, most in its last third). A calibration's symbols always teach.
+constexpr double kLeastSetShare = 0.05;
+constexpr double kSetShareStep = 0.01;
+constexpr double kStartSetShare = 0.5;
 
 // The bits held by a symbol two or more back but not by the last one: the tail canceller takes
 // the last symbol's tail out, but not the earlier ones'.
@@ -142,6 +152,7 @@ void BitLevels::Reset() {
     heldSetMedian[k] = setMedian[k];
     heldClearMedian[k] = setMedian[k];
     shares[k] = ThresholdFraction(bit);
+    setShare[k] = kStartSetShare;
   }
   recent = {};
 }
@@ -199,7 +210,11 @@ void BitLevels::Learn(const ByteDecision& decision, int32_t known) {
     // Each level learns from the values nearer to it than to the other.
     double& nearer = level > 0.5 * (setLevel[k] + clearLevel[k]) ? setLevel[k] : clearLevel[k];
     nearer += kPull * (level - nearer);
-    if (((taught >> bit) & 1u) != 0) {
+    const bool set = ((taught >> bit) & 1u) != 0;
+    const bool often = known >= 0 || setShare[k] >= kLeastSetShare;
+    setShare[k] += kSetShareStep * ((set ? 1.0 : 0.0) - setShare[k]);
+    if (set) {
+      if (!often) continue;
       StepMedian(setMedian[k], level);
       if (((recent[0] >> bit) & 1u) != 0) StepMedian(heldSetMedian[k], level);
       if (shared) StepMedian(sharedSetMedian[k], level);

@@ -71,6 +71,8 @@ class BitLevels {
   // A symbol's tail lifts a harmonic's unset level over this many later symbols (in SoX's
   // strongest reverb a bit 4 was read set two and three symbols after one that held it).
   static constexpr std::size_t kTailSymbols = 3;
+  // The share of the symbols learned from whose bit was set, followed over about a hundred.
+  std::array<double, kBitCount> setShare{};
   // The last kTailSymbols bytes decided, the latest first.
   std::array<uint8_t, kTailSymbols> recent{};
   ThresholdShares shares{};

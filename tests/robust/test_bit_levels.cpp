@@ -166,5 +166,40 @@ INSTANTIATE_TEST_SUITE_P(Notches, BitLevelsNotch,
                            return std::string(info.param.name);
                          });
 
+// Bit 7 read set now and then just over its threshold: where it is set in few symbols (prose)
+// its threshold holds; where it is set in many, standing low, it follows them down.
+struct RareCase {
+  const char* name;
+  int32_t every;     // bit 7 is read set in one symbol of this many
+  double overShare;  // at this many times its threshold
+  double least;      // its threshold's share of the peak stays within these
+  double most;
+};
+
+class BitLevelsRare : public ::testing::TestWithParam<RareCase> {};
+
+TEST_P(BitLevelsRare, HoldsTheBarOfABitSeldomSet) {
+  const RareCase& c = GetParam();
+  const std::array<uint8_t, 4> bytes = {0x61, 0x6C, 0x73, 0x20};
+  BitLevels levels;
+  for (int32_t i = 0; i < 3000; ++i) {
+    auto byte = bytes[static_cast<std::size_t>(i) % bytes.size()];
+    if (i % c.every == 0) byte = static_cast<uint8_t>(byte | 0x80u);
+    ByteDecision heard = Heard(byte, 0.03, 0.6);
+    if ((byte & 0x80u) != 0) heard.levelShares[7] = c.overShare * levels.Shares(byte)[7];
+    levels.Learn(heard);
+  }
+  const double share = levels.Shares(0x61)[7];
+  EXPECT_GE(share, c.least);
+  EXPECT_LE(share, c.most);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rare, BitLevelsRare,
+                         ::testing::Values(RareCase{"MisreadInProse", 61, 1.1, 0.3, 0.5},
+                                           RareCase{"OftenSetAndLow", 2, 1.2, 0.0, 0.45}),
+                         [](const ::testing::TestParamInfo<RareCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
 }  // namespace
 }  // namespace brindlemoor::robust
