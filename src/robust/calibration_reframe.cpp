@@ -135,8 +135,10 @@ bool TeachTails(RobustFramer& framer, const PreambleFit& fit, ReceiveContext& co
   const CalibrationState& calibration = context.calibration;
   SpectrumAnalyzer& analyser = context.analyser;
   framer.coherent.Reset();
+  framer.lateTone.Reset();
   framer.known = KnownSymbols();
   PeriodSamples scratch{};
+  PeriodSamples lateScratch{};
   // Each shifted pass begins before the last tone measured, so that its first tone follows no
   // earlier one; the last pass, where the tones were found, leaves the components the next
   // symbols' tails are predicted from.
@@ -145,6 +147,10 @@ bool TeachTails(RobustFramer& framer, const PreambleFit& fit, ReceiveContext& co
       framer.coherent.Clean(framer.history,
                             fit.start + shift + static_cast<int64_t>(tone) * fit.spacing, scratch);
       framer.coherent.LearnShifted(KnownTone(tone));
+      framer.lateTone.Clean(framer.history,
+                            fit.start + shift + static_cast<int64_t>(tone) * fit.spacing, scratch,
+                            kLateOffset);
+      framer.lateTone.LearnShifted(KnownTone(tone));
     }
   }
   TailFreeSteps steps;
@@ -153,10 +159,14 @@ bool TeachTails(RobustFramer& framer, const PreambleFit& fit, ReceiveContext& co
                           scratch);
     if (tone > 0) MeasureTailFreeStep(steps, tone - 1, scratch, calibration.gainTable, analyser);
     framer.coherent.Learn(true, KnownTone(tone), true);
+    framer.lateTone.Clean(framer.history, fit.start + static_cast<int64_t>(tone) * fit.spacing,
+                          lateScratch, kLateOffset);
+    framer.lateTone.Learn(true, KnownTone(tone), true);
   }
   framer.tailFreeCalibration = calibration;
   if (!steps.silent) framer.tailFreeCalibration.gainTable = steps.levels;
   framer.coherent.HoldKnown(true);
+  framer.lateTone.HoldKnown(true);
   // The gains learned from the mis-framed symbols start again with the text.
   framer.balance.Restart();
   const int64_t last = fit.start + static_cast<int64_t>(PreambleSearch::kTones - 1) * fit.spacing;
@@ -166,8 +176,10 @@ bool TeachTails(RobustFramer& framer, const PreambleFit& fit, ReceiveContext& co
   for (; onset <= framer.lastOnset && onset + kAnalysisDelay <= framer.history.Count();
        onset += fit.spacing) {
     framer.coherent.Clean(framer.history, onset, scratch);
+    framer.lateTone.Clean(framer.history, onset, lateScratch, kLateOffset);
     full = DecideRemeasured(framer, onset, scratch, context) || full;
     framer.coherent.LearnUndecided(kOffAfterCalibration);
+    framer.lateTone.LearnUndecided(kOffAfterCalibration);
   }
   framer.lateRemeasure = onset <= framer.lastOnset ? onset : -1;
   return full;
@@ -179,8 +191,11 @@ bool TeachTails(RobustFramer& framer, const PreambleFit& fit, ReceiveContext& co
 bool RemeasureLate(RobustFramer& framer, ReceiveContext& context) {
   PeriodSamples scratch{};
   framer.coherent.Clean(framer.history, framer.lateRemeasure, scratch);
+  PeriodSamples lateScratch{};
+  framer.lateTone.Clean(framer.history, framer.lateRemeasure, lateScratch, kLateOffset);
   const bool full = DecideRemeasured(framer, framer.lateRemeasure, scratch, context);
   framer.coherent.LearnUndecided(kOffAfterCalibration);
+  framer.lateTone.LearnUndecided(kOffAfterCalibration);
   framer.lateRemeasure = -1;
   return full;
 }

@@ -77,6 +77,8 @@ constexpr double kFurtherRidge = 1e-2;
 // 477.48 with 4, a cell 0.6 worse.
 constexpr double kFurtherOutlier = 6.0;
 constexpr uint32_t kEveryBit = (1u << kBitCount) - 1u;
+// A harmonic's separation counts once it was decided set and unset in as many symbols' weight.
+constexpr double kLeastSeparationWeight = 10.0;
 
 using Complex = CoherentTail::Complex;
 
@@ -372,6 +374,31 @@ uint32_t CoherentTail::UnjudgedBits() const {
   for (std::size_t b = 0; b < deciding.size(); ++b)
     bits |= deciding[b] && harmonics[b].judgedWeight <= 0.0 ? 1u << b : 0u;
   return bits;
+}
+
+void CoherentTail::NoteLevels(uint8_t byte) {
+  for (std::size_t b = 0; b < harmonics.size(); ++b) {
+    if (!cleaned[b]) continue;
+    Harmonic& harmonic = harmonics[b];
+    const bool on = ((byte >> b) & 1u) != 0;
+    double& left = on ? harmonic.setLeft : harmonic.unsetLeft;
+    double& weight = on ? harmonic.setWeight : harmonic.unsetWeight;
+    left = kForget * left + std::norm(measured[b] - predicted[b]);
+    weight = kForget * weight + 1.0;
+  }
+}
+
+double CoherentTail::Separation() const {
+  double least = std::numeric_limits<double>::infinity();
+  for (const Harmonic& harmonic : harmonics) {
+    if (harmonic.setWeight < kLeastSeparationWeight ||
+        harmonic.unsetWeight < kLeastSeparationWeight || harmonic.unsetLeft <= 0.0 ||
+        harmonic.setLeft <= 0.0)
+      continue;
+    least = std::min(least, 10.0 * std::log10(harmonic.setLeft * harmonic.unsetWeight /
+                                              (harmonic.unsetLeft * harmonic.setWeight)));
+  }
+  return std::isinf(least) ? 0.0 : least;
 }
 
 std::array<double, kBitCount> CoherentTail::Gains() const {

@@ -50,6 +50,12 @@ struct TailWindow {
 // fast lost a character more in each recording).
 inline constexpr TailWindow kShortToneWindow{2, 30, 4.0, 0.1, false, 2.5};
 
+// Later still: the last two periods before the candidates' end, where a tone that a room's
+// early echoes cut at its own harmonic (a pitch the sender's clock moved into a notch) has risen
+// the most against the earlier tones' tails, though with the noise of half as many periods.
+inline constexpr TailWindow kLateWindow{2};
+inline constexpr int32_t kLateOffset = kAnalysisDelay - kLateWindow.periods * kPeriod;
+
 class CoherentTail {
  public:
   using Complex = std::complex<double>;
@@ -94,6 +100,12 @@ class CoherentTail {
   // Of those, the bits whose harmonic's taps only known symbols have taught so far: their
   // predictions have not yet been judged against the symbols that followed.
   uint32_t UnjudgedBits() const;
+  // Notes how the last symbol's harmonics whose tails were taken out stood, where `byte`, decided
+  // from the period so cleaned, has them set and unset.
+  void NoteLevels(uint8_t byte);
+  // How far the harmonic whose tail is taken out stands where set over where unset, in dB, for
+  // the harmonic that stands least so of those decided both ways often enough; 0 before any.
+  double Separation() const;
   // For the trace: per harmonic, how many dB less power the prediction leaves where the harmonic
   // is off, or -1 where the last symbol kept its tail.
   std::array<double, kBitCount> Gains() const;
@@ -130,6 +142,12 @@ class CoherentTail {
     // symbols): the noise that a tap fitted to a single symbol carries into its prediction.
     double noisePower = 0.0;
     double noiseWeight = 0.0;
+    // The power the taken-out tail left where the harmonic was decided set, and unset, and the
+    // weights of those symbols.
+    double setLeft = 0.0;
+    double setWeight = 0.0;
+    double unsetLeft = 0.0;
+    double unsetWeight = 0.0;
   };
   // Learns from the symbol last measured: the harmonics of `decidedBits` were decided as `byte`
   // has them, those of `knownBits` are known to be sent so, and those of `holdingBits` among them

@@ -40,6 +40,7 @@ struct RobustFramer {
   CoherentTail coherent;
   KnownSymbols known;                             // where a calibration's symbols are known
   CoherentTail shortTone{kShortToneWindow};       // measured where a short tone is loudest
+  CoherentTail lateTone{kLateWindow};             // measured at the tone's end
   std::array<int32_t, kSpectrumBins> balanced{};  // the symbol's spectrum, balanced
   SymbolGate gate;
   ToneEnd toneEnd;                    // the level of the loudest held symbol's tone
@@ -71,6 +72,7 @@ struct RobustFramer {
     coherent.Reset();
     known = KnownSymbols();
     shortTone.Reset();
+    lateTone.Reset();
     gate.Reset();
     toneEnd = ToneEnd();
     lastOnset = -1;

@@ -32,6 +32,9 @@ constexpr double kCoherentLoudness = 0.5;
 // back: where such taps read a bit off that the loudest candidates read set, they took too much
 // out of it (in SoX's reverb 40 to 80, 140 such bits were set, none unset).
 constexpr uint32_t kFewTapBits = 0xe0;
+// The tone's end decides once its set bits stand this many dB further over its unset ones than
+// they do in the default window: the later periods hold half the noise's average.
+constexpr double kLeastEndSeparation = 1.0;
 
 // Where earlier symbols' tails were taken out in phase: each harmonic's prediction gain, and
 // whether the period without them decided.
@@ -158,7 +161,10 @@ bool RouteAfterLetters(ReceiveContext& context, RobustFramer& framer, uint8_t by
   if (context.calibration.calibrating == 0 && context.calibration.calibrationStep == kBitCount) {
     if (wasCalibrating) NoteFramedCalibration(framer);
     framer.preambleZero = -1;
-    if (wasCalibrating) framer.coherent.HoldKnown(false);
+    if (wasCalibrating) {
+      framer.coherent.HoldKnown(false);
+      framer.lateTone.HoldKnown(false);
+    }
   }
   return full;
 }
@@ -275,29 +281,48 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
                             framer.shortTone.Clean(framer.history, onset, shortClean, loudOffset) &&
                             framer.shortTone.Energy() >= kCoherentLoudness * loudest;
   const bool useShort = !lateCleaned && shortCleaned;
-  const CoherentTail& tail = useShort ? framer.shortTone : framer.coherent;
+  // At the tone's end instead, where its own decisions leave the set bits further over the
+  // unset ones than the default window's leave them there.
+  PeriodSamples endClean{};
+  const bool endCleaned = lateCleaned &&
+                          framer.lateTone.Clean(framer.history, onset, endClean, kLateOffset) &&
+                          framer.lateTone.Energy() >= kCoherentLoudness * loudest;
+  const bool useEnd = endCleaned && framer.lateTone.Separation() >
+                                        framer.coherent.Separation() + kLeastEndSeparation;
+  const CoherentTail& tail =
+      useShort ? framer.shortTone : (useEnd ? framer.lateTone : framer.coherent);
   ChosenPeriod coherent = candidates.loud;
   coherent.samples = {};
   coherent.peak = 0;
-  coherent.offset = useShort ? loudOffset : kCoherentOffset;
+  coherent.offset = useShort ? loudOffset : (useEnd ? kLateOffset : kCoherentOffset);
   coherent.loudCandidates = 0;
+  ChosenPeriod other = coherent;
+  other.offset = useEnd ? kCoherentOffset : kLateOffset;
+  // Where the taps are held (a room so strong that the calibration had to be found again),
+  // the tails lift the loudest candidates' levels that the thresholds follow, and the steps
+  // were measured with them: harmonic 7, set in most text, stood a median 1.3 times over its
+  // threshold without them, and one in seven of its set bits fell under it. The period
+  // without them is judged there by thresholds learned from its own levels and by the steps
+  // as it hears them.
+  auto decideClean = [&](const PeriodSamples& samples, const CoherentTail& by,
+                         ChosenPeriod& period) {
+    ScalePeriod(samples, period);
+    if (period.peak == 0) return ByteDecision{};
+    return by.HoldsKnown() ? decideBy(period, framer.tailFreeLevels, framer.tailFreeCalibration)
+                           : decide(period);
+  };
   ByteDecision inPhase;
   const bool cleanedTails = lateCleaned || shortCleaned;
   if (cleanedTails) {
-    ScalePeriod(useShort ? shortClean : clean, coherent);
-    // Where the taps are held (a room so strong that the calibration had to be found again),
-    // the tails lift the loudest candidates' levels that the thresholds follow, and the steps
-    // were measured with them: harmonic 7, set in most text, stood a median 1.3 times over its
-    // threshold without them, and one in seven of its set bits fell under it. The period
-    // without them is judged there by thresholds learned from its own levels and by the steps
-    // as it hears them.
-    if (coherent.peak != 0) {
-      inPhase = tail.HoldsKnown()
-                    ? decideBy(coherent, framer.tailFreeLevels, framer.tailFreeCalibration)
-                    : decide(coherent);
-      if (tail.HoldsKnown() && framer.firstLetters.open)
-        NoteFirstLetter(framer.firstLetters, onset, context.spectrum, framer.tailFreeLevels);
-    }
+    inPhase = decideClean(useShort ? shortClean : (useEnd ? endClean : clean), tail, coherent);
+    if (coherent.peak != 0 && tail.HoldsKnown() && framer.firstLetters.open)
+      NoteFirstLetter(framer.firstLetters, onset, context.spectrum, framer.tailFreeLevels);
+  }
+  if (endCleaned) {
+    CoherentTail& otherTail = useEnd ? framer.coherent : framer.lateTone;
+    const ByteDecision otherPhase = decideClean(useEnd ? clean : endClean, otherTail, other);
+    if (otherPhase.accepted) otherTail.NoteLevels(otherPhase.byte);
+    if (inPhase.accepted) (useEnd ? framer.lateTone : framer.coherent).NoteLevels(inPhase.byte);
   }
   // The loudest candidates averaged in phase decide when they make a byte: near the end of the
   // tone, where earlier tones' tails are weakest against it, and over several periods.
@@ -364,11 +389,13 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   // pattern, and teaches from there.
   const int32_t known =
       KnownByte(framer.known, decision.accepted, decision.byte, context.calibration);
-  if (known >= 0 && !framer.coherent.HoldsKnown()) {
-    framer.coherent.Learn(true, static_cast<uint8_t>(known), true);
-  } else {
-    framer.coherent.Learn(decision.accepted, decision.byte, false, useShort ? 0 : doubtful,
-                          useShort ? 0 : unclear & ~decision.byte);
+  for (CoherentTail* learner : {&framer.coherent, &framer.lateTone}) {
+    if (known >= 0 && !learner->HoldsKnown()) {
+      learner->Learn(true, static_cast<uint8_t>(known), true);
+    } else {
+      learner->Learn(decision.accepted, decision.byte, false, useShort ? 0 : doubtful,
+                     useShort ? 0 : unclear & ~decision.byte);
+    }
   }
   framer.shortTone.Learn(decision.accepted, decision.byte, false, useShort ? doubtful : 0);
   // The spectrum must hold the chosen symbol when its byte is routed: as heard, since a
