@@ -201,5 +201,28 @@ INSTANTIATE_TEST_SUITE_P(Rare, BitLevelsRare,
                            return std::string(info.param.name);
                          });
 
+// The first letters' harmonic 8, set at 0.3 of the peak (under its fixed 0.4): the period
+// without tails reads it set from the third letter on; the loudest candidates keep the bar.
+struct StartCase {
+  const char* name;
+  UnsetLearning learning;
+  bool readSet;
+};
+
+class BitLevelsStart : public ::testing::TestWithParam<StartCase> {};
+
+TEST_P(BitLevelsStart, ReadsTheFirstLettersHighBits) {
+  BitLevels levels(GetParam().learning);
+  for (int32_t i = 0; i < 2; ++i) levels.Learn(Heard(0x69, 0.03, 0.3));
+  EXPECT_EQ(levels.Shares(0x69)[6] < 0.3, GetParam().readSet);
+}
+
+INSTANTIATE_TEST_SUITE_P(Start, BitLevelsStart,
+                         ::testing::Values(StartCase{"TailFree", UnsetLearning::kClear, true},
+                                           StartCase{"Loudest", UnsetLearning::kAll, false}),
+                         [](const ::testing::TestParamInfo<StartCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
 }  // namespace
 }  // namespace brindlemoor::robust
