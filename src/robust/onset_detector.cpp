@@ -228,6 +228,10 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
     const bool alike =
         jumped && lastJumpEnergy > 0.0 &&
         std::min(bestEnergy, lastJumpEnergy) >= kAlikeJumps * std::max(bestEnergy, lastJumpEnergy);
+    windowSpacing = clockSpacing;
+    jumpLikeness = jumped && lastJumpEnergy > 0.0
+                       ? std::min(bestEnergy, lastJumpEnergy) / std::max(bestEnergy, lastJumpEnergy)
+                       : -1.0;
     jumpedWindows = alike ? jumpedWindows + 1 : 0;
     lastJumpEnergy = jumped ? bestEnergy : 0.0;
     if (!jumped && jittering) {

@@ -36,6 +36,11 @@ class OnsetDetector {
   // Whether the jumps fall from the clock as a jittering sender's do, so that each onset is taken
   // at its window's strongest jump; not when the clock knows the sender steady.
   bool TakesJumps() const;
+  // For the window that closed with the last onset: the clock's spacing there, and the quieter
+  // of its strongest jump's energy and the last window's over the louder (-1 when either window
+  // held none).
+  double WindowSpacing() const { return windowSpacing; }
+  double JumpLikeness() const { return jumpLikeness; }
   // Sets the symbol clock's spacing (a calibration's tones were found at it).
   void SetClock(int32_t spacing);
 
@@ -82,6 +87,8 @@ class OnsetDetector {
   double bestEnergy = 0.0;      // the energy at the window's strongest jump
   double lastJumpEnergy = 0.0;  // the same in the last window, 0 when it held none
   double clockSpacing = 0.0;    // the symbol clock's spacing, 0 while no rhythm is known
+  double windowSpacing = 0.0;   // the clock's spacing in the last window closed
+  double jumpLikeness = -1.0;   // that window's jump against the one before (JumpLikeness())
   double jitter = 0.0;          // how far the jumps fall from the clock, the median (samples)
   GapSpread gapSpread;          // the same, over the last few onsets only
   bool steady = false;          // the clock was set from tones known to be one spacing apart

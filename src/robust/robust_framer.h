@@ -13,6 +13,7 @@
 #include "robust/calibration_preamble.h"
 #include "robust/coherent_tail.h"
 #include "robust/first_letters.h"
+#include "robust/half_lag.h"
 #include "robust/harmonic_balance.h"
 #include "robust/known_symbol.h"
 #include "robust/onset_detector.h"
@@ -30,6 +31,7 @@ struct RobustFramer {
   PeriodRoots roots;  // for the tails taken out of the chosen periods
   OnsetDetector detector;
   SenderRhythm rhythm;
+  HalfLag halfLag;  // whether the clock runs at the rhythm's half lag
   BitLevels levels;
   // The same for the period without the earlier symbols' tails, and the calibration measured
   // there, which judge it where the taps are held (robust_tick.cpp); misread set bits, just
@@ -65,6 +67,7 @@ struct RobustFramer {
     history.Reset();
     detector.Reset();
     rhythm.Reset();
+    halfLag.Reset();
     levels.Reset();
     tailFreeLevels.Reset();
     tailFreeCalibration = CalibrationState();

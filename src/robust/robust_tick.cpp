@@ -493,10 +493,17 @@ bool RunRobustTick(ReceiveContext& context, RobustFramer& framer) {
       // windows, also before a message has begun: onsets kept to the clock there fall off the
       // tones, and such a sender's message begins with its calibration, not with a steady run.
       const bool spread = framer.rhythm.Spread();
-      const int32_t spacing = spread ? framer.rhythm.SpreadSpacing() : framer.rhythm.Spacing();
+      const int32_t half = spread ? 0 : framer.rhythm.HalfSpacing();
+      const int32_t spacing = spread ? framer.rhythm.SpreadSpacing()
+                              : half > 0 && framer.halfLag.Allows(half) ? half
+                                                                        : framer.rhythm.Spacing();
       const bool found =
           framer.detector.Step(framer.history, framer.lastOnset, spacing, spread, onset);
       framer.rhythm.NoteStrength(framer.detector.Strength());
+      if (found && framer.detector.OnClock()) {
+        framer.halfLag.NoteWindow(framer.detector.WindowSpacing(), framer.detector.JumpLikeness(),
+                                  half);
+      }
       if (found) {
         assert(framer.pendingOnset < 0);
         framer.lastOnset = onset;

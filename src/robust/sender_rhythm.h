@@ -24,6 +24,12 @@ class SenderRhythm {
   // steady one, and what spreads the onsets is a strong room's echoes.
   bool Spread() const { return spread && kept == 0; }
   int32_t SpreadSpacing() const { return spreadSpacing; }
+  // The lag at half the spacing's, in samples, where it stands under the spacing's but within
+  // kHalfLagShare of it; 0 otherwise, and while a spacing is kept. In close rooms the onset
+  // strength of every other tone fades and the correlation peaks at twice the sender's spacing;
+  // a short tone's echoes swelling halfway to the next make the same half lag. HalfLag tells
+  // the two apart.
+  int32_t HalfSpacing() const { return halfSpacing; }
   // A spacing known otherwise (the calibration's tones were found at it): it is the spacing until
   // Forget(), whatever the estimate finds. An estimate a little off it (in a bare room at 10 dB,
   // 636 for 665) set the clock again as an unknown sender's, which took each onset at its
@@ -43,6 +49,11 @@ class SenderRhythm {
   void EstimateFromCorrelation();
   // Whether the correlation at twice the lag `peak` (hops) bears it out.
   bool Recurs(int32_t peak) const;
+  // The lag between kShortestLag and kLongestLag, between the lags, by the parabola through the
+  // top `peak` and its neighbours, in samples.
+  int32_t TopSpacing(int32_t peak) const;
+  // Sets halfSpacing from the lags around half the strongest one, `strongest`.
+  void FindHalfLag(int32_t strongest, double best);
 
   std::array<double, 2 * kKept> strengths{};  // the last hops' strengths, a ring kept twice
   std::array<double, kKept> correlation{};
@@ -50,6 +61,7 @@ class SenderRhythm {
   int32_t spacing = 0;
   bool spread = false;
   int32_t spreadSpacing = 0;
+  int32_t halfSpacing = 0;
   int32_t kept = 0;
 };
 

@@ -17,6 +17,8 @@ struct RhythmCase {
   std::vector<int32_t> runs;    // first hops of runs of onset strength: ten hops for a tone,
   std::vector<int32_t> swells;  // four for a swell
   int32_t spacing;              // expected, in samples; 0: none
+  std::vector<int32_t> faint;   // ten hops of a faint tone's onset
+  int32_t half = 0;             // the half lag expected, in samples; 0: none
 };
 
 class SenderRhythmTest : public ::testing::TestWithParam<RhythmCase> {};
@@ -30,21 +32,27 @@ TEST_P(SenderRhythmTest, MeasuresOnlyARhythmThatRecurs) {
   for (const int32_t first : c.swells)
     for (int32_t hop = first; hop < first + 4; ++hop)
       strengths[static_cast<std::size_t>(hop)] = 2.5;
+  for (const int32_t first : c.faint)
+    for (int32_t hop = first; hop < first + 10; ++hop)
+      strengths[static_cast<std::size_t>(hop)] = 0.6;
   SenderRhythm rhythm;
   for (const double strength : strengths) rhythm.NoteStrength(strength);
   EXPECT_NEAR(rhythm.Spacing(), c.spacing, c.spacing / 20);
+  EXPECT_NEAR(rhythm.HalfSpacing(), c.half, c.half / 20);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rhythms, SenderRhythmTest,
-                         ::testing::Values(
-                             // A tone and, 510 samples later, the swell of its echoes in a bare
-                             // room: the lag between them never comes twice.
-                             RhythmCase{"ToneAndItsSwell", {100}, {134}, 0},
-                             // Three tones 668 samples apart.
-                             RhythmCase{"ThreeTones", {100, 145, 189}, {}, 668}),
-                         [](const ::testing::TestParamInfo<RhythmCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Rhythms, SenderRhythmTest,
+    ::testing::Values(
+        // A tone and, 510 samples later, the swell of its echoes in a bare
+        // room: the lag between them never comes twice.
+        RhythmCase{"ToneAndItsSwell", {100}, {134}, 0},
+        // Three tones 668 samples apart.
+        RhythmCase{"ThreeTones", {100, 145, 189}, {}, 668},
+        // Every other tone's onset faint, as in a close room: the rhythm
+        // peaks at twice the spacing and names its half lag.
+        RhythmCase{"EveryOtherOnsetFaint", {100, 189, 278}, {}, 1336, {145, 234, 323}, 668}),
+    [](const ::testing::TestParamInfo<RhythmCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace brindlemoor::robust
