@@ -45,6 +45,7 @@ struct RobustFramer {
   int64_t lastOnset = -1;             // the last onset believed, decoded or not
   int64_t pendingOnset = -1;          // an onset whose symbol waits for samples; -1 when none
   bool pendingOnClock = false;        // the pending onset is where the sender's rhythm put it
+  bool pendingAtJump = false;         // ...and its window held a jump there: a tone began
   const char* pendingNote = nullptr;  // why the pending onset is not where the clock put it
   int64_t zeroOnset = -1;             // a 0 waiting to see whether a calibration follows; -1: none
   PreambleSearch preamble;
@@ -74,6 +75,7 @@ struct RobustFramer {
     lastOnset = -1;
     pendingOnset = -1;
     pendingOnClock = false;
+    pendingAtJump = false;
     pendingNote = nullptr;
     zeroOnset = -1;
     preamble.Reset();

@@ -368,8 +368,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   }
   // The first symbols of a message wait for a run of them at a steady spacing.
   SymbolGate& gate = framer.gate;
-  const GateVerdict verdict =
-      gate.Offer(onset, decision.byte, context.spectrum, steady, chosen.energy);
+  const GateVerdict verdict = gate.Offer(onset, decision.byte, context.spectrum, steady,
+                                         chosen.energy, framer.pendingAtJump);
   Report(context, framer, onset, chosen, decision, shares, &gate, verdict, tails);
   framer.balance.Learn(decision);
   if (verdict == GateVerdict::kHeld) {
@@ -446,6 +446,7 @@ bool RunRobustTick(ReceiveContext& context, RobustFramer& framer) {
         framer.pendingOnset = onset;
         framer.pendingOnClock = framer.detector.OnClock();
         framer.pendingNote = framer.detector.Note();
+        framer.pendingAtJump = framer.detector.AtJump();
       }
     }
   }

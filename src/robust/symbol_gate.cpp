@@ -134,12 +134,12 @@ LoneVerdict SymbolGate::Expire(int64_t now, bool sharpEnd) {
 }
 
 GateVerdict SymbolGate::Offer(int64_t onset, uint8_t byte, const int32_t* spectrum, bool steady,
-                              double energy) {
+                              double energy, bool jumped) {
   dropped = 0;
   const int64_t previous = lastAccepted;
   lastAccepted = onset;
   if (lastPassed >= 0 && onset - lastPassed <= kMessageGap * spacing) {
-    if (energy < kLoneEcho * messageLevel) return GateVerdict::kEcho;
+    if (energy < kLoneEcho * messageLevel && !jumped) return GateVerdict::kEcho;
     messageLevel += kMessageLevelRate * (energy - messageLevel);
     lastPassed = onset;
     return GateVerdict::kPassed;

@@ -47,7 +47,9 @@ inline constexpr double kLoneQuietLevel = 0.1;
 inline constexpr double kLooseSpread = 0.15;
 // Within a message, a symbol weaker than kLoneEcho of the message's level (the mean energy of
 // its tones, learned at kMessageLevelRate) is a room's echo, mostly of its last tone heard where
-// the rhythm expects the next: it is dropped.
+// the rhythm expects the next: it is dropped. Not where a tone began, its window's jump there:
+// a letter of a few high harmonics, which a strong room damps most ('h', 'l', 'd'), stood under
+// it in one of six words at a sender's clock 0.5 % fast, and its word lost it.
 inline constexpr double kMessageLevelRate = 0.125;
 
 enum class LoneVerdict : uint8_t {
@@ -75,9 +77,10 @@ class SymbolGate {
   // An accepted symbol whose onset is `onset`. Says whether it passes, is an echo, is held, or
   // completes a run (the held symbols that join it, Held(0..HeldCount()-1), pass before it);
   // Dropped() says how many held ones were let go. `spectrum` (256 bins) is kept while the symbol
-  // is held. `steady` and `energy` are kept for Expire.
+  // is held. `steady` and `energy` are kept for Expire. `jumped`: a tone began where the clock
+  // put the onset (no echo, however weak).
   GateVerdict Offer(int64_t onset, uint8_t byte, const int32_t* spectrum, bool steady = false,
-                    double energy = 1.0);
+                    double energy = 1.0, bool jumped = false);
   // A rejected sound (no symbol) at `onset`, `energy` as loud as a held symbol's.
   void NoteSound(int64_t onset, double energy);
   // Judges the held symbols once no symbol has come for kLoneQuiet after the last of them, at
