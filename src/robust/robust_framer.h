@@ -11,6 +11,7 @@
 #include "receiver/framing.h"
 #include "robust/bit_levels.h"
 #include "robust/calibration_preamble.h"
+#include "robust/calibration_start.h"
 #include "robust/coherent_tail.h"
 #include "robust/harmonic_balance.h"
 #include "robust/known_symbol.h"
@@ -48,6 +49,7 @@ struct RobustFramer {
   bool pendingAtJump = false;         // ...and its window held a jump there: a tone began
   const char* pendingNote = nullptr;  // why the pending onset is not where the clock put it
   int64_t zeroOnset = -1;             // a 0 waiting to see whether a calibration follows; -1: none
+  LooseStart looseStart;              // a calibration begun as framed on a loose first step
   PreambleSearch preamble;
   int64_t preambleZero = -1;  // a 0 whose calibration may yet be framed anew; -1: none
   PreambleText preambleText;  // text decoded since, held until it is framed or cannot be
@@ -78,6 +80,7 @@ struct RobustFramer {
     pendingAtJump = false;
     pendingNote = nullptr;
     zeroOnset = -1;
+    looseStart = LooseStart();
     preamble.Reset();
     preambleZero = -1;
     preambleText = PreambleText();

@@ -123,6 +123,7 @@ bool Route(ReceiveContext& context, RobustFramer& framer, uint8_t byte, const in
     if (onset - zero <= kLongestSpacing && IsFirstStep(byte, spectrum, context.calibration)) {
       ReleasePreambleText(framer.preambleText, context);
       RouteByte(0, spectrum, context.calibration, context.text, context.files);
+      framer.looseStart.Begin(byte);
     } else {
       ReportZeroDropped(context, zero);
     }
@@ -154,6 +155,16 @@ bool Route(ReceiveContext& context, RobustFramer& framer, uint8_t byte, const in
   }
   bool full = ReleasePreambleText(framer.preambleText, context);
   full = RouteByte(byte, spectrum, context.calibration, context.text, context.files) || full;
+  if (wasCalibrating && byte != 0) framer.looseStart.Took(byte);
+  // A calibration begun on a loose first step that failed was a letter read as 0: what it took
+  // is text.
+  if (wasCalibrating && context.calibration.calibrating == 0) {
+    const bool completed = context.calibration.calibrationStep == kBitCount;
+    for (const uint8_t taken : framer.looseStart.Ended(completed)) {
+      if (full) break;
+      full = RouteByte(taken, spectrum, context.calibration, context.text, context.files);
+    }
+  }
   // A calibration completed as framed: nothing to frame anew, and the decisions teach again.
   if (context.calibration.calibrating == 0 && context.calibration.calibrationStep == kBitCount) {
     if (wasCalibrating) NoteFramedCalibration(framer);
@@ -381,6 +392,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   if (verdict == GateVerdict::kEcho) return false;
   framer.toneEnd.Stop();
   bool full = false;
+  if (const HeldSymbol* aside = gate.Aside(); aside != nullptr)
+    full = Route(context, framer, aside->byte, aside->spectrum.data(), aside->onset);
   for (int32_t i = 0; i < gate.HeldCount() && verdict == GateVerdict::kReleased && !full; ++i) {
     const HeldSymbol& held = gate.Held(i);
     full = Route(context, framer, held.byte, held.spectrum.data(), held.onset);

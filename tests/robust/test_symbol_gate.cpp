@@ -39,6 +39,7 @@ TEST_P(SymbolGateTest, PassesOnlyRunsAtASteadySpacing) {
                 : verdict == GateVerdict::kEcho     ? 'E'
                                                     : 'P';
     if (verdict == GateVerdict::kHeld || verdict == GateVerdict::kEcho) continue;
+    if (gate.Aside() != nullptr) passed.push_back(gate.Aside()->byte);
     for (int32_t h = 0; h < gate.HeldCount() && verdict == GateVerdict::kReleased; ++h)
       passed.push_back(gate.Held(h).byte);
     gate.ClearHeld();
@@ -103,11 +104,19 @@ INSTANTIATE_TEST_SUITE_P(
                  "HHHRPE",
                  {0, 1, 2, 3, 4},
                  {1.0, 1.0, 1.0, 1.0, 1.0, 0.1}},
-        // A weak tone whose onset the clock found at a jump is a letter, not an echo.
+        // A weak tone whose onset the clock found at a jump is a letter when a tone follows it;
+        // after the last tone it is an echo.
         GateCase{"WeakToneAtAJump",
+                 {1000, 1668, 2336, 3004, 3672, 4340, 5008},
+                 "HHHRPEP",
+                 {0, 1, 2, 3, 4, 5, 6},
+                 {1.0, 1.0, 1.0, 1.0, 1.0, 0.1, 1.0},
+                 {},
+                 {false, false, false, false, false, true, true}},
+        GateCase{"JumpAfterTheLastTone",
                  {1000, 1668, 2336, 3004, 3672, 4340},
-                 "HHHRPP",
-                 {0, 1, 2, 3, 4, 5},
+                 "HHHRPE",
+                 {0, 1, 2, 3, 4},
                  {1.0, 1.0, 1.0, 1.0, 1.0, 0.1},
                  {},
                  {false, false, false, false, false, true}}),
