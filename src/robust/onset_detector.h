@@ -31,8 +31,9 @@ class OnsetDetector {
   double Strength() const { return strength; }
   // Whether the last onset found was where the symbol clock expected one.
   bool OnClock() const { return onClock; }
-  // Whether the last onset found was where the clock's window held a jump: a tone began there,
-  // not only where the clock expected one (a message's end leaves the room's tail there).
+  // Whether the last onset found was where a steady clock's window held a jump: a tone began
+  // there, not only where the clock expected one (a message's end leaves the room's tail there).
+  // Not for a jittering sender: its wide window's strongest jump may be an echo's.
   bool AtJump() const { return atJump; }
   // Why the last onset lies where the clock did not put it, for --trace; nullptr when it did.
   const char* Note() const { return note; }
