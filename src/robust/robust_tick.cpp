@@ -377,10 +377,12 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   } else {
     framer.tailFreeLevels.Follow(decision.byte);
   }
-  // The first symbols of a message wait for a run of them at a steady spacing.
+  // The first symbols of a message wait for a run of them at a steady spacing. A weak tone is set
+  // aside only outside a calibration: a step is weak by nature, and one of its echoes taken for
+  // it gave a close room's calibration a wrong level (harmonic 6 misread all message long).
   SymbolGate& gate = framer.gate;
   const GateVerdict verdict = gate.Offer(onset, decision.byte, context.spectrum, steady,
-                                         chosen.energy, framer.pendingAtJump);
+                                         chosen.energy, framer.pendingAtJump && !stepAwaited);
   Report(context, framer, onset, chosen, decision, shares, &gate, verdict, tails);
   framer.balance.Learn(decision);
   if (verdict == GateVerdict::kHeld) {
