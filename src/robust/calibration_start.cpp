@@ -19,4 +19,21 @@ bool IsFirstStep(uint8_t byte, const int32_t* spectrum, const CalibrationState& 
   return true;
 }
 
+void LooseStart::Begin(uint8_t firstStep) {
+  loose = firstStep != 0 && firstStep != 1;
+  count = 0;
+}
+
+void LooseStart::Took(uint8_t byte) {
+  if (loose && count < static_cast<int32_t>(bytes.size()))
+    bytes[static_cast<std::size_t>(count++)] = byte;
+}
+
+std::span<const uint8_t> LooseStart::Ended(bool completed) {
+  const int32_t taken = loose && !completed ? count : 0;
+  loose = false;
+  count = 0;
+  return {bytes.data(), static_cast<std::size_t>(taken)};
+}
+
 }  // namespace brindlemoor::robust

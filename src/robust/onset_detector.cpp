@@ -250,6 +250,7 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
     onset = static_cast<int64_t>(std::lrint(predicted + pull * error));
     clockSpacing += (steady ? kSteadySpacingPull : kSpacingPull) * error;
     onClock = true;
+    atJump = jumped && !jittering;
     // Taken at the jump because the rhythm alone says the gaps spread (the jumps have not yet),
     // or closed late because the spacing shrank under it.
     note = since > windowLate
@@ -272,6 +273,7 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
   if (lastOnset >= 0) gapSpread.NoteFreeSpacing(since);
   onset = start;
   onClock = false;
+  atJump = false;
   note = nullptr;
   return true;
 }

@@ -31,6 +31,10 @@ class OnsetDetector {
   double Strength() const { return strength; }
   // Whether the last onset found was where the symbol clock expected one.
   bool OnClock() const { return onClock; }
+  // Whether the last onset found was where a steady clock's window held a jump: a tone began
+  // there, not only where the clock expected one (a message's end leaves the room's tail there).
+  // Not for a jittering sender: its wide window's strongest jump may be an echo's.
+  bool AtJump() const { return atJump; }
   // Why the last onset lies where the clock did not put it, for --trace; nullptr when it did.
   const char* Note() const { return note; }
   // Whether the jumps fall from the clock as a jittering sender's do, so that each onset is taken
@@ -93,6 +97,7 @@ class OnsetDetector {
   GapSpread gapSpread;          // the same, over the last few onsets only
   bool steady = false;          // the clock was set from tones known to be one spacing apart
   bool onClock = false;
+  bool atJump = false;
   const char* note = nullptr;
   std::array<Measured, kJudgedHops> measured{};
 };

@@ -11,6 +11,7 @@
 #include "receiver/framing.h"
 #include "robust/bit_levels.h"
 #include "robust/calibration_preamble.h"
+#include "robust/calibration_start.h"
 #include "robust/coherent_tail.h"
 #include "robust/first_letters.h"
 #include "robust/half_lag.h"
@@ -49,8 +50,10 @@ struct RobustFramer {
   int64_t lastOnset = -1;             // the last onset believed, decoded or not
   int64_t pendingOnset = -1;          // an onset whose symbol waits for samples; -1 when none
   bool pendingOnClock = false;        // the pending onset is where the sender's rhythm put it
+  bool pendingAtJump = false;         // ...and its window held a jump there: a tone began
   const char* pendingNote = nullptr;  // why the pending onset is not where the clock put it
   int64_t zeroOnset = -1;             // a 0 waiting to see whether a calibration follows; -1: none
+  LooseStart looseStart;              // a calibration begun as framed on a loose first step
   PreambleSearch preamble;
   int64_t preambleZero = -1;  // a 0 whose calibration may yet be framed anew; -1: none
   PreambleText preambleText;  // text decoded since, held until it is framed or cannot be
@@ -81,8 +84,10 @@ struct RobustFramer {
     lastOnset = -1;
     pendingOnset = -1;
     pendingOnClock = false;
+    pendingAtJump = false;
     pendingNote = nullptr;
     zeroOnset = -1;
+    looseStart = LooseStart();
     preamble.Reset();
     preambleZero = -1;
     preambleText = PreambleText();

@@ -126,6 +126,7 @@ bool RouteAfterLetters(ReceiveContext& context, RobustFramer& framer, uint8_t by
     if (onset - zero <= kLongestSpacing && IsFirstStep(byte, spectrum, context.calibration)) {
       ReleasePreambleText(framer.preambleText, context);
       RouteByte(0, spectrum, context.calibration, context.text, context.files);
+      framer.looseStart.Begin(byte);
     } else {
       ReportZeroDropped(context, zero);
     }
@@ -157,6 +158,16 @@ bool RouteAfterLetters(ReceiveContext& context, RobustFramer& framer, uint8_t by
   }
   bool full = ReleasePreambleText(framer.preambleText, context);
   full = RouteByte(byte, spectrum, context.calibration, context.text, context.files) || full;
+  if (wasCalibrating && byte != 0) framer.looseStart.Took(byte);
+  // A calibration begun on a loose first step that failed was a letter read as 0: what it took
+  // is text.
+  if (wasCalibrating && context.calibration.calibrating == 0) {
+    const bool completed = context.calibration.calibrationStep == kBitCount;
+    for (const uint8_t taken : framer.looseStart.Ended(completed)) {
+      if (full) break;
+      full = RouteByte(taken, spectrum, context.calibration, context.text, context.files);
+    }
+  }
   // A calibration completed as framed: nothing to frame anew, and the decisions teach again.
   if (context.calibration.calibrating == 0 && context.calibration.calibrationStep == kBitCount) {
     if (wasCalibrating) NoteFramedCalibration(framer);
@@ -420,10 +431,12 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   } else {
     framer.tailFreeLevels.Follow(decision.byte);
   }
-  // The first symbols of a message wait for a run of them at a steady spacing.
+  // The first symbols of a message wait for a run of them at a steady spacing. A weak tone is set
+  // aside only outside a calibration: a step is weak by nature, and one of its echoes taken for
+  // it gave a close room's calibration a wrong level (harmonic 6 misread all message long).
   SymbolGate& gate = framer.gate;
-  const GateVerdict verdict =
-      gate.Offer(onset, decision.byte, context.spectrum, steady, chosen.energy);
+  const GateVerdict verdict = gate.Offer(onset, decision.byte, context.spectrum, steady,
+                                         chosen.energy, framer.pendingAtJump && !stepAwaited);
   Report(context, framer, onset, chosen, decision, shares, &gate, verdict, tails);
   framer.balance.Learn(decision);
   if (verdict == GateVerdict::kHeld) {
@@ -435,6 +448,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   if (verdict == GateVerdict::kEcho) return false;
   framer.toneEnd.Stop();
   bool full = false;
+  if (const HeldSymbol* aside = gate.Aside(); aside != nullptr)
+    full = Route(context, framer, aside->byte, aside->spectrum.data(), aside->onset);
   for (int32_t i = 0; i < gate.HeldCount() && verdict == GateVerdict::kReleased && !full; ++i) {
     const HeldSymbol& held = gate.Held(i);
     full = Route(context, framer, held.byte, held.spectrum.data(), held.onset);
@@ -510,6 +525,7 @@ bool RunRobustTick(ReceiveContext& context, RobustFramer& framer) {
         framer.pendingOnset = onset;
         framer.pendingOnClock = framer.detector.OnClock();
         framer.pendingNote = framer.detector.Note();
+        framer.pendingAtJump = framer.detector.AtJump();
       }
     }
   }

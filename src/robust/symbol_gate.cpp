@@ -134,12 +134,27 @@ LoneVerdict SymbolGate::Expire(int64_t now, bool sharpEnd) {
 }
 
 GateVerdict SymbolGate::Offer(int64_t onset, uint8_t byte, const int32_t* spectrum, bool steady,
-                              double energy) {
+                              double energy, bool jumped) {
   dropped = 0;
   const int64_t previous = lastAccepted;
   lastAccepted = onset;
+  const bool wasAside = asideHeld;
+  asideHeld = false;
+  asideReleased = false;
   if (lastPassed >= 0 && onset - lastPassed <= kMessageGap * spacing) {
-    if (energy < kLoneEcho * messageLevel) return GateVerdict::kEcho;
+    if (energy < kLoneEcho * messageLevel) {
+      if (jumped) {
+        aside.onset = onset;
+        asideGap = onset - lastPassed;
+        aside.byte = byte;
+        aside.energy = energy;
+        std::memcpy(aside.spectrum.data(), spectrum, sizeof(int32_t) * aside.spectrum.size());
+        asideHeld = true;
+      }
+      return GateVerdict::kEcho;
+    }
+    asideReleased = wasAside && onset - aside.onset <= kAsideReach * asideGap;
+    if (asideReleased) messageLevel += kMessageLevelRate * (aside.energy - messageLevel);
     messageLevel += kMessageLevelRate * (energy - messageLevel);
     lastPassed = onset;
     return GateVerdict::kPassed;

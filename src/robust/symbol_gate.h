@@ -47,7 +47,13 @@ inline constexpr double kLoneQuietLevel = 0.1;
 inline constexpr double kLooseSpread = 0.15;
 // Within a message, a symbol weaker than kLoneEcho of the message's level (the mean energy of
 // its tones, learned at kMessageLevelRate) is a room's echo, mostly of its last tone heard where
-// the rhythm expects the next: it is dropped.
+// the rhythm expects the next: it is dropped. One where a tone began (its window's jump there) is
+// set aside instead, and passes before the next symbol if that one passes a spacing after it: a
+// letter of a few high harmonics, which a strong room damps most ('h', 'l', 'd'), stood under
+// it in one of six words at a sender's clock 0.5 % fast, and its word lost it; an echo after the
+// message's last tone has no tone after it.
+// The next symbol must come within kAsideReach of the weak tone's distance from the one before.
+inline constexpr double kAsideReach = 1.5;
 inline constexpr double kMessageLevelRate = 0.125;
 
 enum class LoneVerdict : uint8_t {
@@ -75,9 +81,10 @@ class SymbolGate {
   // An accepted symbol whose onset is `onset`. Says whether it passes, is an echo, is held, or
   // completes a run (the held symbols that join it, Held(0..HeldCount()-1), pass before it);
   // Dropped() says how many held ones were let go. `spectrum` (256 bins) is kept while the symbol
-  // is held. `steady` and `energy` are kept for Expire.
+  // is held. `steady` and `energy` are kept for Expire. `jumped`: a tone began where the clock
+  // put the onset. A passed symbol may release the weak one set aside before it (Aside()).
   GateVerdict Offer(int64_t onset, uint8_t byte, const int32_t* spectrum, bool steady = false,
-                    double energy = 1.0);
+                    double energy = 1.0, bool jumped = false);
   // A rejected sound (no symbol) at `onset`, `energy` as loud as a held symbol's.
   void NoteSound(int64_t onset, double energy);
   // Judges the held symbols once no symbol has come for kLoneQuiet after the last of them, at
@@ -90,6 +97,8 @@ class SymbolGate {
   bool InMessage() const { return lastPassed >= 0; }
   const HeldSymbol& Held(int32_t index) const { return symbols[static_cast<std::size_t>(index)]; }
   int32_t Dropped() const { return dropped; }
+  // The weak tone set aside that passes before the symbol just passed; nullptr when none.
+  const HeldSymbol* Aside() const { return asideReleased ? &aside : nullptr; }
   // Forgets the held symbols once they have been passed on.
   void ClearHeld() { held = 0; }
 
@@ -113,6 +122,10 @@ class SymbolGate {
   int32_t StepBefore(int32_t first, int32_t from, double runSpacing) const;
 
   std::array<HeldSymbol, kMostHeld> symbols{};
+  HeldSymbol aside;      // a weak tone within a message, while asideHeld
+  int64_t asideGap = 0;  // from the symbol passed before it
+  bool asideHeld = false;
+  bool asideReleased = false;
   int32_t held = 0;
   int32_t dropped = 0;
   int64_t lastPassed = -1;    // the last symbol passed in the current message; -1: none

@@ -80,6 +80,33 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase{"NoBitZero", 2, -1, 900, {20, 400, 21, 5, 12, 10, 1, 9}, -1}),
     [](const ::testing::TestParamInfo<StepCase>& info) { return info.param.name; });
 
+// What a calibration begun as framed took, passed as text when it failed after a loose start.
+struct LooseCase {
+  const char* name;
+  uint8_t firstStep;
+  std::vector<uint8_t> taken;  // the first step's byte first
+  bool completed;
+  std::vector<uint8_t> text;
+};
+
+class LooseStartTest : public ::testing::TestWithParam<LooseCase> {};
+
+TEST_P(LooseStartTest, PassesALetterReadAsZeroOnAsText) {
+  const LooseCase& c = GetParam();
+  LooseStart start;
+  start.Begin(c.firstStep);
+  for (const uint8_t byte : c.taken) start.Took(byte);
+  const std::span<const uint8_t> text = start.Ended(c.completed);
+  EXPECT_EQ(std::vector<uint8_t>(text.begin(), text.end()), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AfterAZero, LooseStartTest,
+    ::testing::Values(LooseCase{"LetterAfterAZero", 'o', {'o', '7', '`'}, false, {'o', '7', '`'}},
+                      LooseCase{"CleanStepFails", 1, {1, 3, 7}, false, {}},
+                      LooseCase{"LooseStepCompletes", 3, {3, 2, 4, 8, 16, 32, 64, 128}, true, {}}),
+    [](const ::testing::TestParamInfo<LooseCase>& info) { return info.param.name; });
+
 struct KnownCase {
   const char* name;
   int32_t calibrating;           // the step the calibration state awaits, -1 outside one

@@ -17,6 +17,7 @@ struct GateCase {
   std::vector<int> passed;            // the bytes passed, in order
   std::vector<double> energies = {};  // of each symbol; none: all 1
   std::vector<int> bytes = {};        // of each symbol; none: its index
+  std::vector<bool> jumps = {};       // whether a tone began at each onset; none: no
 };
 
 class SymbolGateTest : public ::testing::TestWithParam<GateCase> {};
@@ -30,12 +31,15 @@ TEST_P(SymbolGateTest, PassesOnlyRunsAtASteadySpacing) {
   for (std::size_t i = 0; i < c.onsets.size(); ++i) {
     const double energy = c.energies.empty() ? 1.0 : c.energies[i];
     const auto byte = static_cast<uint8_t>(c.bytes.empty() ? static_cast<int>(i) : c.bytes[i]);
-    const GateVerdict verdict = gate.Offer(c.onsets[i], byte, spectrum.data(), false, energy);
+    const bool jumped = !c.jumps.empty() && c.jumps[i];
+    const GateVerdict verdict =
+        gate.Offer(c.onsets[i], byte, spectrum.data(), false, energy, jumped);
     verdicts += verdict == GateVerdict::kHeld       ? 'H'
                 : verdict == GateVerdict::kReleased ? 'R'
                 : verdict == GateVerdict::kEcho     ? 'E'
                                                     : 'P';
     if (verdict == GateVerdict::kHeld || verdict == GateVerdict::kEcho) continue;
+    if (gate.Aside() != nullptr) passed.push_back(gate.Aside()->byte);
     for (int32_t h = 0; h < gate.HeldCount() && verdict == GateVerdict::kReleased; ++h)
       passed.push_back(gate.Held(h).byte);
     gate.ClearHeld();
@@ -99,7 +103,23 @@ INSTANTIATE_TEST_SUITE_P(
                  {1000, 1668, 2336, 3004, 3672, 4340},
                  "HHHRPE",
                  {0, 1, 2, 3, 4},
-                 {1.0, 1.0, 1.0, 1.0, 1.0, 0.1}}),
+                 {1.0, 1.0, 1.0, 1.0, 1.0, 0.1}},
+        // A weak tone whose onset the clock found at a jump is a letter when a tone follows it;
+        // after the last tone it is an echo.
+        GateCase{"WeakToneAtAJump",
+                 {1000, 1668, 2336, 3004, 3672, 4340, 5008},
+                 "HHHRPEP",
+                 {0, 1, 2, 3, 4, 5, 6},
+                 {1.0, 1.0, 1.0, 1.0, 1.0, 0.1, 1.0},
+                 {},
+                 {false, false, false, false, false, true, true}},
+        GateCase{"JumpAfterTheLastTone",
+                 {1000, 1668, 2336, 3004, 3672, 4340},
+                 "HHHRPE",
+                 {0, 1, 2, 3, 4},
+                 {1.0, 1.0, 1.0, 1.0, 1.0, 0.1},
+                 {},
+                 {false, false, false, false, false, true}}),
     [](const ::testing::TestParamInfo<GateCase>& info) { return std::string(info.param.name); });
 
 struct LoneCase {
