@@ -119,8 +119,9 @@ bool DecideRemeasured(RobustFramer& framer, int64_t onset, const PeriodSamples& 
   if (!decision.accepted || decision.byte == 0) return false;
   NoteFirstLetter(framer.firstLetters, onset, context.spectrum, framer.tailFreeLevels);
   framer.tailFreeLevels.Follow(decision.byte);
-  if (HoldFirstLetter(framer.firstLetters, decision.byte, onset, framer.history.Count()))
-    return false;
+  const LetterRoute route = RouteFirstLetter(framer.firstLetters, true, decision.byte, onset,
+                                             framer.balance, framer.tailFreeCalibration, context);
+  if (route != LetterRoute::kNotHeld) return route == LetterRoute::kFull;
   return RouteByte(decision.byte, context.spectrum, context.calibration, context.text,
                    context.files);
 }
@@ -221,9 +222,12 @@ bool ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
   // its tones misread are dropped, and the symbols after them are decided again on the found
   // clock (TeachTails, RemeasureLate).
   const int64_t firstTone = fit.start - fit.spacing / 2;
-  full = ReleasePreambleText(framer.preambleText, context, firstTone,
-                             std::numeric_limits<int64_t>::max()) ||
-         full;
+  if (full) {
+    framer.preambleText = PreambleText{};  // a full text drops the rest, as the tick does
+  } else {
+    full = ReleasePreambleText(framer.preambleText, context, firstTone,
+                               std::numeric_limits<int64_t>::max());
+  }
   CalibrationState calibration = context.calibration;
   calibration.calibrating = 0;
   RouteByte(0, context.spectrum, calibration, context.text, context.files);

@@ -53,7 +53,9 @@ void NoteFirstLetter(FirstLetters& first, int64_t onset, const int32_t* spectrum
   first.notedLevels = levels;
 }
 
-bool HoldFirstLetter(FirstLetters& first, uint8_t value, int64_t onset, int64_t now) {
+namespace {
+
+bool HoldFirstLetter(FirstLetters& first, uint8_t value, int64_t onset) {
   if (!first.open || first.count >= FirstLetters::kMost) return false;
   FirstLetters::Letter& letter = first.letters[static_cast<std::size_t>(first.count++)];
   letter.value = value;
@@ -64,8 +66,23 @@ bool HoldFirstLetter(FirstLetters& first, uint8_t value, int64_t onset, int64_t 
     letter.levels = first.notedLevels;
   }
   first.noted = -1;
-  if (first.count == 1) first.until = now + kLongestHeld;
+  // Counted from the first letter's tone, so that the live text shows it on time.
+  if (first.count == 1) first.until = onset + kAnalysisDelay + kLongestHeld;
   return true;
+}
+
+}  // namespace
+
+LetterRoute RouteFirstLetter(FirstLetters& first, bool letter, uint8_t value, int64_t onset,
+                             const HarmonicBalance& balance, const CalibrationState& judged,
+                             ReceiveContext& context) {
+  if (letter && HoldFirstLetter(first, value, onset)) {
+    if (first.count < FirstLetters::kMost) return LetterRoute::kHeld;
+    return ReleaseFirstLetters(first, balance, judged, context) ? LetterRoute::kFull
+                                                                : LetterRoute::kHeld;
+  }
+  if (first.open && ReleaseFirstLetters(first, balance, judged, context)) return LetterRoute::kFull;
+  return LetterRoute::kNotHeld;
 }
 
 bool ReleaseFirstLetters(FirstLetters& first, const HarmonicBalance& balance,

@@ -42,9 +42,18 @@ void OpenFirstLetters(FirstLetters& first);
 void NoteFirstLetter(FirstLetters& first, int64_t onset, const int32_t* spectrum,
                      const BitLevels& levels);
 
-// Holds `value`, decoded at `onset`, while the first letters are held; `now` is the kept sound's
-// length. False when it is not held.
-bool HoldFirstLetter(FirstLetters& first, uint8_t value, int64_t onset, int64_t now);
+enum class LetterRoute : uint8_t {
+  kHeld,     // held with the first letters, or released with them
+  kFull,     // the letters released filled the text
+  kNotHeld,  // not held, and those held before it have been released: route it
+};
+
+// Holds `value`, decoded at `onset`, while the first letters are held, and releases them all
+// once FirstLetters::kMost are. A `letter` false, or one that comes once they no longer are,
+// releases those held before it, so that nothing routed after them overtakes them.
+LetterRoute RouteFirstLetter(FirstLetters& first, bool letter, uint8_t value, int64_t onset,
+                             const HarmonicBalance& balance, const CalibrationState& judged,
+                             ReceiveContext& context);
 
 // Decides the held letters again with `balance` and routes them in order. True when the text is
 // full.

@@ -124,7 +124,7 @@ bool RouteAfterLetters(ReceiveContext& context, RobustFramer& framer, uint8_t by
     const int64_t zero = framer.zeroOnset;
     framer.zeroOnset = -1;
     if (onset - zero <= kLongestSpacing && IsFirstStep(byte, spectrum, context.calibration)) {
-      ReleasePreambleText(framer.preambleText, context);
+      if (ReleasePreambleText(framer.preambleText, context)) return true;
       RouteByte(0, spectrum, context.calibration, context.text, context.files);
       framer.looseStart.Begin(byte);
     } else {
@@ -156,8 +156,8 @@ bool RouteAfterLetters(ReceiveContext& context, RobustFramer& framer, uint8_t by
                        framer.rhythm.Spacing())) {
     return false;
   }
-  bool full = ReleasePreambleText(framer.preambleText, context);
-  full = RouteByte(byte, spectrum, context.calibration, context.text, context.files) || full;
+  if (ReleasePreambleText(framer.preambleText, context)) return true;
+  bool full = RouteByte(byte, spectrum, context.calibration, context.text, context.files);
   if (wasCalibrating && byte != 0) framer.looseStart.Took(byte);
   // A calibration begun on a loose first step that failed was a letter read as 0: what it took
   // is text.
@@ -189,17 +189,10 @@ bool Route(ReceiveContext& context, RobustFramer& framer, uint8_t byte, const in
   // The first letters after a calibration found again pass before anything but more text.
   const bool letter = byte != 0 && context.calibration.calibrating == 0 && framer.zeroOnset < 0 &&
                       framer.preambleZero < 0 && framer.preambleText.count == 0;
-  if (letter && HoldFirstLetter(framer.firstLetters, byte, onset, framer.history.Count())) {
-    if (framer.firstLetters.count < FirstLetters::kMost) return false;
-    return ReleaseFirstLetters(framer.firstLetters, framer.balance, framer.tailFreeCalibration,
-                               context);
-  }
-  bool released = false;
-  if (framer.firstLetters.open) {
-    released = ReleaseFirstLetters(framer.firstLetters, framer.balance, framer.tailFreeCalibration,
-                                   context);
-  }
-  return RouteAfterLetters(context, framer, byte, spectrum, onset) || released;
+  const LetterRoute route = RouteFirstLetter(framer.firstLetters, letter, byte, onset,
+                                             framer.balance, framer.tailFreeCalibration, context);
+  if (route != LetterRoute::kNotHeld) return route == LetterRoute::kFull;
+  return RouteAfterLetters(context, framer, byte, spectrum, onset);
 }
 
 // Held symbols that never began a run, once silence has followed them: each is traced, and
@@ -295,9 +288,10 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   // At the tone's end instead, where its own decisions leave the set bits further over the
   // unset ones than the default window's leave them there.
   PeriodSamples endClean{};
-  const bool endCleaned = lateCleaned &&
-                          framer.lateTone.Clean(framer.history, onset, endClean, kLateOffset) &&
-                          framer.lateTone.Energy() >= kCoherentLoudness * loudest;
+  // Measured at every symbol, as the default window is: it learns from every one.
+  const bool endMeasured = framer.lateTone.Clean(framer.history, onset, endClean, kLateOffset);
+  const bool endCleaned =
+      lateCleaned && endMeasured && framer.lateTone.Energy() >= kCoherentLoudness * loudest;
   const bool useEnd = endCleaned && framer.lateTone.Separation() >
                                         framer.coherent.Separation() + kLeastEndSeparation;
   const CoherentTail& tail =
@@ -492,6 +486,9 @@ bool RunRobustTick(ReceiveContext& context, RobustFramer& framer) {
         framer.rhythm.Forget();
         framer.framedSpacing = 0;
       }
+      // The message has ended: its first letters are not held into the next one.
+      if (!full && first.open && !framer.gate.InMessage())
+        full = ReleaseFirstLetters(first, framer.balance, framer.tailFreeCalibration, context);
       if (framer.framedSpacing > 0 && framer.detector.TakesJumps()) {
         framer.rhythm.Keep(framer.framedSpacing);
         framer.detector.SetClock(framer.framedSpacing);

@@ -24,8 +24,8 @@ class SenderRhythm {
   // steady one, and what spreads the onsets is a strong room's echoes.
   bool Spread() const { return spread && kept == 0; }
   int32_t SpreadSpacing() const { return spreadSpacing; }
-  // The lag at half the spacing's, in samples, where it stands under the spacing's but within
-  // kHalfLagShare of it; 0 otherwise, and while a spacing is kept. In close rooms the onset
+  // The lag at half the spacing's, in samples, where its correlation stands at kHalfLagShare of
+  // the spacing's or more; 0 otherwise, and while a spacing is kept. In close rooms the onset
   // strength of every other tone fades and the correlation peaks at twice the sender's spacing;
   // a short tone's echoes swelling halfway to the next make the same half lag. HalfLag tells
   // the two apart.
@@ -37,6 +37,7 @@ class SenderRhythm {
   void Keep(int32_t known) {
     kept = known;
     spacing = known;
+    halfSpacing = 0;
   }
   void Forget() { kept = 0; }
   bool Kept() const { return kept > 0; }

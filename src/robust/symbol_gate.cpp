@@ -153,7 +153,10 @@ GateVerdict SymbolGate::Offer(int64_t onset, uint8_t byte, const int32_t* spectr
       }
       return GateVerdict::kEcho;
     }
-    asideReleased = wasAside && onset - aside.onset <= kAsideReach * asideGap;
+    // Within a spacing's reach at most: a weak tone long after the last one waits no longer for
+    // the next, so that the live text shows it on time.
+    const double reach = kAsideReach * std::min(static_cast<double>(asideGap), spacing);
+    asideReleased = wasAside && static_cast<double>(onset - aside.onset) <= reach;
     if (asideReleased) messageLevel += kMessageLevelRate * (aside.energy - messageLevel);
     messageLevel += kMessageLevelRate * (energy - messageLevel);
     lastPassed = onset;

@@ -52,7 +52,8 @@ inline constexpr double kLooseSpread = 0.15;
 // letter of a few high harmonics, which a strong room damps most ('h', 'l', 'd'), stood under
 // it in one of six words at a sender's clock 0.5 % fast, and its word lost it; an echo after the
 // message's last tone has no tone after it.
-// The next symbol must come within kAsideReach of the weak tone's distance from the one before.
+// The next symbol must come within kAsideReach of the weak tone's distance from the one before,
+// or of the spacing where that is shorter.
 inline constexpr double kAsideReach = 1.5;
 inline constexpr double kMessageLevelRate = 0.125;
 

@@ -14,11 +14,12 @@ namespace {
 
 struct RhythmCase {
   const char* name;
-  std::vector<int32_t> runs;    // first hops of runs of onset strength: ten hops for a tone,
-  std::vector<int32_t> swells;  // four for a swell
-  int32_t spacing;              // expected, in samples; 0: none
-  std::vector<int32_t> faint;   // ten hops of a faint tone's onset
-  int32_t half = 0;             // the half lag expected, in samples; 0: none
+  std::vector<int32_t> runs;        // first hops of runs of onset strength: ten hops for a tone,
+  std::vector<int32_t> swells;      // four for a swell
+  int32_t spacing;                  // expected, in samples; 0: none
+  std::vector<int32_t> faint = {};  // ten hops of a faint tone's onset
+  int32_t half = 0;                 // the half lag expected, in samples; 0: none
+  int32_t kept = 0;                 // a spacing known otherwise, kept after the onsets; 0: none
 };
 
 class SenderRhythmTest : public ::testing::TestWithParam<RhythmCase> {};
@@ -37,6 +38,7 @@ TEST_P(SenderRhythmTest, MeasuresOnlyARhythmThatRecurs) {
       strengths[static_cast<std::size_t>(hop)] = 0.6;
   SenderRhythm rhythm;
   for (const double strength : strengths) rhythm.NoteStrength(strength);
+  if (c.kept > 0) rhythm.Keep(c.kept);
   EXPECT_NEAR(rhythm.Spacing(), c.spacing, c.spacing / 20);
   EXPECT_NEAR(rhythm.HalfSpacing(), c.half, c.half / 20);
 }
@@ -51,7 +53,10 @@ INSTANTIATE_TEST_SUITE_P(
         RhythmCase{"ThreeTones", {100, 145, 189}, {}, 668},
         // Every other tone's onset faint, as in a close room: the rhythm
         // peaks at twice the spacing and names its half lag.
-        RhythmCase{"EveryOtherOnsetFaint", {100, 189, 278}, {}, 1336, {145, 234, 323}, 668}),
+        RhythmCase{"EveryOtherOnsetFaint", {100, 189, 278}, {}, 1336, {145, 234, 323}, 668},
+        // A kept spacing (the calibration's tones were found at it) leaves no half lag to run
+        // the clock at.
+        RhythmCase{"KeptSpacingNoHalfLag", {100, 189, 278}, {}, 1336, {145, 234, 323}, 0, 1336}),
     [](const ::testing::TestParamInfo<RhythmCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

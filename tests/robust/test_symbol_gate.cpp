@@ -113,6 +113,15 @@ INSTANTIATE_TEST_SUITE_P(
                  {1.0, 1.0, 1.0, 1.0, 1.0, 0.1, 1.0},
                  {},
                  {false, false, false, false, false, true, true}},
+        // One four spacings after the last tone waits a spacing and a half at most (a live text
+        // would show it late): the next tone two spacings after it comes too late for it.
+        GateCase{"WeakToneLongAfterTheLast",
+                 {1000, 1668, 2336, 3004, 3672, 6344, 7680},
+                 "HHHRPEP",
+                 {0, 1, 2, 3, 4, 6},
+                 {1.0, 1.0, 1.0, 1.0, 1.0, 0.1, 1.0},
+                 {},
+                 {false, false, false, false, false, true, true}},
         GateCase{"JumpAfterTheLastTone",
                  {1000, 1668, 2336, 3004, 3672, 4340},
                  "HHHRPE",
