@@ -1,5 +1,6 @@
 #include "robust/calibration_reframe.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
@@ -10,6 +11,7 @@
 #include "robust/calibration_preamble.h"
 #include "robust/period_choice.h"
 #include "robust/preamble_text.h"
+#include "robust/symbol_gate.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -37,6 +39,14 @@ constexpr int32_t kSlotThirds = 2;
 // The byte of the calibration's tone `tone`: the 0, then each step's bit.
 uint8_t KnownTone(int32_t tone) {
   return tone == 0 ? uint8_t{0} : static_cast<uint8_t>(1u << (tone - 1));
+}
+
+// The found clock's slot that the onset `onset`, framed on the clock that missed the
+// calibration, goes to; -1 for none.
+int64_t SlotOnset(int64_t onset, const PreambleFit& fit) {
+  if (onset < 0) return -1;
+  const int64_t slot = (onset - fit.start + kSlotThirds * fit.spacing / 3) / fit.spacing;
+  return fit.start + slot * fit.spacing;
 }
 
 // Whether the found calibration's last step is heard out, so that its tones can be measured again.
@@ -228,6 +238,25 @@ bool ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
     full = ReleasePreambleText(framer.preambleText, context, firstTone,
                                std::numeric_limits<int64_t>::max());
   }
+  // Its tones and the symbols after them, framed on the clock that missed it, may still be held
+  // for a run at a steady spacing (with the sender's clock 0.5 % fast in the strong room none
+  // had begun): they are let go, being decided again, and the found calibration begins the
+  // message, so that they pass no more as text after it (its steps read as "p\x80" before the
+  // first word) and its first letters stay held until the balance has learned.
+  const int64_t lastTone =
+      fit.start + static_cast<int64_t>(PreambleSearch::kTones - 1) * fit.spacing;
+  SymbolGate& gate = framer.gate;
+  gate.BeginFound(firstTone, static_cast<double>(fit.spacing),
+                  std::max(lastTone, SlotOnset(framer.lastOnset, fit)));
+  if (gate.Dropped() > 0) {
+    for (int32_t i = 0; i < gate.HeldCount() && !full; ++i) {
+      const HeldSymbol& held = gate.Held(i);
+      if (held.byte != 0)
+        full = RouteByte(held.byte, held.spectrum.data(), context.calibration, context.text,
+                         context.files);
+    }
+    gate.ClearHeld();
+  }
   CalibrationState calibration = context.calibration;
   calibration.calibrating = 0;
   RouteByte(0, context.spectrum, calibration, context.text, context.files);
@@ -242,11 +271,7 @@ bool ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
   context.calibration = calibration;
   framer.rhythm.Keep(fit.spacing);
   framer.detector.SetClock(fit.spacing);
-  if (framer.lastOnset >= 0) {
-    const int64_t slot =
-        (framer.lastOnset - fit.start + kSlotThirds * fit.spacing / 3) / fit.spacing;
-    framer.lastOnset = fit.start + slot * fit.spacing;
-  }
+  if (framer.lastOnset >= 0) framer.lastOnset = SlotOnset(framer.lastOnset, fit);
   return TeachTails(framer, fit, context) || full;
 }
 

@@ -101,6 +101,29 @@ void SymbolGate::NoteSound(int64_t onset, double energy) {
   if (held > 0) afterEnergy = std::max(afterEnergy, energy);
 }
 
+void SymbolGate::BeginFound(int64_t from, double foundSpacing, int64_t last) {
+  dropped = 0;
+  if (InMessage()) return;
+  int32_t kept = 0;
+  double level = 0.0;
+  for (int32_t i = 0; i < held; ++i) {
+    const HeldSymbol& symbol = symbols[static_cast<std::size_t>(i)];
+    if (symbol.onset < from) {
+      if (kept != i) symbols[static_cast<std::size_t>(kept)] = symbol;
+      ++kept;
+    } else {
+      level += symbol.energy;
+    }
+  }
+  dropped = held - kept;
+  held = kept;
+  if (dropped == 0) return;
+  messageLevel = level / dropped;
+  spacing = foundSpacing;
+  lastPassed = last;
+  lastAccepted = std::max(lastAccepted, last);
+}
+
 LoneVerdict SymbolGate::Expire(int64_t now, bool sharpEnd) {
   if (held == 0 || now - Onset(held - 1) < kLoneQuiet) return LoneVerdict::kWaiting;
   double loudest = 0.0;

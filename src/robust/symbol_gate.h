@@ -88,6 +88,12 @@ class SymbolGate {
                     double energy = 1.0, bool jumped = false);
   // A rejected sound (no symbol) at `onset`, `energy` as loud as a held symbol's.
   void NoteSound(int64_t onset, double energy);
+  // A calibration found again in the sound, its first tone at `from` and its tones `spacing`
+  // apart, begins a message whose last symbol framed is at `last`, unless one has begun. The
+  // held symbols from `from` on (its tones and the symbols after them, framed on the clock that
+  // missed it and decided again on the found one) are let go and set its level; those before
+  // stay in Held(), to pass before it. Dropped() says how many were let go.
+  void BeginFound(int64_t from, double spacing, int64_t last);
   // Judges the held symbols once no symbol has come for kLoneQuiet after the last of them, at
   // `now` (samples heard), and marks the echoes among them; `sharpEnd`: the loudest one's tone
   // ended sharply (ToneEnd). kReleased: those in Held() that are
