@@ -18,6 +18,9 @@ struct GateCase {
   std::vector<double> energies = {};  // of each symbol; none: all 1
   std::vector<int> bytes = {};        // of each symbol; none: its index
   std::vector<bool> jumps = {};       // whether a tone began at each onset; none: no
+  // A calibration found again after the symbol {index, its first tone, the last onset framed},
+  // its tones 668 apart; none: no
+  std::vector<int64_t> found = {};
 };
 
 class SymbolGateTest : public ::testing::TestWithParam<GateCase> {};
@@ -38,6 +41,12 @@ TEST_P(SymbolGateTest, PassesOnlyRunsAtASteadySpacing) {
                 : verdict == GateVerdict::kReleased ? 'R'
                 : verdict == GateVerdict::kEcho     ? 'E'
                                                     : 'P';
+    if (!c.found.empty() && c.found[0] == static_cast<int64_t>(i)) {
+      gate.BeginFound(c.found[1], 668.0, c.found[2]);
+      for (int32_t h = 0; h < gate.HeldCount(); ++h) passed.push_back(gate.Held(h).byte);
+      gate.ClearHeld();
+      continue;
+    }
     if (verdict == GateVerdict::kHeld || verdict == GateVerdict::kEcho) continue;
     if (gate.Aside() != nullptr) passed.push_back(gate.Aside()->byte);
     for (int32_t h = 0; h < gate.HeldCount() && verdict == GateVerdict::kReleased; ++h)
@@ -122,6 +131,16 @@ INSTANTIATE_TEST_SUITE_P(
                  {1.0, 1.0, 1.0, 1.0, 1.0, 0.1, 1.0},
                  {},
                  {false, false, false, false, false, true, true}},
+        // A calibration found again in the sound lets go the symbols held from its first tone
+        // on (decided again on its clock) and begins the message: the next symbol passes.
+        GateCase{"CalibrationFoundAgain",
+                 {1000, 1520, 2330, 2850, 3700, 4368},
+                 "HHHHHP",
+                 {0, 5},
+                 {},
+                 {},
+                 {},
+                 {4, 1400, 3700}},
         GateCase{"JumpAfterTheLastTone",
                  {1000, 1668, 2336, 3004, 3672, 4340},
                  "HHHRPE",
