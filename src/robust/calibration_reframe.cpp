@@ -248,15 +248,8 @@ bool ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
   SymbolGate& gate = framer.gate;
   gate.BeginFound(firstTone, static_cast<double>(fit.spacing),
                   std::max(lastTone, SlotOnset(framer.lastOnset, fit)));
-  if (gate.Dropped() > 0) {
-    for (int32_t i = 0; i < gate.HeldCount() && !full; ++i) {
-      const HeldSymbol& held = gate.Held(i);
-      if (held.byte != 0)
-        full = RouteByte(held.byte, held.spectrum.data(), context.calibration, context.text,
-                         context.files);
-    }
-    gate.ClearHeld();
-  }
+  // Nothing before a calibration's first tone belongs to the message it begins.
+  if (gate.Dropped() > 0) gate.ClearHeld();
   CalibrationState calibration = context.calibration;
   calibration.calibrating = 0;
   RouteByte(0, context.spectrum, calibration, context.text, context.files);

@@ -92,7 +92,7 @@ class SymbolGate {
   // apart, begins a message whose last symbol framed is at `last`, unless one has begun. The
   // held symbols from `from` on (its tones and the symbols after them, framed on the clock that
   // missed it and decided again on the found one) are let go and set its level; those before
-  // stay in Held(), to pass before it. Dropped() says how many were let go.
+  // stay in Held(). Dropped() says how many were let go.
   void BeginFound(int64_t from, double spacing, int64_t last);
   // Judges the held symbols once no symbol has come for kLoneQuiet after the last of them, at
   // `now` (samples heard), and marks the echoes among them; `sharpEnd`: the loudest one's tone
