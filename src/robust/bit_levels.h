@@ -30,15 +30,19 @@ class BitLevels {
   // count sets the factor that scales the higher bits' levels): the fixed ones, lower where a
   // harmonic's set level has fallen below the other harmonics', higher where its unset level, so
   // scaled, has risen towards its set level.
-  ThresholdShares Shares(uint8_t byte = 0) const;
+  // `tailsIn` false for a period whose earlier symbols' tails were taken out: a tail that cancels
+  // a set bit lowers no threshold there.
+  ThresholdShares Shares(uint8_t byte = 0, bool tailsIn = true) const;
   // Decides a spectrum's byte by them: bits 0..3 first, then the higher bits by the thresholds
   // that those set.
-  ByteDecision Decide(const int32_t* spectrum, const CalibrationState& calibration) const;
+  ByteDecision Decide(const int32_t* spectrum, const CalibrationState& calibration,
+                      bool tailsIn = true) const;
   // Learns from an accepted symbol's levels: as `known`, the byte a calibration sent for it, where
   // it is one of a calibration's symbols (-1 where not).
   void Learn(const ByteDecision& decision, int32_t known = -1);
-  // The bits (1 << k) of a decision that stood over kClearlyUnset of the thresholds it was judged
-  // by: read unset, such a bit may be a set bit misread, and teaches no unset level.
+  // The bits (1 << k) of a decision on a period without tails that stood over kClearlyUnset of
+  // the thresholds it was judged by: read unset, such a bit may be a set bit misread, and teaches
+  // no unset level.
   uint8_t UnclearBits(const ByteDecision& decision) const;
   // Notes an accepted symbol's byte without learning its levels (they were not measured here):
   // the later symbols' thresholds follow the tails it leaves.

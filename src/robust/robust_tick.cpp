@@ -269,11 +269,11 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   // The period whose spectrum the analyser last left in the context is not analysed again.
   const ChosenPeriod* inSpectrum = nullptr;
   auto decideBy = [&](const ChosenPeriod& period, const BitLevels& levels,
-                      const CalibrationState& calibration) {
+                      const CalibrationState& calibration, bool tailsIn = true) {
     AnalyseRepeatedPeriod(period.samples.data(), period.peak, context.analyser, context.spectrum);
     inSpectrum = &period;
     framer.balance.Apply(context.spectrum, framer.balanced.data());
-    return levels.Decide(framer.balanced.data(), calibration);
+    return levels.Decide(framer.balanced.data(), calibration, tailsIn);
   };
   auto decide = [&](const ChosenPeriod& period) {
     return decideBy(period, framer.levels, context.calibration);
@@ -320,7 +320,7 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     ScalePeriod(samples, period);
     if (period.peak == 0) return ByteDecision{};
     return by.HoldsKnown() ? decideBy(period, framer.tailFreeLevels, framer.tailFreeCalibration)
-                           : decide(period);
+                           : decideBy(period, framer.levels, context.calibration, false);
   };
   ByteDecision inPhase;
   const bool cleanedTails = lateCleaned || shortCleaned;
