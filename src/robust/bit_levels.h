@@ -30,8 +30,8 @@ class BitLevels {
   // count sets the factor that scales the higher bits' levels): the fixed ones, lower where a
   // harmonic's set level has fallen below the other harmonics', higher where its unset level, so
   // scaled, has risen towards its set level.
-  // `tailsIn` false for a period whose earlier symbols' tails were taken out: a tail that cancels
-  // a set bit lowers no threshold there.
+  // `tailsIn` false for a period whose earlier symbols' tails were taken out, or a symbol where
+  // some period had them taken out: a tail that cancels a set bit lowers no threshold there.
   ThresholdShares Shares(uint8_t byte = 0, bool tailsIn = true) const;
   // Decides a spectrum's byte by them: bits 0..3 first, then the higher bits by the thresholds
   // that those set.
