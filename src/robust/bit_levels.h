@@ -34,7 +34,8 @@ class BitLevels {
   // some period had them taken out: a tail that cancels a set bit lowers no threshold there.
   ThresholdShares Shares(uint8_t byte = 0, bool tailsIn = true) const;
   // Decides a spectrum's byte by them: bits 0..3 first, then the higher bits by the thresholds
-  // that those set.
+  // that those set. With `tailsIn`, a bit 4 between set bits 3 and 5 that stands far under them
+  // (against each one's set median) is read unset (kNeighbourLeak in bit_levels.cpp).
   ByteDecision Decide(const int32_t* spectrum, const CalibrationState& calibration,
                       bool tailsIn = true) const;
   // Learns from an accepted symbol's levels: as `known`, the byte a calibration sent for it, where

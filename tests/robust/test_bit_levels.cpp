@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "receiver/framing.h"
 #include "robust/bit_levels.h"
 
 namespace brindlemoor::robust {
@@ -221,6 +222,41 @@ INSTANTIATE_TEST_SUITE_P(Start, BitLevelsStart,
                          ::testing::Values(StartCase{"TailFree", UnsetLearning::kClear, true},
                                            StartCase{"Loudest", UnsetLearning::kAll, false}),
                          [](const ::testing::TestParamInfo<StartCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+// A bit 4 over its threshold between set bits 3 and 5 but far under them: in a symbol whose tails
+// were left in (short tones after long gaps) it is read unset, where they were taken out set.
+struct NeighbourCase {
+  const char* name;
+  double share;  // bit 4's level, a share of the peak, after the factor
+  bool setWithTails;
+};
+
+class BitLevelsNeighbours : public ::testing::TestWithParam<NeighbourCase> {};
+
+TEST_P(BitLevelsNeighbours, ReadsABitFarUnderItsSetNeighboursUnset) {
+  const NeighbourCase& c = GetParam();
+  BitLevels levels;
+  const std::array<uint8_t, 4> bytes = {0x3B, 0x2B, 0x39, 0x1A};
+  for (int32_t i = 0; i < 200; ++i)
+    levels.Learn(Heard(bytes[static_cast<std::size_t>(i) % bytes.size()], 0.03, 0.5));
+  // 0x2B: bits 0, 1, 3 and 5 set, so the factor 2 scales bits 4..7.
+  std::array<int32_t, kSpectrumBins> spectrum{};
+  spectrum[static_cast<std::size_t>(kHarmonicBins[0])] = 1000;
+  for (const int32_t bit : {0, 1}) spectrum[static_cast<std::size_t>(kBitBins[bit])] = 800;
+  spectrum[static_cast<std::size_t>(kBitBins[3])] = 500;
+  spectrum[static_cast<std::size_t>(kBitBins[5])] = 250;
+  spectrum[static_cast<std::size_t>(kBitBins[4])] = static_cast<int32_t>(500 * c.share);
+  const CalibrationState calibration;
+  EXPECT_EQ(levels.Decide(spectrum.data(), calibration, true).byte & 0x10u,
+            c.setWithTails ? 0x10u : 0u);
+  EXPECT_EQ(levels.Decide(spectrum.data(), calibration, false).byte & 0x10u, 0x10u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Neighbours, BitLevelsNeighbours,
+                         ::testing::Values(NeighbourCase{"LeakBetweenSetNeighbours", 0.26, false}),
+                         [](const ::testing::TestParamInfo<NeighbourCase>& info) {
                            return std::string(info.param.name);
                          });
 
