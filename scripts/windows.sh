@@ -13,8 +13,8 @@
 #   windows.sh test      builds, then runs the Windows test suite under wine in a private prefix,
 #                        with a private PulseAudio server for wave-in (both servers are started
 #                        and stopped by PID); the 32-bit build's suite too when wine's 32-bit
-#                        loader (wine32) is installed; then makes the release and installs, runs
-#                        and uninstalls it in the same prefix
+#                        loader (wine32) is installed and the kernel runs 32-bit programs; then
+#                        makes the release and installs, runs and uninstalls it in the same prefix
 #
 # BRINDLEMOOR_WINDOWS_BUILD sets the build folder (default build-windows); the 32-bit build lives
 # in its i686/ folder.
@@ -25,6 +25,12 @@ readonly build=${BRINDLEMOOR_WINDOWS_BUILD:-$root/build-windows}
 readonly deps=$build/deps
 readonly jobs=$(nproc)
 readonly wine32_loader=/usr/lib/wine/wine
+
+# Whether wine's 32-bit loader is installed (wine32:i386) and this machine runs it: a kernel built
+# without 32-bit support refuses it ("Exec format error").
+wine32_runs() {
+  [ -x "$wine32_loader" ] && "$wine32_loader" --version >/dev/null 2>&1
+}
 
 die() {
   echo "windows.sh: $*" >&2
@@ -190,7 +196,7 @@ build_windows() {
 # The 32-bit build has its tests only where wine can run them.
 build_i686() {
   local tests=OFF
-  [ ! -x "$wine32_loader" ] || tests=ON
+  ! wine32_runs || tests=ON
   build_architecture i686 -DBRINDLEMOOR_BUILD_TESTS=$tests
 }
 
@@ -289,18 +295,18 @@ test_windows() {
   ctest --test-dir "$build" --output-on-failure -j"$jobs"
 
   build_i686
-  if [ -x "$wine32_loader" ]; then
+  if wine32_runs; then
     cmake "$(build_of i686)" -DBRINDLEMOOR_LINUX_TOOLS="$linux_tools" >/dev/null
     ctest --test-dir "$(build_of i686)" --output-on-failure -j"$jobs"
   else
-    echo "windows.sh: no 32-bit wine ($wine32_loader, package wine32:i386): the 32-bit" \
-      "suite and installer are not run" >&2
+    echo "windows.sh: 32-bit wine does not run here (no $wine32_loader, package wine32:i386," \
+      "or a kernel without 32-bit support): the 32-bit suite and installer are not run" >&2
   fi
 
   release_windows
   "$root/tests/windows/installer_wine_test.sh" "$build"/release/*-win64-setup.exe \
     "$(build_of x86_64)/tools/brindlemoor-receive.exe"
-  if [ -x "$wine32_loader" ]; then
+  if wine32_runs; then
     "$root/tests/windows/installer_wine_test.sh" "$build"/release/*-win32-setup.exe \
       "$(build_of i686)/tools/brindlemoor-receive.exe"
   fi
