@@ -95,9 +95,7 @@ void ReportDecidedAgain(ReceiveContext& context, const RobustFramer& framer, int
                     framer.balanced.data(),
                     decision};
   trace.thresholdShares = &shares;
-  std::array<double, kBitCount> gains{};
-  for (int32_t bit = 0; bit < kBitCount; ++bit)
-    gains[static_cast<std::size_t>(bit)] = framer.balance.Gain(bit);
+  const std::array<double, kBitCount> gains = framer.balance.Gains();
   trace.harmonicGains = &gains;
   trace.decidedAgain = "on the found calibration's clock";
   context.observer->OnSymbol(trace);

@@ -28,9 +28,7 @@ void Report(ReceiveContext& context, const FirstLetters::Letter& letter, const i
                     decision};
   const ThresholdShares shares = letter.levels.Shares(decision.byte);
   trace.thresholdShares = &shares;
-  std::array<double, kBitCount> gains{};
-  for (int32_t bit = 0; bit < kBitCount; ++bit)
-    gains[static_cast<std::size_t>(bit)] = balance.Gain(bit);
+  const std::array<double, kBitCount> gains = balance.Gains();
   trace.harmonicGains = &gains;
   trace.decidedAgain = "as a first letter, with the harmonic balance learned since";
   context.observer->OnSymbol(trace);

@@ -50,6 +50,12 @@ double HarmonicBalance::Gain(int32_t bit) const {
   return std::exp(logGains[static_cast<std::size_t>(bit)]);
 }
 
+std::array<double, kBitCount> HarmonicBalance::Gains() const {
+  std::array<double, kBitCount> gains{};
+  for (int32_t bit = 0; bit < kBitCount; ++bit) gains[static_cast<std::size_t>(bit)] = Gain(bit);
+  return gains;
+}
+
 void HarmonicBalance::Apply(const int32_t* spectrum, int32_t* balanced) const {
   std::copy(spectrum, spectrum + kSpectrumBins, balanced);
   for (int32_t bit = 0; bit < kBitCount; ++bit) {

@@ -20,6 +20,8 @@ class HarmonicBalance {
   void Restart();
   // The gain each bit's level is multiplied by, 1 until symbols have been decided.
   double Gain(int32_t bit) const;
+  // Every bit's gain, bit k at k (for the trace).
+  std::array<double, kBitCount> Gains() const;
   // Writes `spectrum` (256 bins) to `balanced` with each harmonic's bins multiplied by its gain.
   void Apply(const int32_t* spectrum, int32_t* balanced) const;
   // Learns from a symbol decided on a balanced spectrum how far each set bit stands over its

@@ -65,9 +65,7 @@ void Report(ReceiveContext& context, const RobustFramer& framer, int64_t onset,
   trace.loudCandidates = period.loudCandidates;
   trace.loudOnlyPeriodic = period.onlyPeriodic;
   trace.thresholdShares = &shares;
-  std::array<double, kBitCount> gains{};
-  for (int32_t bit = 0; bit < kBitCount; ++bit)
-    gains[static_cast<std::size_t>(bit)] = framer.balance.Gain(bit);
+  const std::array<double, kBitCount> gains = framer.balance.Gains();
   trace.harmonicGains = &gains;
   if (tails != nullptr) {
     trace.tailGains = &tails->gains;
