@@ -40,6 +40,10 @@ class PreambleSearch {
   // the same sound gives each hop the same powers, so a hop is measured once while the stretches
   // searched begin one whole number of hops apart.
   void Measure(const SampleHistory& history, int64_t first, int32_t count);
+  // Where each tone's harmonic rose, in samples from the stretch's first hop, for the tones of the
+  // sequence found at `hop` and `spacing` (samples): walking back from there while it holds a
+  // tenth of its power there, past at most `dipHops` hops under that.
+  std::array<double, kTones> Rises(int32_t hop, int32_t spacing, int32_t dipHops) const;
   // The ring's slot of the j-th hop of the stretch last measured.
   std::size_t Slot(int32_t j) const {
     const int64_t slot = from % kHops + j;
