@@ -23,6 +23,10 @@ struct PreambleFit {
   bool found = false;
   int64_t start = -1;   // where the 0's tone begins: its fundamental reaches a tenth of its power
   int32_t spacing = 0;  // between the tones' starts (samples)
+  // All nine tones' rises, as first measured, lay on the line: a steady sender's. Otherwise some
+  // were set aside or looked for again past dips in their tones' tails, which a room's echoes
+  // leave; a sender whose gaps jitter leaves its rises off the line too.
+  bool steady = false;
 };
 
 class PreambleSearch {

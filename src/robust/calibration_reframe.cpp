@@ -266,14 +266,14 @@ bool ReframePreamble(ReceiveContext& context, RobustFramer& framer) {
   return TeachTails(framer, fit, context) || full;
 }
 
-// A calibration completed as framed is looked for in the sound as a found one is; its tones on
-// one line show a steady sender, whose clock is set steady once echoes scatter its onsets' jumps
-// as a jittering sender's (each onset then at its window's strongest jump, early and late by
-// turns).
+// A calibration completed as framed is looked for in the sound as a found one is; its tones'
+// rises all on one line as first measured (PreambleFit::steady) show a steady sender, whose clock
+// is set steady once echoes scatter its onsets' jumps as a jittering sender's (each onset then at
+// its window's strongest jump, early and late by turns).
 void NoteFramedCalibration(RobustFramer& framer) {
   if (framer.preambleZero < 0) return;
   const PreambleFit fit = framer.preamble.Find(framer.history, framer.preambleZero);
-  if (!HeardOut(fit, framer.history.Count())) return;
+  if (!HeardOut(fit, framer.history.Count()) || !fit.steady) return;
   framer.framedSpacing = fit.spacing;
 }
 
