@@ -57,11 +57,17 @@ constexpr double kAlikeJumps = 0.2;
 constexpr double kSteadyPull = 0.1;
 constexpr double kSteadySpacingPull = kSpacingPull / 3.0;
 // A sender whose gaps jitter puts half its tones this far (samples) or further from where the
-// clock expects them: the onset is then taken at the window's strongest jump, not pulled towards
-// it. At a steady sender echoes and noise move some jumps further, but not half of them. The
-// median distance is followed by steps of kJitterStep samples.
+// clock expects them; at a steady sender echoes and noise move some jumps further, but not half
+// of them. The median distance is followed by steps of kJitterStep samples.
 constexpr double kJitterShown = 40.0;
 constexpr double kJitterStep = 2.0;
+// The onset is taken at the window's strongest jump, not pulled towards it, only where the jumps
+// fall this far from the clock: close rooms' echoes scatter a steady sender's jumps as far as
+// kJitterShown (image-source shoebox rooms, RT60 0.25 to 0.4 s at 0.7 to 1.2 m: medians of 38 to
+// 46 samples), and a clock taking them followed the echoes' swell between the tones and framed
+// only one tone in two from then on (of 108 such recordings 11 came out cut short, by up to a
+// half). A sender whose gaps jitter by +-200 samples puts its jumps 50 to 100 samples off.
+constexpr double kJitterTaken = 60.0;
 // Such a sender's gaps spread about twice their median distance either way: the window where the
 // next onset is looked for reaches this many median distances from the clock.
 constexpr double kJitterReach = 2.5;
@@ -103,7 +109,7 @@ void OnsetDetector::SetClock(int32_t spacing) {
 }
 
 bool OnsetDetector::LockedBelow(int32_t spacing) const {
-  if (clockSpacing <= 0.0 || jumpedWindows < kLockedWindows || jitter > kJitterShown) return false;
+  if (clockSpacing <= 0.0 || jumpedWindows < kLockedWindows || jitter > kJitterTaken) return false;
   const double multiple = spacing / clockSpacing;
   const double whole = std::round(multiple);
   return whole >= 2.0 && whole <= kLongestMultiple &&
@@ -185,7 +191,7 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
     StartClock(spacing, false);
   }
   // A jittering sender's next tone is looked for as far from the clock as its last ones fell.
-  const bool jittering = !steady && (jitter > kJitterShown || holding || spread);
+  const bool jittering = !steady && (jitter > kJitterTaken || holding || spread);
   const double reach = kJitterReach * gapSpread.Samples();
   const double windowEarly =
       jittering ? std::min(kWindowEarly * clockSpacing,
@@ -255,7 +261,7 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
     // or closed late because the spacing shrank under it.
     note = since > windowLate
                ? "at its window's jump: the window closed late, its spacing re-estimated"
-           : jumped && spread && jitter <= kJitterShown && !holding
+           : jumped && spread && jitter <= kJitterTaken && !holding
                ? "at the window's strongest jump: the sender's spacings spread widely"
                : nullptr;
     bestStrength = 0.0;

@@ -37,8 +37,9 @@ class OnsetDetector {
   bool AtJump() const { return atJump; }
   // Why the last onset lies where the clock did not put it, for --trace; nullptr when it did.
   const char* Note() const { return note; }
-  // Whether the jumps fall from the clock as a jittering sender's do, so that each onset is taken
-  // at its window's strongest jump; not when the clock knows the sender steady.
+  // Whether the jumps fall from the clock as a jittering sender's may (kJitterShown); not when the
+  // clock knows the sender steady. The clock is then set steady where a framed calibration showed
+  // a steady sender, before it takes each onset at its window's strongest jump.
   bool TakesJumps() const;
   // For the window that closed with the last onset: the clock's spacing there, and the quieter
   // of its strongest jump's energy and the last window's over the louder (-1 when either window
