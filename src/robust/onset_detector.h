@@ -66,8 +66,8 @@ class OnsetDetector {
   // The symbol clock starts again at `spacing`; `steadySender` when a calibration's tones, found
   // one spacing apart, set it.
   void StartClock(double spacing, bool steadySender);
-  // Whether the rhythm's `spacing` is a whole multiple of the clock's while the clock keeps
-  // finding its jumps: the clock is not started again there.
+  // Whether the rhythm's `spacing` is a multiple of the clock's (1.5 times it or more) while the
+  // clock is locked on its jumps: the clock is not started again there.
   bool LockedBelow(int32_t spacing) const;
   bool Judge(const Measured& m, int64_t lastOnset, int32_t spacing, bool spread, int64_t& onset);
   double Change(int32_t hopsBack) const { return change[Slot(hopsBack)]; }
@@ -89,6 +89,8 @@ class OnsetDetector {
   int64_t bestStart = -1;
   int32_t missedWindows = 0;    // windows in a row that held no jump
   int32_t jumpedWindows = 0;    // windows in a row that held one, about as loud as the last
+  int32_t unlikeWindows = 0;    // windows in a row that held none, or one unlike the last
+  bool locked = false;          // the clock found kLockedWindows alike jumps in a row, and kept on
   double bestEnergy = 0.0;      // the energy at the window's strongest jump
   double lastJumpEnergy = 0.0;  // the same in the last window, 0 when it held none
   double clockSpacing = 0.0;    // the symbol clock's spacing, 0 while no rhythm is known
