@@ -45,12 +45,12 @@ constexpr double kClockSlip = 0.05;
 // the clock is locked: it found alike jumps, near where it expected them, in kLockedWindows
 // windows in a row, and has not since missed them in as many in a row. In close rooms
 // (image-source shoebox, RT60 0.25 to 0.45 s at 0.7 to 1.2 m) the onset strength of every other
-// tone fades, the rhythm's correlation came to peak at twice the spacing mid-message (or at 3.5
-// times it), and the clock, started again there, framed every other symbol for the rest of it.
-// The lock held only while the last kLockedWindows jumps were alike, and one jump unlike the one
-// before let the rhythm's multiple start the clock again: a third of the text lost (of 108 such
-// recordings, 14 cut short that keep their length now).
-constexpr double kLeastMultiple = 1.5;
+// tone fades, the rhythm's correlation came to peak at twice the spacing mid-message (or at 1.46
+// or 3.5 times it), and the clock, started again there, framed every other symbol for the rest
+// of it. The lock held only while the last kLockedWindows jumps were alike, and one jump unlike
+// the one before let the rhythm's multiple start the clock again: a third of the text lost (of
+// 108 such recordings, 15 cut short that keep their length now).
+constexpr double kLeastMultiple = 1.25;
 constexpr double kLongestMultiple = 4.5;
 constexpr int32_t kLockedWindows = 4;
 constexpr double kAlikeJumps = 0.2;

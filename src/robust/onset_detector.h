@@ -66,7 +66,7 @@ class OnsetDetector {
   // The symbol clock starts again at `spacing`; `steadySender` when a calibration's tones, found
   // one spacing apart, set it.
   void StartClock(double spacing, bool steadySender);
-  // Whether the rhythm's `spacing` is a multiple of the clock's (1.5 times it or more) while the
+  // Whether the rhythm's `spacing` is a multiple of the clock's (1.25 times it or more) while the
   // clock is locked on its jumps: the clock is not started again there.
   bool LockedBelow(int32_t spacing) const;
   bool Judge(const Measured& m, int64_t lastOnset, int32_t spacing, bool spread, int64_t& onset);
