@@ -41,14 +41,17 @@ constexpr int32_t kMostMissedWindows = 1;
 constexpr double kClockPull = 0.3;
 constexpr double kSpacingPull = 0.05;
 constexpr double kClockSlip = 0.05;
-// Nor when the rhythm's spacing is a whole multiple of the clock's (within kMultipleReach of one,
-// up to kLongestMultiple) while the clock has found a jump in each of its last kLockedWindows
-// windows, near where it expected them: in close rooms (image-source shoebox, RT60 0.25 to 0.45 s
-// at 0.7 to 1.2 m) the onset strength of every other tone fades, the rhythm's correlation came to
-// peak at twice the spacing mid-message, and the clock, started again there, framed every other
-// symbol for the rest of it.
-constexpr double kMultipleReach = 0.03;
-constexpr double kLongestMultiple = 4.0;
+// Nor when the rhythm's spacing is kLeastMultiple to kLongestMultiple times the clock's while
+// the clock is locked: it found alike jumps, near where it expected them, in kLockedWindows
+// windows in a row, and has not since missed them in as many in a row. In close rooms
+// (image-source shoebox, RT60 0.25 to 0.45 s at 0.7 to 1.2 m) the onset strength of every other
+// tone fades, the rhythm's correlation came to peak at twice the spacing mid-message (or at 1.46
+// or 3.5 times it), and the clock, started again there, framed every other symbol for the rest
+// of it. The lock held only while the last kLockedWindows jumps were alike, and one jump unlike
+// the one before let the rhythm's multiple start the clock again: a third of the text lost (of
+// 108 such recordings, 15 cut short that keep their length now).
+constexpr double kLeastMultiple = 1.25;
+constexpr double kLongestMultiple = 4.5;
 constexpr int32_t kLockedWindows = 4;
 constexpr double kAlikeJumps = 0.2;
 // A clock set from a calibration's tones, found one spacing apart, knows the sender steady: it is
@@ -57,11 +60,17 @@ constexpr double kAlikeJumps = 0.2;
 constexpr double kSteadyPull = 0.1;
 constexpr double kSteadySpacingPull = kSpacingPull / 3.0;
 // A sender whose gaps jitter puts half its tones this far (samples) or further from where the
-// clock expects them: the onset is then taken at the window's strongest jump, not pulled towards
-// it. At a steady sender echoes and noise move some jumps further, but not half of them. The
-// median distance is followed by steps of kJitterStep samples.
+// clock expects them; at a steady sender echoes and noise move some jumps further, but not half
+// of them. The median distance is followed by steps of kJitterStep samples.
 constexpr double kJitterShown = 40.0;
 constexpr double kJitterStep = 2.0;
+// The onset is taken at the window's strongest jump, not pulled towards it, only where the jumps
+// fall this far from the clock: close rooms' echoes scatter a steady sender's jumps as far as
+// kJitterShown (image-source shoebox rooms, RT60 0.25 to 0.4 s at 0.7 to 1.2 m: medians of 38 to
+// 46 samples), and a clock taking them followed the echoes' swell between the tones and framed
+// only one tone in two from then on (of 108 such recordings 11 came out cut short, by up to a
+// half). A sender whose gaps jitter by +-200 samples puts its jumps 50 to 100 samples off.
+constexpr double kJitterTaken = 60.0;
 // Such a sender's gaps spread about twice their median distance either way: the window where the
 // next onset is looked for reaches this many median distances from the clock.
 constexpr double kJitterReach = 2.5;
@@ -91,6 +100,8 @@ void OnsetDetector::Reset() { *this = OnsetDetector(); }
 void OnsetDetector::StartClock(double spacing, bool steadySender) {
   clockSpacing = spacing;
   jumpedWindows = 0;
+  unlikeWindows = 0;
+  locked = false;
   gapSpread.Start(clockSpacing);
   steady = steadySender;
 }
@@ -103,11 +114,9 @@ void OnsetDetector::SetClock(int32_t spacing) {
 }
 
 bool OnsetDetector::LockedBelow(int32_t spacing) const {
-  if (clockSpacing <= 0.0 || jumpedWindows < kLockedWindows || jitter > kJitterShown) return false;
+  if (clockSpacing <= 0.0 || !locked || jitter > kJitterTaken) return false;
   const double multiple = spacing / clockSpacing;
-  const double whole = std::round(multiple);
-  return whole >= 2.0 && whole <= kLongestMultiple &&
-         std::fabs(multiple - whole) <= kMultipleReach * whole;
+  return multiple >= kLeastMultiple && multiple <= kLongestMultiple;
 }
 
 bool OnsetDetector::TakesJumps() const { return !steady && jitter > kJitterShown; }
@@ -185,7 +194,7 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
     StartClock(spacing, false);
   }
   // A jittering sender's next tone is looked for as far from the clock as its last ones fell.
-  const bool jittering = !steady && (jitter > kJitterShown || holding || spread);
+  const bool jittering = !steady && (jitter > kJitterTaken || holding || spread);
   const double reach = kJitterReach * gapSpread.Samples();
   const double windowEarly =
       jittering ? std::min(kWindowEarly * clockSpacing,
@@ -233,6 +242,9 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
                        ? std::min(bestEnergy, lastJumpEnergy) / std::max(bestEnergy, lastJumpEnergy)
                        : -1.0;
     jumpedWindows = alike ? jumpedWindows + 1 : 0;
+    unlikeWindows = alike ? 0 : unlikeWindows + 1;
+    if (jumpedWindows >= kLockedWindows) locked = true;
+    if (unlikeWindows >= kLockedWindows) locked = false;
     lastJumpEnergy = jumped ? bestEnergy : 0.0;
     if (!jumped && jittering) {
       // A jittering sender's clock predicts too little to put a symbol where no jump was.
@@ -255,7 +267,7 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
     // or closed late because the spacing shrank under it.
     note = since > windowLate
                ? "at its window's jump: the window closed late, its spacing re-estimated"
-           : jumped && spread && jitter <= kJitterShown && !holding
+           : jumped && spread && jitter <= kJitterTaken && !holding
                ? "at the window's strongest jump: the sender's spacings spread widely"
                : nullptr;
     bestStrength = 0.0;
@@ -264,6 +276,8 @@ bool OnsetDetector::Judge(const Measured& m, int64_t lastOnset, int32_t spacing,
   }
   if (strength > 0.0) missedWindows = 0;
   jumpedWindows = 0;
+  unlikeWindows = 0;
+  locked = false;
   bestStrength = 0.0;
   bestStart = -1;
   const double least = spacing > 0 ? kWindowEarly * spacing

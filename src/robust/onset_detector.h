@@ -37,8 +37,9 @@ class OnsetDetector {
   bool AtJump() const { return atJump; }
   // Why the last onset lies where the clock did not put it, for --trace; nullptr when it did.
   const char* Note() const { return note; }
-  // Whether the jumps fall from the clock as a jittering sender's do, so that each onset is taken
-  // at its window's strongest jump; not when the clock knows the sender steady.
+  // Whether the jumps fall from the clock as a jittering sender's may (kJitterShown); not when the
+  // clock knows the sender steady. The clock is then set steady where a framed calibration showed
+  // a steady sender, before it takes each onset at its window's strongest jump.
   bool TakesJumps() const;
   // For the window that closed with the last onset: the clock's spacing there, and the quieter
   // of its strongest jump's energy and the last window's over the louder (-1 when either window
@@ -65,8 +66,8 @@ class OnsetDetector {
   // The symbol clock starts again at `spacing`; `steadySender` when a calibration's tones, found
   // one spacing apart, set it.
   void StartClock(double spacing, bool steadySender);
-  // Whether the rhythm's `spacing` is a whole multiple of the clock's while the clock keeps
-  // finding its jumps: the clock is not started again there.
+  // Whether the rhythm's `spacing` is a multiple of the clock's (1.25 times it or more) while the
+  // clock is locked on its jumps: the clock is not started again there.
   bool LockedBelow(int32_t spacing) const;
   bool Judge(const Measured& m, int64_t lastOnset, int32_t spacing, bool spread, int64_t& onset);
   double Change(int32_t hopsBack) const { return change[Slot(hopsBack)]; }
@@ -88,6 +89,8 @@ class OnsetDetector {
   int64_t bestStart = -1;
   int32_t missedWindows = 0;    // windows in a row that held no jump
   int32_t jumpedWindows = 0;    // windows in a row that held one, about as loud as the last
+  int32_t unlikeWindows = 0;    // windows in a row that held none, or one unlike the last
+  bool locked = false;          // the clock found kLockedWindows alike jumps in a row, and kept on
   double bestEnergy = 0.0;      // the energy at the window's strongest jump
   double lastJumpEnergy = 0.0;  // the same in the last window, 0 when it held none
   double clockSpacing = 0.0;    // the symbol clock's spacing, 0 while no rhythm is known
