@@ -40,7 +40,13 @@ struct TailWindow {
   // far louder than usual (a lone bit, sent at full level), where its prediction leaves this
   // many times less power (0: never).
   double loudTailGain = 0.0;
+  // Where the onsets follow each other closer than kCloseSpacing (gaps shorter than the tones),
+  // a prediction is trusted once it leaves this many times less power than it had.
+  double closeGain = 1.0;
 };
+// Onsets closer than this (in samples) leave the last tone's tail in the next one nearly as loud
+// as that tone's own harmonic where the room cuts it (kDefaultTiming: 668; kRoomTiming: 1240).
+inline constexpr double kCloseSpacing = 1000.0;
 // Inside a short tone whose phases the sender aligns, a tone's own component is much like the
 // tail of the one before: taps fitted to few symbols (a calibration's) take the tone itself out
 // of a bit set in nearly every symbol, and it is read unset from then on. Only a prediction that
@@ -48,7 +54,7 @@ struct TailWindow {
 // A lone bit's tail, as loud as the next tone's set bits, is predicted well where the earlier
 // symbols' usual tails are not (2.5: 4 dB; at 3 dB the strong room with the sender's clock 0.5 %
 // fast lost a character more in each recording).
-inline constexpr TailWindow kShortToneWindow{2, 30, 4.0, 0.1, false, 2.5};
+inline constexpr TailWindow kShortToneWindow{2, 30, 4.0, 0.1, false, 2.5, 4.0};
 
 // Later still: the last two periods before the candidates' end, where a tone that a room's
 // early echoes cut at its own harmonic (a pitch the sender's clock moved into a notch) has risen
