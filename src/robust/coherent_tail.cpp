@@ -170,9 +170,10 @@ Complex BoundedPrediction(const CoherentTail::Taps& taps,
 
 bool CoherentTail::Trusted(const Harmonic& harmonic) const {
   if (harmonic.judgedWeight > 0.0) {
-    const double least = holdKnown && harmonic.holding == 0
-                             ? std::min(window.leastGain, kLeastUntaughtGain)
-                             : window.leastGain;
+    const bool close = meanSpacing > 0.0 && meanSpacing < kCloseSpacing;
+    const double bar = close ? std::min(window.leastGain, window.closeGain) : window.leastGain;
+    const double least =
+        holdKnown && harmonic.holding == 0 ? std::min(bar, kLeastUntaughtGain) : bar;
     return harmonic.judgedRaw > least * harmonic.judgedResidual;
   }
   return window.knownActs && harmonic.known >= kLeastKnown &&
