@@ -84,4 +84,11 @@ class BitLevels {
   UnsetLearning unsetLearning;
 };
 
+// Two decisions of one symbol measured in different windows, each with the thresholds it was
+// judged by: the first's byte, where a bit of `bits` is read differently by the two, read as
+// both levels together say (set where the product of their ratios to the thresholds is over 1),
+// so that the window whose level stands further from its threshold decides it.
+uint8_t JointByte(const ByteDecision& first, const ThresholdShares& firstShares,
+                  const ByteDecision& second, const ThresholdShares& secondShares, uint32_t bits);
+
 }  // namespace brindlemoor::robust

@@ -260,5 +260,28 @@ INSTANTIATE_TEST_SUITE_P(Neighbours, BitLevelsNeighbours,
                            return std::string(info.param.name);
                          });
 
+// Two windows of one tone that read bits 5 and 7 differently (thresholds 0.4): each goes to the
+// level further from its threshold; bit 0, not weighed, stays the first's.
+struct JointCase {
+  std::array<double, 4> levels;  // bit 5 first, second, bit 7 first, second
+  uint8_t byte;
+};
+
+class BitLevelsJoint : public ::testing::TestWithParam<JointCase> {};
+
+TEST_P(BitLevelsJoint, ReadsADisputedBitByBothLevels) {
+  const std::array<double, 4>& l = GetParam().levels;
+  ByteDecision first{true, 0x21};
+  ByteDecision second{true, 0x80};
+  first.levelShares = {0, 0, 0, 0, 0, l[0], 0, l[2]};
+  second.levelShares = {0, 0, 0, 0, 0, l[1], 0, l[3]};
+  ThresholdShares shares{};
+  shares.fill(0.4);
+  EXPECT_EQ(JointByte(first, shares, second, shares, 0xe0u), GetParam().byte);
+}
+
+INSTANTIATE_TEST_SUITE_P(Joint, BitLevelsJoint,
+                         ::testing::Values(JointCase{{0.6, 0.05, 0.3, 0.9}, 0x81}));
+
 }  // namespace
 }  // namespace brindlemoor::robust
