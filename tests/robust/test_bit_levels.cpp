@@ -260,9 +260,11 @@ INSTANTIATE_TEST_SUITE_P(Neighbours, BitLevelsNeighbours,
                            return std::string(info.param.name);
                          });
 
-// Two windows of one tone that read bits 5 and 7 differently (thresholds 0.4): each goes to the
-// level further from its threshold; bit 0, not weighed, stays the first's.
+// Two windows of one tone that read bits 5 and 7 differently (thresholds 0.4): bit 7, unset in
+// the first and set in the second, goes as their levels together say; bit 5, set in the first,
+// and bit 0, not weighed, stay the first's.
 struct JointCase {
+  const char* name;
   std::array<double, 4> levels;  // bit 5 first, second, bit 7 first, second
   uint8_t byte;
 };
@@ -280,8 +282,11 @@ TEST_P(BitLevelsJoint, ReadsADisputedBitByBothLevels) {
   EXPECT_EQ(JointByte(first, shares, second, shares, 0xe0u), GetParam().byte);
 }
 
-INSTANTIATE_TEST_SUITE_P(Joint, BitLevelsJoint,
-                         ::testing::Values(JointCase{{0.6, 0.05, 0.3, 0.9}, 0x81}));
+INSTANTIATE_TEST_SUITE_P(
+    Joint, BitLevelsJoint,
+    ::testing::Values(JointCase{"SecondFarOver", {0.6, 0.05, 0.3, 0.9}, 0xa1},
+                      JointCase{"SecondBarelyOver", {0.6, 0.05, 0.3, 0.45}, 0x21}),
+    [](const ::testing::TestParamInfo<JointCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace brindlemoor::robust
