@@ -337,11 +337,12 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     // of its own. Harmonic 7, set in most text, stands there barely over its threshold and
     // falls under it now and then: where the default window reads bit 5 unset and the end
     // reads it set, it is read as both levels together say. Of the bits the two windows
-    // disputed (the strong room, the image-source shoebox rooms, 20 dB to clean), that is the
-    // one dispute the end settled better in both kinds of room: bit 5 read unset, 32 of 38
-    // right in the strong room, 47 of 90 in the shoebox rooms. Weighing every disputed bit so
-    // misread the shoebox rooms' bits 4 and 6 (their end reads harmonic 6 over its threshold
-    // where unset and harmonic 8 under it where set): 55 points summed against 0 here.
+    // disputed (the strong room, the image-source shoebox rooms, clean to 15 dB), that is the
+    // one dispute the end settled better in both kinds of room: where the two levels set a bit
+    // 5 the default window read unset, they were right 32 times of 32 in the strong room and 47
+    // of 90 in the shoebox rooms. Weighing every disputed bit so misread the shoebox rooms'
+    // bits 4 and 6 (their end reads harmonic 6 over its threshold where unset and harmonic 8
+    // under it where set): 55 points summed there, against none now.
     if (!useEnd && tail.HoldsKnown() && inPhase.accepted && otherPhase.accepted) {
       const BitLevels& otherLevels = otherTail.HoldsKnown() ? framer.tailFreeLevels : framer.levels;
       inPhase.byte = JointByte(inPhase, framer.tailFreeLevels.Shares(inPhase.byte), otherPhase,
