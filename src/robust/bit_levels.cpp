@@ -325,4 +325,18 @@ void BitLevels::Follow(uint8_t byte) {
   recent[0] = byte;
 }
 
+uint8_t JointByte(const ByteDecision& first, const ThresholdShares& firstShares,
+                  const ByteDecision& second, const ThresholdShares& secondShares, uint32_t bits) {
+  auto byte = first.byte;
+  const uint32_t differing = ~static_cast<uint32_t>(first.byte) & second.byte & bits;
+  for (int32_t bit = 0; bit < kBitCount; ++bit) {
+    const auto k = static_cast<std::size_t>(bit);
+    const auto mask = static_cast<uint8_t>(1u << bit);
+    if ((differing & mask) == 0u) continue;
+    if (first.levelShares[k] * second.levelShares[k] > firstShares[k] * secondShares[k])
+      byte = static_cast<uint8_t>(byte | mask);
+  }
+  return byte;
+}
+
 }  // namespace brindlemoor::robust

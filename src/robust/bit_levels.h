@@ -84,4 +84,12 @@ class BitLevels {
   UnsetLearning unsetLearning;
 };
 
+// Two decisions of one symbol measured in different windows, each with the thresholds it was
+// judged by: the first's byte, where a bit of `bits` that the first reads unset the second reads
+// set, read as both levels together say (set where the product of their ratios to the
+// thresholds is over 1), so that the window whose level stands further from its threshold
+// decides it. A bit the first reads set stays set.
+uint8_t JointByte(const ByteDecision& first, const ThresholdShares& firstShares,
+                  const ByteDecision& second, const ThresholdShares& secondShares, uint32_t bits);
+
 }  // namespace brindlemoor::robust

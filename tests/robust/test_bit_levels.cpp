@@ -260,5 +260,23 @@ INSTANTIATE_TEST_SUITE_P(Neighbours, BitLevelsNeighbours,
                            return std::string(info.param.name);
                          });
 
+// Two windows of one tone (thresholds 0.4): bit 7, unset in the first and set in the second at
+// the level given, is read as both levels say; bit 5, set in the first, and bit 0 stay.
+class BitLevelsJoint : public ::testing::TestWithParam<std::pair<double, uint8_t>> {};
+
+TEST_P(BitLevelsJoint, RaisesABitTheSecondReadsSetByBothLevels) {
+  ByteDecision first{true, 0x21};
+  ByteDecision second{true, 0x80};
+  first.levelShares = {0, 0, 0, 0, 0, 0.6, 0, 0.3};
+  second.levelShares = {0, 0, 0, 0, 0, 0.05, 0, GetParam().first};
+  ThresholdShares shares{};
+  shares.fill(0.4);
+  EXPECT_EQ(JointByte(first, shares, second, shares, 0xe0u), GetParam().second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Joint, BitLevelsJoint,
+                         ::testing::Values(std::pair{0.9, uint8_t{0xa1}},
+                                           std::pair{0.45, uint8_t{0x21}}));
+
 }  // namespace
 }  // namespace brindlemoor::robust
