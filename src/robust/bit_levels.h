@@ -50,6 +50,10 @@ class BitLevels {
   void Follow(uint8_t byte);
 
  private:
+  // `judged` with each bit whose harmonic the calibration lifts out of a room's notch (kNotchLift
+  // in bit_levels.cpp) judged no lower than between its own unset and set levels.
+  ThresholdShares NotchShares(ThresholdShares judged, const CalibrationState& calibration) const;
+
   std::array<double, kBitCount> setLevel{};  // natural logarithms of shares of the peak
   std::array<double, kBitCount> clearLevel{};
   // The medians of the same, by the bit as decided: a few misread bits barely move them.
