@@ -167,6 +167,33 @@ INSTANTIATE_TEST_SUITE_P(Notches, BitLevelsNotch,
                            return std::string(info.param.name);
                          });
 
+// Harmonic 6 lifted threefold out of a notch, its tails with it: set in one symbol of `every`,
+// its unset bit is read by its own levels where often set, by the lifted bar where seldom.
+struct LiftCase {
+  const char* name;
+  int32_t every;
+  bool unsetReadSet;
+};
+class BitLevelsLift : public ::testing::TestWithParam<LiftCase> {};
+TEST_P(BitLevelsLift, JudgesANotchedHarmonicByItsOwnLevels) {
+  CalibrationState calibration{.calibrated = 1};
+  calibration.gainTable[4] = kReferenceLevels[4] / 3;
+  BitLevels levels;
+  ByteDecision last;
+  for (int32_t i = 0; i < 400; ++i) {
+    std::array<int32_t, kSpectrumBins> spectrum{};  // bits 0, 1 and 5 set
+    spectrum[kBitBins[0]] = 1000;
+    spectrum[kBitBins[1]] = spectrum[kBitBins[5]] = 600;
+    spectrum[kBitBins[4]] = i % GetParam().every == 0 && i < 399 ? 200 : 80;
+    levels.Learn(last = levels.Decide(spectrum.data(), calibration));
+  }
+  EXPECT_EQ(((last.byte >> 4) & 1u) != 0, GetParam().unsetReadSet);
+}
+INSTANTIATE_TEST_SUITE_P(Lifts, BitLevelsLift,
+                         ::testing::Values(LiftCase{"OftenSet", 2, false},
+                                           LiftCase{"SeldomSet", 20, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // Bit 7 read set now and then just over its threshold: where it is set in few symbols (prose)
 // its threshold holds; where it is set in many, standing low, it follows them down.
 struct RareCase {
