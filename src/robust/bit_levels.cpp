@@ -280,9 +280,10 @@ ThresholdShares BitLevels::NotchShares(ThresholdShares judged,
   const LevelTable& reference = calibration.referenceTable;
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     const auto k = static_cast<std::size_t>(bit);
+    if (gain[bit] <= 0 || reference[kBitCount] <= 0 || setShare[k] < kNotchSetShare) continue;
     const double lift = static_cast<double>(reference[bit]) * gain[kBitCount] /
                         (static_cast<double>(reference[kBitCount]) * gain[bit]);
-    if (gain[bit] <= 0 || lift < kNotchLift || setShare[k] < kNotchSetShare) continue;
+    if (lift < kNotchLift) continue;
     judged[k] =
         std::max(judged[k], std::exp(clearLevel[k] + kNotchSplit * (setLevel[k] - clearLevel[k])));
   }
