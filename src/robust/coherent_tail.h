@@ -104,8 +104,10 @@ class CoherentTail {
   // symbols taught learns no more from decided bytes: where the decisions are too often wrong to
   // teach (a room so strong that the calibration had to be found again). Only one taught a single
   // tap learns its further taps from them. Released when a later calibration completes as
-  // framed: the room let the decisions stand again.
-  void HoldKnown(bool hold) { holdKnown = hold; }
+  // framed: the room let the decisions stand again. A harmonic taught more than one tap whose
+  // held prediction is judged not to take its tail out is let go of and learns from the decided
+  // bytes again.
+  void HoldKnown(bool hold);
   bool HoldsKnown() const { return holdKnown; }
   // The power of the last symbol's averaged period before its tails were taken out.
   double Energy() const { return energy; }
@@ -163,6 +165,13 @@ class CoherentTail {
     double setWeight = 0.0;
     double unsetLeft = 0.0;
     double unsetWeight = 0.0;
+    // While its taps are held: the power where it was decided off, clearly, the power the held
+    // prediction left there, and the symbols counted. Released once they show the held taps
+    // leave nearly as much as they found: from then on it learns from decided bytes.
+    double heldRaw = 0.0;
+    double heldResidual = 0.0;
+    int32_t heldJudged = 0;
+    bool released = false;
   };
   // Learns from the symbol last measured: the harmonics of `decidedBits` were decided as `byte`
   // has them, those of `knownBits` are known to be sent so, and those of `holdingBits` among them
