@@ -21,4 +21,14 @@ struct CalibrationState {
   int32_t silentTicks = 0;  // consecutive ticks with new blocks and no text
 };
 
+// What a calibrated DecideByte multiplies harmonic `bit`'s level by: the reference's share of it
+// in the sum over the share the calibration measured. Over 1 where the room cut the harmonic.
+inline double EqualisingRatio(const CalibrationState& calibration, int32_t bit) {
+  const LevelTable& gain = calibration.gainTable;
+  const LevelTable& reference = calibration.referenceTable;
+  const int32_t numerator = reference[bit] * gain[8];
+  const int32_t denominator = reference[8] * gain[bit];
+  return static_cast<double>(numerator) / static_cast<double>(denominator);
+}
+
 }  // namespace brindlemoor

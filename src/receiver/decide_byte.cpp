@@ -62,19 +62,12 @@ ByteDecision DecideByte(const int32_t* spectrum, const CalibrationState& calibra
     return decision;
   }
 
-  const LevelTable& gain = calibration.gainTable;
-  const LevelTable& reference = calibration.referenceTable;
   uint8_t byte = 0;
   int32_t lowBitsSet = 0;
   double margin = 0.0;
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     double value = HarmonicLevel(spectrum, bit);
-    if (calibration.calibrated == 1) {
-      const int32_t numerator = reference[bit] * gain[8];
-      const int32_t denominator = reference[8] * gain[bit];
-      const double ratio = static_cast<double>(numerator) / static_cast<double>(denominator);
-      value = ratio * value;
-    }
+    if (calibration.calibrated == 1) value = EqualisingRatio(calibration, bit) * value;
     if (bit >= kFirstCompensatedBit) {
       value = value * static_cast<double>(kCompensationFactors[lowBitsSet]);
     }

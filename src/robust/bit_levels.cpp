@@ -276,14 +276,11 @@ ByteDecision BitLevels::Decide(const int32_t* spectrum, const CalibrationState& 
 ThresholdShares BitLevels::NotchShares(ThresholdShares judged,
                                        const CalibrationState& calibration) const {
   if (calibration.calibrated != 1 || calibration.calibrating != 0) return judged;
-  const LevelTable& gain = calibration.gainTable;
-  const LevelTable& reference = calibration.referenceTable;
   for (int32_t bit = 0; bit < kBitCount; ++bit) {
     const auto k = static_cast<std::size_t>(bit);
-    if (gain[bit] <= 0 || reference[kBitCount] <= 0 || setShare[k] < kNotchSetShare) continue;
-    const double lift = static_cast<double>(reference[bit]) * gain[kBitCount] /
-                        (static_cast<double>(reference[kBitCount]) * gain[bit]);
-    if (lift < kNotchLift) continue;
+    if (calibration.gainTable[k] <= 0 || calibration.referenceTable[kBitCount] <= 0 ||
+        setShare[k] < kNotchSetShare || EqualisingRatio(calibration, bit) < kNotchLift)
+      continue;
     judged[k] =
         std::max(judged[k], std::exp(clearLevel[k] + kNotchSplit * (setLevel[k] - clearLevel[k])));
   }
