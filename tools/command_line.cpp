@@ -20,7 +20,12 @@ const KnownOption* FindShort(std::span<const KnownOption> options, char name) {
   return nullptr;
 }
 
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+std::string Quoted(std::string_view text) {
+  std::string quoted(1, '\'');
+  quoted += text;
+  quoted += '\'';
+  return quoted;
+}
 
 }  // namespace
 
@@ -105,12 +110,16 @@ std::string OptionsHelp(std::span<const KnownOption> options, std::size_t column
     std::string form = "  ";
     if (option.shortName != 0) form += {'-', option.shortName, ',', ' '};
     form += option.name;
-    if (!option.valueName.empty()) form += " " + std::string(option.valueName);
+    if (!option.valueName.empty()) {
+      form += ' ';
+      form += option.valueName;
+    }
     text += form;
     if (form.size() < column) {
       text.append(column - form.size(), ' ');
     } else {
-      text += "\n" + std::string(column, ' ');
+      text += '\n';
+      text.append(column, ' ');
     }
     for (const char c : option.help) {
       text += c;

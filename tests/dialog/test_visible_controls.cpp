@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dialog/visible_controls.h"
+#include "testing/case_name.h"
 
 namespace brindlemoor {
 namespace {
@@ -48,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"C1AfterCutOrOverlongSequence", "\xe2\x80 \xc0\x9b\xed\xa0\x80",
              "\xe2M-^@ \xc0M-^[\xed\xa0M-^@"},
         Case{"ControlsAtBothEnds", "\033x\033", "^[x^["}),
-    [](const auto& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 }  // namespace
 }  // namespace brindlemoor

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "display/cp932_display.h"
+#include "testing/case_name.h"
 
 namespace brindlemoor {
 namespace {
@@ -49,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   "\xBA\xDD\xC6\xC1\xCA "
                                   "OK\x0A",
                                   "ｺﾝﾆﾁﾊ OK␊"}),
-    [](const ::testing::TestParamInfo<DisplayCase>& info) { return info.param.name; });
+    brindlemoor::testing::CaseName());
 
 // Every byte value alone gives exactly one character, so no byte is ever dropped or merged.
 TEST(Cp932DisplayTest, EverySingleByteShowsAsOneCharacter) {

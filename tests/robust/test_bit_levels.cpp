@@ -11,6 +11,7 @@
 
 #include "receiver/framing.h"
 #include "robust/bit_levels.h"
+#include "testing/case_name.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -71,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Loud set harmonics put the split over the threshold, but the scaled echoes (0.09) stay
         // far under it: nothing to raise it for.
         LevelsCase{"LoudSetQuietEcho", 0.045, 0x07, false, 1.0}),
-    [](const ::testing::TestParamInfo<LevelsCase>& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 // A room whose echoes of a harmonic come back two and three symbols later lifts that unset
 // harmonic there alone: the threshold rises after such symbols, not after the others.
@@ -124,9 +125,7 @@ TEST_P(BitLevelsHeldTest, RaisesAfterHeldOnlyOverItsTail) {
 INSTANTIATE_TEST_SUITE_P(Tails, BitLevelsHeldTest,
                          ::testing::Values(HeldCase{"TailTakenOut", 0.02, false},
                                            HeldCase{"TailLeftIn", 0.2, true}),
-                         [](const ::testing::TestParamInfo<HeldCase>& info) {
-                           return std::string(info.param.name);
-                         });
+                         brindlemoor::testing::CaseName());
 
 // A room's mode that moves off one harmonic leaves it far under the others when set, yet well
 // over its own unset level: a high harmonic's threshold follows its own levels down there.
@@ -163,9 +162,7 @@ TEST_P(BitLevelsNotch, FollowsAHighHarmonicsOwnLevels) {
 
 INSTANTIATE_TEST_SUITE_P(Notches, BitLevelsNotch,
                          ::testing::Values(NotchCase{"HighHarmonicFollowed", 6, true}),
-                         [](const ::testing::TestParamInfo<NotchCase>& info) {
-                           return std::string(info.param.name);
-                         });
+                         brindlemoor::testing::CaseName());
 
 // Harmonic 6 lifted threefold out of a notch, its tails with it: set in one symbol of `every`,
 // its unset bit is read by its own levels where often set, by the lifted bar where seldom.
@@ -192,7 +189,7 @@ TEST_P(BitLevelsLift, JudgesANotchedHarmonicByItsOwnLevels) {
 INSTANTIATE_TEST_SUITE_P(Lifts, BitLevelsLift,
                          ::testing::Values(LiftCase{"OftenSet", 2, false},
                                            LiftCase{"SeldomSet", 20, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         brindlemoor::testing::CaseName());
 
 // Bit 7 read set now and then just over its threshold: where it is set in few symbols (prose)
 // its threshold holds; where it is set in many, standing low, it follows them down.
@@ -225,9 +222,7 @@ TEST_P(BitLevelsRare, HoldsTheBarOfABitSeldomSet) {
 INSTANTIATE_TEST_SUITE_P(Rare, BitLevelsRare,
                          ::testing::Values(RareCase{"MisreadInProse", 61, 1.1, 0.3, 0.5},
                                            RareCase{"OftenSetAndLow", 2, 1.2, 0.0, 0.45}),
-                         [](const ::testing::TestParamInfo<RareCase>& info) {
-                           return std::string(info.param.name);
-                         });
+                         brindlemoor::testing::CaseName());
 
 // The first letters' harmonic 8, set at 0.3 of the peak (under its fixed 0.4): the period
 // without tails reads it set from the third letter on; the loudest candidates keep the bar.
@@ -248,9 +243,7 @@ TEST_P(BitLevelsStart, ReadsTheFirstLettersHighBits) {
 INSTANTIATE_TEST_SUITE_P(Start, BitLevelsStart,
                          ::testing::Values(StartCase{"TailFree", UnsetLearning::kClear, true},
                                            StartCase{"Loudest", UnsetLearning::kAll, false}),
-                         [](const ::testing::TestParamInfo<StartCase>& info) {
-                           return std::string(info.param.name);
-                         });
+                         brindlemoor::testing::CaseName());
 
 // A bit 4 over its threshold between set bits 3 and 5 but far under them: in a symbol whose tails
 // were left in (short tones after long gaps) it is read unset, where they were taken out set.
@@ -283,9 +276,7 @@ TEST_P(BitLevelsNeighbours, ReadsABitFarUnderItsSetNeighboursUnset) {
 
 INSTANTIATE_TEST_SUITE_P(Neighbours, BitLevelsNeighbours,
                          ::testing::Values(NeighbourCase{"LeakBetweenSetNeighbours", 0.26, false}),
-                         [](const ::testing::TestParamInfo<NeighbourCase>& info) {
-                           return std::string(info.param.name);
-                         });
+                         brindlemoor::testing::CaseName());
 
 // Two windows of one tone (thresholds 0.4): bit 7, unset in the first and set in the second at
 // the level given, is read as both levels say; bit 5, set in the first, and bit 0 stay.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "robust/calibration_preamble.h"
+#include "testing/case_name.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -49,9 +50,7 @@ TEST_P(PreambleSearchTest, FindsTheToneDippedNotTheToneLate) {
 INSTANTIATE_TEST_SUITE_P(Tones, PreambleSearchTest,
                          ::testing::Values(PreambleCase{"Dipped", 6, 300, 0, true},
                                            PreambleCase{"Late", 4, -1, 130, false}),
-                         [](const ::testing::TestParamInfo<PreambleCase>& info) {
-                           return std::string(info.param.name);
-                         });
+                         brindlemoor::testing::CaseName());
 
 }  // namespace
 }  // namespace brindlemoor::robust

@@ -10,6 +10,7 @@
 #include "robust/calibration_start.h"
 #include "robust/calibration_step.h"
 #include "robust/known_symbol.h"
+#include "testing/case_name.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -58,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase{"TwoHarmonics", 0, 0, 896, {345, 60, 21, 5, 12, 10, 1, 9}, -1},
         StepCase{"NotCalibrating", 0, -1, 896, {345, 14, 21, 5, 12, 10, 1, 9}, -1},
         StepCase{"NotAZero", 4, 0, 896, {345, 14, 21, 5, 12, 10, 1, 9}, -1}),
-    [](const ::testing::TestParamInfo<StepCase>& info) { return info.param.name; });
+    brindlemoor::testing::CaseName());
 
 // The symbol after a 0, outside a calibration: `read` 0 when it is the first step.
 class CalibrationStartTest : public ::testing::TestWithParam<StepCase> {};
@@ -78,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A character after a tone's end read as 0: bit 0 set, harmonic 2 not the loudest.
         StepCase{"CharacterWithBitZero", 101, -1, 900, {300, 20, 330, 10, 12, 420, 250, 9}, -1},
         StepCase{"NoBitZero", 2, -1, 900, {20, 400, 21, 5, 12, 10, 1, 9}, -1}),
-    [](const ::testing::TestParamInfo<StepCase>& info) { return info.param.name; });
+    brindlemoor::testing::CaseName());
 
 // What a calibration begun as framed took, passed as text when it failed after a loose start.
 struct LooseCase {
@@ -105,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LooseCase{"LetterAfterAZero", 'o', {'o', '7', '`'}, false, {'o', '7', '`'}},
                       LooseCase{"CleanStepFails", 1, {1, 3, 7}, false, {}},
                       LooseCase{"LooseStepCompletes", 3, {3, 2, 4, 8, 16, 32, 64, 128}, true, {}}),
-    [](const ::testing::TestParamInfo<LooseCase>& info) { return info.param.name; });
+    brindlemoor::testing::CaseName());
 
 struct KnownCase {
   const char* name;
@@ -136,9 +137,7 @@ INSTANTIATE_TEST_SUITE_P(Calibration, KnownSymbolsTest,
                              KnownCase{"TextAfterAStrayZero", -1, {0, 0x61, 0x20}, {0, -1, -1}},
                              KnownCase{"StepMissed", -1, {0, 1, -1, 4}, {0, 1, -1, -1}},
                              KnownCase{"StepTheStateAwaits", 5, {0x30}, {0x20}}),
-                         [](const ::testing::TestParamInfo<KnownCase>& info) {
-                           return info.param.name;
-                         });
+                         brindlemoor::testing::CaseName());
 
 }  // namespace
 }  // namespace brindlemoor::robust

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "robust/coherent_tail.h"
+#include "testing/case_name.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -42,7 +43,7 @@ TEST_P(CoherentTailHeld, LetsGoOfHeldTapsThatMissTheTail) {
 INSTANTIATE_TEST_SUITE_P(Held, CoherentTailHeld,
                          ::testing::Values(HeldCase{"TaughtTheTextsTail", 0.6, 0.6, false},
                                            HeldCase{"TaughtAnotherTail", -0.4, 0.6, true}),
-                         [](const auto& info) { return info.param.name; });
+                         brindlemoor::testing::CaseName());
 
 }  // namespace
 }  // namespace brindlemoor::robust

@@ -6,6 +6,7 @@
 
 #include "receiver/tick_text.h"
 #include "robust/first_letters.h"
+#include "testing/case_name.h"
 #include "testing/fake_wave_in_device.h"
 #include "testing/fake_window.h"
 
@@ -72,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A release that fills the text says so: the caller routes nothing more.
         LetterCase{"ReleaseFillsTheText", 120, "abcdefghijkl", false, LetterRoute::kFull, 127},
         LetterCase{"FullBeforeTheOtherSymbol", 125, "abc", true, LetterRoute::kFull, 127}),
-    [](const ::testing::TestParamInfo<LetterCase>& info) { return info.param.name; });
+    brindlemoor::testing::CaseName());
 
 }  // namespace
 }  // namespace brindlemoor::robust

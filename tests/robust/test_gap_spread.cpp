@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "robust/gap_spread.h"
+#include "testing/case_name.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -40,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Only the last seven count: a steady sender after a jittering start.
         SpreadCase{
             "ForgetsOldDistances", {}, 668.0, {190, -180, 170, 10, -5, 5, 0, 10, -10}, 10.0}),
-    [](const ::testing::TestParamInfo<SpreadCase>& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 }  // namespace
 }  // namespace brindlemoor::robust

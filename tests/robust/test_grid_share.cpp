@@ -11,6 +11,7 @@
 #include <string>
 
 #include "robust/grid_share.h"
+#include "testing/case_name.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -58,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ShareCase{"Noise", 0, 0.0, 8000.0, 0.2, 0.8},
                       ShareCase{"Silence", 0, 0.0, 0.0, 0.0, 0.0},
                       ShareCase{"LoudSymbolAndTone", 0xff, 30000.0, 500.0, 0.03, 0.2}),
-    [](const ::testing::TestParamInfo<ShareCase>& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 }  // namespace
 }  // namespace brindlemoor::robust

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "robust/half_lag.h"
+#include "testing/case_name.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -54,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
             {{1336, 0.9, 0}, {1336, 0.8, 0}, {668, 0.4, 668}, {668, 0.7, 668}, {668, 0.36, 668}},
             668,
             true}),
-    [](const ::testing::TestParamInfo<HalfLagCase>& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 }  // namespace
 }  // namespace brindlemoor::robust

@@ -9,6 +9,7 @@
 
 #include "receiver/framing.h"
 #include "robust/harmonic_balance.h"
+#include "testing/case_name.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -60,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         BalanceCase{"WeakHarmonic", 0b00010011, {0.5, 2, 0, 0, 2, 0, 0, 0}, 0b00010010},
         // A calibration step holds one harmonic: nothing to balance it against.
         BalanceCase{"SingleHarmonic", 0b00010000, {0, 0, 0, 0, 5, 0, 0, 0}, 0}),
-    [](const ::testing::TestParamInfo<BalanceCase>& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 }  // namespace
 }  // namespace brindlemoor::robust

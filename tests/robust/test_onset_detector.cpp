@@ -13,6 +13,7 @@
 
 #include "robust/onset_detector.h"
 #include "robust/sample_history.h"
+#include "testing/case_name.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -78,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
         // the rhythm start it again, at 2 and at 3.5 times the spacing).
         ClockCase{"LockKeptThroughAnUnlikeTone", 1, kSpacing, 2.0, kRhythmTurns + 2},
         ClockCase{"LockedClockKeptAtThreeAndAHalfTimesTheRhythm", 1, kSpacing, 3.5}),
-    [](const ::testing::TestParamInfo<ClockCase>& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 }  // namespace
 }  // namespace brindlemoor::robust

@@ -23,6 +23,7 @@
 #include "dialog/resources.h"
 #include "synth/jittered_message.h"
 #include "synth/symbol_synth.h"
+#include "testing/case_name.h"
 #include "testing/fake_window.h"
 
 namespace brindlemoor {
@@ -387,7 +388,7 @@ INSTANTIATE_TEST_SUITE_P(
         // far louder than usual, as a lone bit is sent).
         RoomCase{"EchoTailsLoudAfterLoneBit", &kRoomTiming, RoomKind::kNone, false, 20, 0.015, 0.0,
                  0.0, 0, -0.5, 0, 0.8}),
-    [](const ::testing::TestParamInfo<RoomCase>& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 struct SilentCase {
   const char* name;
@@ -438,9 +439,7 @@ INSTANTIATE_TEST_SUITE_P(WithoutSymbols, RobustMadeUpTest,
                                            SilentCase{"Noise", [] { return Noise(0.1); }},
                                            SilentCase{"LoudFan", [] { return Noise(0.4); }},
                                            SilentCase{"NotesNearTheGrid", NotesNearTheGrid}),
-                         [](const ::testing::TestParamInfo<SilentCase>& info) {
-                           return std::string(info.param.name);
-                         });
+                         brindlemoor::testing::CaseName());
 
 struct ShortCase {
   const char* name;
@@ -489,7 +488,7 @@ INSTANTIATE_TEST_SUITE_P(
         // onsets wander too much for a run still comes out.
         ShortCase{"FiveCharactersMildRoom", "Hello", &kDefaultTiming, 0.0, RoomKind::kMild},
         ShortCase{"WordsMildRoom", "Hello world", &kDefaultTiming, 0.0, RoomKind::kMild}),
-    [](const ::testing::TestParamInfo<ShortCase>& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 // The framing reads the sound as one stream, so where ticks fall cannot change what it decodes:
 // ticks that find a block each, five blocks each or a whole backlog give the same text (the

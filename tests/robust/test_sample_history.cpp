@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "robust/sample_history.h"
+#include "testing/case_name.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -62,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
         HistoryCase{"RunPartlyForgotten", kPushed, kPushed - kHistorySamples - 5, false, 20},
         HistoryCase{"RunPastTheNewest", kPushed, kPushed - 5, true, 20},
         HistoryCase{"RunFromBeforeTheStart", 100, -5, false, 20}),
-    [](const ::testing::TestParamInfo<HistoryCase>& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 }  // namespace
 }  // namespace brindlemoor::robust

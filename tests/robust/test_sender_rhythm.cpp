@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "robust/sender_rhythm.h"
+#include "testing/case_name.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -57,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A kept spacing (the calibration's tones were found at it) leaves no half lag to run
         // the clock at.
         RhythmCase{"KeptSpacingNoHalfLag", {100, 189, 278}, {}, 1336, {145, 234, 323}, 0, 1336}),
-    [](const ::testing::TestParamInfo<RhythmCase>& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 }  // namespace
 }  // namespace brindlemoor::robust

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "robust/symbol_gate.h"
+#include "testing/case_name.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -148,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {1.0, 1.0, 1.0, 1.0, 1.0, 0.1},
                  {},
                  {false, false, false, false, false, true}}),
-    [](const ::testing::TestParamInfo<GateCase>& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 struct LoneCase {
   const char* name;
@@ -221,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
         LoneCase{"LoudSoundBefore", {5000}, {1.0}, -1, 3000, 0.5, LoneVerdict::kNoQuiet, {}},
         LoneCase{"LoudSoundAfter", {5000}, {1.0}, -1, 6000, 0.5, LoneVerdict::kNoQuiet, {}},
         LoneCase{"FaintNoiseAfter", {5000}, {1.0}, -1, 6000, 0.01, LoneVerdict::kReleased, {1}}),
-    [](const ::testing::TestParamInfo<LoneCase>& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 }  // namespace
 }  // namespace brindlemoor::robust

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "robust/tail_canceller.h"
+#include "testing/case_name.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -73,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         TailCase{"GrowingSoundIsNoTail", 200.0, 600.0, 0.0, 437.4, 437.5},
         // The same power on every harmonic is noise, not a tail.
         TailCase{"NoiseIsNoTail", 0.0, 0.0, 300.0, 437.4, 437.5}),
-    [](const ::testing::TestParamInfo<TailCase>& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 }  // namespace
 }  // namespace brindlemoor::robust

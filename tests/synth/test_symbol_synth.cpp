@@ -24,6 +24,7 @@
 #include "receiver/decide_byte.h"
 #include "receiver/framing.h"
 #include "synth/symbol_synth.h"
+#include "testing/case_name.h"
 #include "testing/temp_directory.h"
 
 namespace brindlemoor {
@@ -136,7 +137,7 @@ TEST_P(TimingSymbolTest, EarliestLargestSampleStartsTheFirstFullLevelPeriod) {
 INSTANTIATE_TEST_SUITE_P(Timings, TimingSymbolTest,
                          ::testing::Values(NamedTiming{"default", &kDefaultTiming},
                                            NamedTiming{"room", &kRoomTiming}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         brindlemoor::testing::CaseName());
 
 // Peak over RMS of one period of `byte`'s tone.
 double CrestFactor(uint8_t byte, PhaseSet phases) {

@@ -2,9 +2,11 @@
 // period 45 whose largest magnitude is exactly the value asked for.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <numbers>
 #include <vector>
 
@@ -40,7 +42,7 @@ inline std::vector<int> TonePeriod(uint8_t byte, int peak) {
 class Stream {
  public:
   Stream& Silence(size_t n) {
-    bytes.insert(bytes.end(), n, kSilence);
+    std::fill_n(std::back_inserter(bytes), n, kSilence);
     return *this;
   }
   // `n` samples repeating the period; each sample is 128 + value.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/case_name.h"
 #include "testing/tool_run.h"
 #include "tools/hostile_recordings.h"
 
@@ -89,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInput{"NegativeSeed", {"IN", "out.wav", "--seed", "-3"}, "--seed"},
                       BadInput{"OutputIsTheInput", {"folder", "./folder"}, "overwrite the input"},
                       BadInput{"DamagedInput", {"DAMAGED", "out.wav"}, "truncated or unreadable"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 }  // namespace
 }  // namespace brindlemoor

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "testing/case_name.h"
 
 namespace brindlemoor::tools {
 namespace {
@@ -78,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
              {},
              {},
              "--rate given twice ('8' and '8')"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 TEST(CommandLineValueTest, FallsBackWhenNotGiven) {
   const char* argv[] = {"program", "--rate", "44100"};
@@ -120,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {.name = "--abcdefgh", .help = "x"},
                  "  --abcdefgh\n            x\n"},
         HelpCase{"NoHelpNotListed", {.name = "--hidden", .valueName = "N"}, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 TEST(OptionsHelpOrderTest, KeepsTheTableOrder) {
   constexpr KnownOption options[] = {{.name = "--b", .help = "second"},

@@ -19,6 +19,7 @@
 
 #include "files/wav_writer.h"
 #include "synth/symbol_synth.h"
+#include "testing/case_name.h"
 #include "testing/terminal_run.h"
 #include "testing/tool_run.h"
 
@@ -118,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(
                               "receive.txt",
                               {"--input", "a.wav", "--dump", "receive.txt"},
                               "--dump would overwrite"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 TEST_F(ReceiveOutputsTest, DumpAppearsWholeWithNothingLeftBeside) {
   const ToolResult result = Receive({"--input", "a.wav", "--dump", "d.wav"});
@@ -345,7 +346,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {"a.wav", "--output-dir", "fifo-dir"},
                    3,
                    "fifo-dir/receive.txt: a FIFO with no reader (decoding goes on)"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 // The receiver's text on a standard output that fails (a full device, a closed descriptor, a
 // reader that has gone): said once, exit status 3, and "receive.txt" still complete.
@@ -384,7 +385,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, FailingOutputTest,
                          ::testing::Values(FailingOutput{"FullDevice", "full", "No space left"},
                                            FailingOutput{"Closed", "closed", "Bad file"},
                                            FailingOutput{"ReaderGone", "gone", "Broken pipe"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         brindlemoor::testing::CaseName());
 
 // SIGINT, SIGTERM and SIGHUP end the receiver cleanly in every state, keeping what arrived: a
 // pipe that stalls after a message (whose text shows as it comes, not when a large block is
@@ -458,7 +459,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    "stopped by Hangup before the window opened"},
                       EndingSignal{"ReplayWithDumpHangup", "held-replay", SIGHUP, false,
                                    "stopped by Hangup after"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 }  // namespace
 }  // namespace brindlemoor

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/case_name.h"
 #include "testing/tool_run.h"
 
 namespace brindlemoor {
@@ -146,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"UnknownOption", {"--loud", "-o", "x.wav", "hi"}, "--loud"},
         BadInput{"NothingToSend", {"-o", "x.wav"}, "nothing to send"},
         BadInput{"OutputIsTheFile", {"--file", "zero.bin", "-o", "./zero.bin"}, "would overwrite"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    brindlemoor::testing::CaseName());
 
 // 1,000,000 bytes at 44100 Hz, 16 bits would be about 5 GiB, past the 32-bit sizes of a WAV
 // header: refused at once, saying what would fit, instead of a file whose header has wrapped.
