@@ -11,6 +11,7 @@
 #include "robust/calibration_preamble.h"
 #include "robust/period_choice.h"
 #include "robust/preamble_text.h"
+#include "robust/robust_trace.h"
 #include "robust/symbol_gate.h"
 
 namespace brindlemoor::robust {
@@ -35,6 +36,8 @@ constexpr std::array<int32_t, 6> kShiftedTeaching{-45, -30, -15, 15, 30, 45};
 // a symbol off: the nearest slot (half a spacing) left a letter out (the strong room with the
 // default timing, 12 cells: 90.60 points against 87.15).
 constexpr int32_t kSlotThirds = 2;
+// Why the trace shows such a symbol decided again.
+constexpr const char* kOnFoundClock = "on the found calibration's clock";
 
 // The byte of the calibration's tone `tone`: the 0, then each step's bit.
 uint8_t KnownTone(int32_t tone) {
@@ -82,25 +85,6 @@ void MeasureTailFreeStep(TailFreeSteps& steps, int32_t step, const PeriodSamples
   steps.levels[kBitCount] += level;
 }
 
-// Traces a symbol decided again (DecideRemeasured) as the other robust decisions are traced.
-void ReportDecidedAgain(ReceiveContext& context, const RobustFramer& framer, int64_t onset,
-                        const ChosenPeriod& period, const ByteDecision& decision,
-                        const ThresholdShares& shares) {
-  if (context.observer == nullptr) return;
-  const uint32_t blockSamples = context.capture.samplesPerBlock;
-  SymbolTrace trace{static_cast<uint32_t>(onset / blockSamples),
-                    static_cast<uint32_t>(onset % blockSamples),
-                    period.peak,
-                    kCoherentOffset,
-                    framer.balanced.data(),
-                    decision};
-  trace.thresholdShares = &shares;
-  const std::array<double, kBitCount> gains = framer.balance.Gains();
-  trace.harmonicGains = &gains;
-  trace.decidedAgain = "on the found calibration's clock";
-  context.observer->OnSymbol(trace);
-}
-
 // A symbol framed between the found calibration's last tone and its finding, its onset at
 // `onset` on the found clock, measured again there with the tones' taps: decided and routed
 // there in place of the byte decided on the clock that missed the calibration (the text's first
@@ -112,8 +96,9 @@ bool DecideRemeasured(RobustFramer& framer, int64_t onset, const PeriodSamples& 
   ChosenPeriod scaled;
   ScalePeriod(period, scaled);
   if (scaled.peak == 0) {
-    ReportDecidedAgain(context, framer, onset, scaled,
-                       ByteDecision{false, 0, 0, -1, Rejection::kSilent}, ThresholdShares{});
+    ReportDecidedAgain(context, onset, scaled.peak, kCoherentOffset, framer.balanced.data(),
+                       ByteDecision{false, 0, 0, -1, Rejection::kSilent}, ThresholdShares{},
+                       framer.balance, kOnFoundClock);
     return false;
   }
   AnalyseRepeatedPeriod(scaled.samples.data(), scaled.peak, context.analyser, context.spectrum);
@@ -123,7 +108,8 @@ bool DecideRemeasured(RobustFramer& framer, int64_t onset, const PeriodSamples& 
   // Text begins without bit 7, whose last step's tail no tap takes out yet.
   decision.byte = static_cast<uint8_t>(decision.byte & ~kOffAfterCalibration);
   const ThresholdShares shares = framer.tailFreeLevels.Shares(decision.byte);
-  ReportDecidedAgain(context, framer, onset, scaled, decision, shares);
+  ReportDecidedAgain(context, onset, scaled.peak, kCoherentOffset, framer.balanced.data(), decision,
+                     shares, framer.balance, kOnFoundClock);
   if (!decision.accepted || decision.byte == 0) return false;
   NoteFirstLetter(framer.firstLetters, onset, context.spectrum, framer.tailFreeLevels);
   framer.tailFreeLevels.Follow(decision.byte);

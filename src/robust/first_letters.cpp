@@ -4,6 +4,7 @@
 
 #include "receiver/tick_text.h"
 #include "robust/robust_constants.h"
+#include "robust/robust_trace.h"
 
 namespace brindlemoor::robust {
 namespace {
@@ -14,25 +15,6 @@ constexpr uint8_t kNeverSetAgain = 0x80;
 // Letters are held no longer than this after the first (samples): a message may end before
 // kMost letters, and the held ones pass once no symbol has followed in a long spacing.
 constexpr int64_t kLongestHeld = 2 * kLongestSpacing;
-
-// Traces a letter decided again as the other robust decisions are traced.
-void Report(ReceiveContext& context, const FirstLetters::Letter& letter, const int32_t* balanced,
-            const ByteDecision& decision, const HarmonicBalance& balance) {
-  if (context.observer == nullptr) return;
-  const uint32_t blockSamples = context.capture.samplesPerBlock;
-  SymbolTrace trace{static_cast<uint32_t>(letter.onset / blockSamples),
-                    static_cast<uint32_t>(letter.onset % blockSamples),
-                    0,
-                    0,
-                    balanced,
-                    decision};
-  const ThresholdShares shares = letter.levels.Shares(decision.byte);
-  trace.thresholdShares = &shares;
-  const std::array<double, kBitCount> gains = balance.Gains();
-  trace.harmonicGains = &gains;
-  trace.decidedAgain = "as a first letter, with the harmonic balance learned since";
-  context.observer->OnSymbol(trace);
-}
 
 }  // namespace
 
@@ -96,7 +78,11 @@ bool ReleaseFirstLetters(FirstLetters& first, const HarmonicBalance& balance,
       const auto byte =
           static_cast<uint8_t>((again.byte & ~kNeverSetAgain) | (value & kNeverSetAgain));
       if (again.accepted && byte != 0) value = again.byte = byte;
-      Report(context, letter, balanced.data(), again, balance);
+      if (context.observer != nullptr) {
+        ReportDecidedAgain(context, letter.onset, 0, 0, balanced.data(), again,
+                           letter.levels.Shares(again.byte), balance,
+                           "as a first letter, with the harmonic balance learned since");
+      }
     }
     full = RouteByte(value, context.spectrum, context.calibration, context.text, context.files);
   }

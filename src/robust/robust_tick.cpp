@@ -11,6 +11,7 @@
 #include "robust/calibration_step.h"
 #include "robust/known_symbol.h"
 #include "robust/period_choice.h"
+#include "robust/robust_trace.h"
 #include "robust/symbol_gate.h"
 
 namespace brindlemoor::robust {
@@ -56,13 +57,8 @@ void Report(ReceiveContext& context, const RobustFramer& framer, int64_t onset,
             const SymbolGate* gate = nullptr, GateVerdict verdict = GateVerdict::kNone,
             const TailNote* tails = nullptr) {
   if (context.observer == nullptr) return;
-  const uint32_t blockSamples = context.capture.samplesPerBlock;
-  SymbolTrace trace{static_cast<uint32_t>(onset / blockSamples),
-                    static_cast<uint32_t>(onset % blockSamples),
-                    period.peak,
-                    period.offset,
-                    framer.balanced.data(),
-                    decision};
+  SymbolTrace trace =
+      TraceAt(context, onset, period.peak, period.offset, framer.balanced.data(), decision);
   trace.periodicity = period.gridShare;
   trace.onsetNote = framer.pendingNote;
   trace.loudCandidates = period.loudCandidates;
@@ -107,14 +103,8 @@ const char* LoneReason(LoneVerdict verdict) {
 // Traces a held 0 that began no calibration.
 void ReportZeroDropped(ReceiveContext& context, int64_t onset) {
   if (context.observer == nullptr) return;
-  const uint32_t blockSamples = context.capture.samplesPerBlock;
   const std::array<int32_t, kSpectrumBins> silent{};
-  SymbolTrace trace{static_cast<uint32_t>(onset / blockSamples),
-                    static_cast<uint32_t>(onset % blockSamples),
-                    0,
-                    0,
-                    silent.data(),
-                    ByteDecision{}};
+  SymbolTrace trace = TraceAt(context, onset, 0, 0, silent.data(), ByteDecision{});
   trace.gate = GateVerdict::kLoneDropped;
   trace.gateReason = "no calibration: the next symbol is not its first step";
   context.observer->OnSymbol(trace);
@@ -145,13 +135,7 @@ bool RouteAfterLetters(ReceiveContext& context, RobustFramer& framer, uint8_t by
   if (step >= 0) {
     byte = static_cast<uint8_t>(1u << step);
     if (context.observer != nullptr) {
-      const uint32_t blockSamples = context.capture.samplesPerBlock;
-      SymbolTrace trace{static_cast<uint32_t>(onset / blockSamples),
-                        static_cast<uint32_t>(onset % blockSamples),
-                        0,
-                        0,
-                        spectrum,
-                        ByteDecision{}};
+      SymbolTrace trace = TraceAt(context, onset, 0, 0, spectrum, ByteDecision{});
       trace.stepFromZero = step;
       context.observer->OnSymbol(trace);
     }
@@ -213,15 +197,9 @@ bool ExpireHeld(ReceiveContext& context, RobustFramer& framer, int64_t now) {
     const HeldSymbol& held = gate.Held(i);
     const bool released = verdict == LoneVerdict::kReleased && !held.echo;
     if (context.observer != nullptr) {
-      const uint32_t blockSamples = context.capture.samplesPerBlock;
       ByteDecision decision;
       decision.byte = held.byte;
-      SymbolTrace trace{static_cast<uint32_t>(held.onset / blockSamples),
-                        static_cast<uint32_t>(held.onset % blockSamples),
-                        0,
-                        0,
-                        held.spectrum.data(),
-                        decision};
+      SymbolTrace trace = TraceAt(context, held.onset, 0, 0, held.spectrum.data(), decision);
       trace.gate = released ? GateVerdict::kLoneReleased : GateVerdict::kLoneDropped;
       trace.gateReason =
           held.echo ? "an echo, much weaker than the loudest held" : LoneReason(verdict);
