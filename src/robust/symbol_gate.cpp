@@ -69,6 +69,19 @@ int32_t SymbolGate::StepBefore(int32_t first, int32_t from, double runSpacing) c
   return -1;
 }
 
+template <typename Keep>
+int32_t SymbolGate::KeepHeld(Keep keep) {
+  int32_t kept = 0;
+  for (int32_t i = 0; i < held; ++i) {
+    if (!keep(i)) continue;
+    if (kept != i) symbols[static_cast<std::size_t>(kept)] = symbols[static_cast<std::size_t>(i)];
+    ++kept;
+  }
+  const int32_t gone = held - kept;
+  held = kept;
+  return gone;
+}
+
 void SymbolGate::KeepRun(double runSpacing, bool joinEarlier) {
   // From the run's first symbol back: one a spacing or two earlier joins, one closer is dropped.
   int32_t first = held - kRunLength + 1;
@@ -85,14 +98,7 @@ void SymbolGate::KeepRun(double runSpacing, bool joinEarlier) {
     joins[static_cast<std::size_t>(i)] = true;
     first = i;
   }
-  int32_t kept = 0;
-  for (int32_t i = 0; i < held; ++i) {
-    if (!joins[static_cast<std::size_t>(i)]) continue;
-    if (kept != i) symbols[static_cast<std::size_t>(kept)] = symbols[static_cast<std::size_t>(i)];
-    ++kept;
-  }
-  dropped += held - kept;
-  held = kept;
+  dropped += KeepHeld([&joins](int32_t i) { return joins[static_cast<std::size_t>(i)]; });
 }
 
 void SymbolGate::NoteSound(int64_t onset, double energy) {
@@ -104,19 +110,11 @@ void SymbolGate::NoteSound(int64_t onset, double energy) {
 void SymbolGate::BeginFound(int64_t from, double foundSpacing, int64_t last) {
   dropped = 0;
   if (InMessage()) return;
-  int32_t kept = 0;
   double level = 0.0;
   for (int32_t i = 0; i < held; ++i) {
-    const HeldSymbol& symbol = symbols[static_cast<std::size_t>(i)];
-    if (symbol.onset < from) {
-      if (kept != i) symbols[static_cast<std::size_t>(kept)] = symbol;
-      ++kept;
-    } else {
-      level += symbol.energy;
-    }
+    if (Onset(i) >= from) level += symbols[static_cast<std::size_t>(i)].energy;
   }
-  dropped = held - kept;
-  held = kept;
+  dropped = KeepHeld([this, from](int32_t i) { return Onset(i) < from; });
   if (dropped == 0) return;
   messageLevel = level / dropped;
   spacing = foundSpacing;

@@ -127,6 +127,9 @@ class SymbolGate {
   // kJoinFarthest spacings before it), that a calibration sends just before `first` where that
   // is one of its steps (the step before, or the 0 before the first step); -1 when none.
   int32_t StepBefore(int32_t first, int32_t from, double runSpacing) const;
+  // Keeps, in order, the held symbols whose index `keep` holds for; returns how many went.
+  template <typename Keep>
+  int32_t KeepHeld(Keep keep);
 
   std::array<HeldSymbol, kMostHeld> symbols{};
   HeldSymbol aside;      // a weak tone within a message, while asideHeld
