@@ -68,15 +68,15 @@ constexpr int32_t kLeastFurtherLearned = 20;
 constexpr double kFurtherRidge = 1e-2;
 // Until then, the tap two symbols back is learned alone from the symbols where the harmonic was
 // off after a lone symbol holding it two back (off three back, on two back, off one back):
-// there the tail from two back sounds by itself, and one tap fitted to two such symbols predicts
-// it well. In the strong room
-// with the sender's clock 0.5 % fast, harmonic 8 kept its single taught tap for the first 130
-// bytes of the bench's text, and half the bits 6 lost there followed a symbol two back that held
-// them. Learned from two such symbols, the strong room's cells (default timing, clock -0.5 to
-// +0.5 %, clean to 15 dB, 6 seeds) lost 59.13 points against 61.79 (from one: 60.06; three:
-// 59.62). Learned from any symbol after one that was off (off, on, off), 57.85, but prose lost
-// 338 characters more in a ten-minute recording at +0.5 %: there a comma's space follows a
-// word whose letters all hold harmonic 8, and the one tap took in the tails from further back.
+// there the tail from two back sounds by itself, and one tap fitted to two such symbols
+// predicts it well. In the strong room with the sender's clock 0.5 % fast, harmonic 8 kept its
+// single taught tap for the first 130 bytes of the bench's text, and half the bits 6 lost there
+// followed a symbol two back that held them. Learned from two such symbols, the strong room's
+// cells (default timing, clock -0.5 to +0.5 %, clean to 15 dB, 6 seeds) lost 59.13 points
+// against 61.79 (from one: 60.06; three: 59.62). Learned from any symbol after one that was off
+// (two back on, one back off), 57.85, but prose lost 338 characters more in a ten-minute
+// recording at +0.5 %: there a comma's space follows a word whose letters all hold harmonic 8,
+// and the one tap took in the tails from further back. Prose never sends the lone pattern.
 constexpr int32_t kLeastSecondLearned = 2;
 // Once they act, the further taps learn from no symbol whose harmonic the prediction leaves with
 // this many times the power it usually leaves where they learned: a set bit misread. In prose,
