@@ -152,6 +152,11 @@ class CoherentTail {
     std::array<std::array<Complex, kTailSymbols>, kTailSymbols> furtherNormal{};
     Taps furtherCross{};
     int32_t furtherLearned = 0;
+    // Before those act, the tap two back alone, from the symbols where only the one two back
+    // held the harmonic: its sums and the symbols learned from.
+    double secondPower = 0.0;
+    Complex secondCross{};
+    int32_t secondLearned = 0;
     // The power the prediction left where the further taps learned, and its weight.
     double furtherResidual = 0.0;
     double furtherWeight = 0.0;

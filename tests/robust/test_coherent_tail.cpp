@@ -1,6 +1,8 @@
-// Held taps that miss the text's tails are let go of; held taps that predict them stay held.
+// Held taps that miss the text's tails are let go of; held taps that predict them stay held. A
+// harmonic held at a single taught tap learns the tail two symbols back from the first text.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <string>
@@ -44,6 +46,34 @@ INSTANTIATE_TEST_SUITE_P(Held, CoherentTailHeld,
                          ::testing::Values(HeldCase{"TaughtTheTextsTail", 0.6, 0.6, false},
                                            HeldCase{"TaughtAnotherTail", -0.4, 0.6, true}),
                          brindlemoor::testing::CaseName());
+
+// Harmonic 8 taught a single tap (0.5), then held, and the text's tail two symbols back (bit 6
+// set, then unset three times): its power left by the prediction in the third cycle.
+class CoherentTailTwoBack : public ::testing::TestWithParam<double> {};
+
+TEST_P(CoherentTailTwoBack, PredictsTheTailTwoBackBeforeTheFurtherTaps) {
+  const double twoBack = GetParam();
+  SampleHistory history;
+  CoherentTail tail;
+  PeriodSamples period{};
+  const std::array<double, 4> gains{1.0, 0.5, twoBack, 0.0};
+  for (int32_t s = 0; s < 14; ++s) {  // known: 0, 0x40, 0; then the text from s = 3
+    const int32_t phase = s < 3 ? (s + 3) % 4 : (s - 3) % 4;
+    const int64_t onset = history.Count();
+    for (int64_t t = onset; t < onset + 900; ++t)
+      history.Push(static_cast<int16_t>(
+          std::lround(8000.0 * gains[static_cast<std::size_t>(phase)] *
+                      std::cos(2.0 * std::numbers::pi * 8.0 * static_cast<double>(t) / kPeriod))));
+    tail.Clean(history, onset, period);
+    tail.Learn(true, static_cast<uint8_t>(phase == 0 ? 0x40 : 0), s < 3);
+    if (s == 2) tail.HoldKnown(true);
+  }
+  double left = 0.0;
+  for (const double x : period) left += x * x;
+  EXPECT_LE(left, 0.01 * tail.Energy() + 1.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(TwoBack, CoherentTailTwoBack, ::testing::Values(0.0, 0.3));
 
 }  // namespace
 }  // namespace brindlemoor::robust
