@@ -129,6 +129,13 @@ constexpr double kLouderLast = 0.69314718055994531;  // log(2): the factors 1 an
 // close shoebox room that leaves harmonic 6 in a notch lost its set bits 4 (0.3 s, 0.7 m, the
 // clock 0.5 % slow, 20 dB: 12.2 -> 19.2 % of the text). Shares 0.45 / 0.6 / 0.75 gave the quick
 // grid 453.01 / 452.13 / 455.59; bits 5 and 6 judged so as well, 455.23.
+// The same where another period of the symbol had other harmonics' tails taken out but harmonic
+// 6 kept its own: the loudest candidates decide bit 4 there as in a symbol with every tail left
+// in, and its harmonic leaks from its neighbours alike (the room timing in SoX's reverb 100,
+// the sender's clock 0.5 % fast: '-' read '=' in every recording, the tails of harmonics 5 and 8
+// taken out). Not after a symbol that held bit 4: its tail, louder than the tone where the last
+// symbol set fewer bits, leaves a set bit 4 standing low against its set median, and such bits
+// were read unset ('S' then 0xFA, the clock on time).
 constexpr double kNeighbourLeak = -0.51082562376599072;  // log(0.6)
 constexpr int32_t kNeighbourBit = 4;
 
@@ -255,7 +262,7 @@ ThresholdShares BitLevels::Shares(uint8_t byte, bool tailsIn) const {
 }
 
 ByteDecision BitLevels::Decide(const int32_t* spectrum, const CalibrationState& calibration,
-                               bool tailsIn) const {
+                               bool tailsIn, bool ownTailIn) const {
   // Bits 0..3 do not depend on the factor: any of the thresholds decide them alike.
   const ThresholdShares low = NotchShares(Shares(), calibration);
   const ByteDecision first = DecideByte(spectrum, calibration, FundamentalRule::kWaived, &low);
@@ -266,7 +273,8 @@ ByteDecision BitLevels::Decide(const int32_t* spectrum, const CalibrationState& 
   auto standing = [&](std::size_t j) {
     return std::log(std::max(decided.levelShares[j], kLeastShare)) - setMedian[j];
   };
-  if (tailsIn && unsetLearning == UnsetLearning::kAll &&
+  const bool heldLast = ((recent[0] >> kNeighbourBit) & 1u) != 0;
+  if ((tailsIn || (ownTailIn && !heldLast)) && unsetLearning == UnsetLearning::kAll &&
       ((decided.byte >> (kNeighbourBit - 1)) & 7u) == 7u &&
       standing(k) < kNeighbourLeak + std::min(standing(k - 1), standing(k + 1)))
     decided.byte = static_cast<uint8_t>(decided.byte & ~(1u << kNeighbourBit));

@@ -35,9 +35,11 @@ class BitLevels {
   ThresholdShares Shares(uint8_t byte = 0, bool tailsIn = true) const;
   // Decides a spectrum's byte by them: bits 0..3 first, then the higher bits by the thresholds
   // that those set. With `tailsIn`, a bit 4 between set bits 3 and 5 that stands far under them
-  // (against each one's set median) is read unset (kNeighbourLeak in bit_levels.cpp).
+  // (against each one's set median) is read unset (kNeighbourLeak in bit_levels.cpp); so too
+  // with `ownTailIn` (the symbol had other harmonics' tails taken out, not harmonic 6's) where
+  // the last symbol did not hold bit 4.
   ByteDecision Decide(const int32_t* spectrum, const CalibrationState& calibration,
-                      bool tailsIn = true) const;
+                      bool tailsIn = true, bool ownTailIn = false) const;
   // Learns from an accepted symbol's levels: as `known`, the byte a calibration sent for it, where
   // it is one of a calibration's symbols (-1 where not).
   void Learn(const ByteDecision& decision, int32_t known = -1);

@@ -44,6 +44,9 @@ constexpr double kMostSeparationForEnd = 18.0;
 // Bit 5 (harmonic 7): where the taps are held, the default window reads it unset and the tone's
 // end set, the two levels together decide it (the joint reading below).
 constexpr uint32_t kJointBits = 0x20;
+// Bit 4: read unset between set bits 3 and 5 far under them, as the tails leave it
+// (BitLevels::Decide), also where only other harmonics' tails were taken out.
+constexpr uint32_t kNeighbourBits = 0x10;
 
 // Where earlier symbols' tails were taken out in phase: each harmonic's prediction gain, and
 // whether the period without them decided.
@@ -248,11 +251,12 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   // The period whose spectrum the analyser last left in the context is not analysed again.
   const ChosenPeriod* inSpectrum = nullptr;
   auto decideBy = [&](const ChosenPeriod& period, const BitLevels& levels,
-                      const CalibrationState& calibration, bool tailsIn = true) {
+                      const CalibrationState& calibration, bool tailsIn = true,
+                      bool ownTailIn = false) {
     AnalyseRepeatedPeriod(period.samples.data(), period.peak, context.analyser, context.spectrum);
     inSpectrum = &period;
     framer.balance.Apply(context.spectrum, framer.balanced.data());
-    return levels.Decide(framer.balanced.data(), calibration, tailsIn);
+    return levels.Decide(framer.balanced.data(), calibration, tailsIn, ownTailIn);
   };
   // Late in the tone, with the earlier symbols' tails predicted in phase and taken out: it
   // decides the bits whose harmonic's tail has been learned (coherent_tail.h). Where those
@@ -336,8 +340,10 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   // text lost clean, 0.80 so). Where one had (long tones after short gaps), the lowered bar read
   // tails there as set bits (a mild room with a jittering sender, close shoebox rooms: a
   // character here and there) and the tail-cleaned bits are decided in phase anyway.
+  // Bit 4's harmonic kept its tail where others had theirs taken out.
+  const bool ownTailIn = cleanedTails && (tail.CleanedBits() & kNeighbourBits) == 0;
   auto decide = [&](const ChosenPeriod& period) {
-    return decideBy(period, framer.levels, context.calibration, !cleanedTails);
+    return decideBy(period, framer.levels, context.calibration, !cleanedTails, ownTailIn);
   };
   const ChosenPeriod* analysed = &candidates.loud;
   ByteDecision decision;

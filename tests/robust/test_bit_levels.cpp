@@ -246,11 +246,14 @@ INSTANTIATE_TEST_SUITE_P(Start, BitLevelsStart,
                          brindlemoor::testing::CaseName());
 
 // A bit 4 over its threshold between set bits 3 and 5 but far under them: in a symbol whose tails
-// were left in (short tones after long gaps) it is read unset, where they were taken out set.
+// were left in (short tones after long gaps) it is read unset, where they were taken out set;
+// where only other harmonics' tails were, unset unless the last symbol held bit 4.
 struct NeighbourCase {
   const char* name;
   double share;  // bit 4's level, a share of the peak, after the factor
   bool setWithTails;
+  uint8_t last;  // the last byte learned
+  bool setWithOwnTail;
 };
 
 class BitLevelsNeighbours : public ::testing::TestWithParam<NeighbourCase> {};
@@ -261,6 +264,7 @@ TEST_P(BitLevelsNeighbours, ReadsABitFarUnderItsSetNeighboursUnset) {
   const std::array<uint8_t, 4> bytes = {0x3B, 0x2B, 0x39, 0x1A};
   for (int32_t i = 0; i < 200; ++i)
     levels.Learn(Heard(bytes[static_cast<std::size_t>(i) % bytes.size()], 0.03, 0.5));
+  levels.Learn(Heard(c.last, 0.03, 0.5));
   // 0x2B: bits 0, 1, 3 and 5 set, so the factor 2 scales bits 4..7.
   std::array<int32_t, kSpectrumBins> spectrum{};
   spectrum[static_cast<std::size_t>(kHarmonicBins[0])] = 1000;
@@ -272,11 +276,15 @@ TEST_P(BitLevelsNeighbours, ReadsABitFarUnderItsSetNeighboursUnset) {
   EXPECT_EQ(levels.Decide(spectrum.data(), calibration, true).byte & 0x10u,
             c.setWithTails ? 0x10u : 0u);
   EXPECT_EQ(levels.Decide(spectrum.data(), calibration, false).byte & 0x10u, 0x10u);
+  EXPECT_EQ(levels.Decide(spectrum.data(), calibration, false, true).byte & 0x10u,
+            c.setWithOwnTail ? 0x10u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Neighbours, BitLevelsNeighbours,
-                         ::testing::Values(NeighbourCase{"LeakBetweenSetNeighbours", 0.26, false}),
-                         brindlemoor::testing::CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Neighbours, BitLevelsNeighbours,
+    ::testing::Values(NeighbourCase{"LeakBetweenSetNeighbours", 0.26, false, 0x1A, true},
+                      NeighbourCase{"LeakAfterAnUnsetBit4", 0.26, false, 0x2B, false}),
+    brindlemoor::testing::CaseName());
 
 // Two windows of one tone (thresholds 0.4): bit 7, unset in the first and set in the second at
 // the level given, is read as both levels say; bit 5, set in the first, and bit 0 stay.
