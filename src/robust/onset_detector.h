@@ -66,9 +66,10 @@ class OnsetDetector {
   // The symbol clock starts again at `spacing`; `steadySender` when a calibration's tones, found
   // one spacing apart, set it.
   void StartClock(double spacing, bool steadySender);
-  // Whether the rhythm's `spacing` is a multiple of the clock's (1.25 times it or more) while the
-  // clock is locked on its jumps: the clock is not started again there.
-  bool LockedBelow(int32_t spacing) const;
+  // Whether the rhythm's `spacing` is a multiple of the clock's (1.25 times it or more), or a
+  // tone's end's swell at 0.6 to 0.75 of it, while the clock is locked on its jumps: the clock is
+  // not started again there.
+  bool LockHolds(int32_t spacing) const;
   bool Judge(const Measured& m, int64_t lastOnset, int32_t spacing, bool spread, int64_t& onset);
   double Change(int32_t hopsBack) const { return change[Slot(hopsBack)]; }
   double Energy(int32_t hopsBack) const { return energy[Slot(hopsBack)]; }

@@ -1,7 +1,7 @@
 // The symbol clock keeps a spacing whose windows keep finding their tones, even when the rhythm's
 // estimate comes to twice it or more (in close rooms every other tone's onset fades from the
-// onset strength), and through a tone unlike the others; it follows the rhythm where its windows
-// find nothing.
+// onset strength) or to two thirds of it, and through a tone unlike the others; it follows the
+// rhythm where its windows find nothing.
 
 #include <gtest/gtest.h>
 
@@ -78,7 +78,9 @@ INSTANTIATE_TEST_SUITE_P(
         // (a close room's correlation): the clock stays locked on its tones (one unlike jump let
         // the rhythm start it again, at 2 and at 3.5 times the spacing).
         ClockCase{"LockKeptThroughAnUnlikeTone", 1, kSpacing, 2.0, kRhythmTurns + 2},
-        ClockCase{"LockedClockKeptAtThreeAndAHalfTimesTheRhythm", 1, kSpacing, 3.5}),
+        ClockCase{"LockedClockKeptAtThreeAndAHalfTimesTheRhythm", 1, kSpacing, 3.5},
+        // The rhythm at two thirds of the spacing (a tone's end's swell at 1.2 m from the sender).
+        ClockCase{"LockedClockKeptAtATonesEndSwell", 1, kSpacing, 0.675}),
     brindlemoor::testing::CaseName());
 
 }  // namespace
