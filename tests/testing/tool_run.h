@@ -68,7 +68,10 @@ inline ToolResult RunTool(const std::string& tool, const std::vector<std::string
   const std::filesystem::path out = workDir / ".run-out";
   const std::filesystem::path err = workDir / ".run-err";
   std::string command = "cd " + ShellQuote(workDir.string()) + " && " + ShellQuote(tool);
-  for (const std::string& arg : args) command += " " + ShellQuote(arg);
+  for (const std::string& arg : args) {
+    command += ' ';
+    command += ShellQuote(arg);
+  }
   command += " <" + ShellQuote(stdinPath.empty() ? "/dev/null" : stdinPath);
   command += " >" + ShellQuote(out.string()) + " 2>" + ShellQuote(err.string());
   const int raw = std::system(command.c_str());
