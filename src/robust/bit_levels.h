@@ -47,6 +47,10 @@ class BitLevels {
   // the thresholds it was judged by: read unset, such a bit may be a set bit misread, and teaches
   // no unset level.
   uint8_t UnclearBits(const ByteDecision& decision) const;
+  // With UnsetLearning::kClear: the bits whose harmonic's tail is taken out by taps that only a
+  // calibration's steps taught (CoherentTail::StepTaughtBits): there a set bit 5 or 6 after a
+  // louder held one meets a lowered bar (kTailFreeLouderBits in bit_levels.cpp).
+  void SetStepTaught(uint32_t bits) { stepTaught = bits; }
   // Notes an accepted symbol's byte without learning its levels (they were not measured here):
   // the later symbols' thresholds follow the tails it leaves.
   void Follow(uint8_t byte);
@@ -79,6 +83,9 @@ class BitLevels {
   // The unset median of the same bits after such a symbol: the share is kept no higher than a
   // few times it, so that where the tail is taken out the bar is not raised.
   std::array<double, kBitCount> heldClearMedian{};
+  // With UnsetLearning::kClear, the set median of the bits whose harmonic the last symbol held
+  // louder (it set fewer of bits 0..3): the part of its tail left in runs against the tone there.
+  std::array<double, kBitCount> louderSetMedian{};
   // A symbol's tail lifts a harmonic's unset level over this many later symbols (in SoX's
   // strongest reverb a bit 4 was read set two and three symbols after one that held it).
   static constexpr std::size_t kTailSymbols = 3;
@@ -88,6 +95,7 @@ class BitLevels {
   std::array<uint8_t, kTailSymbols> recent{};
   ThresholdShares shares{};
   UnsetLearning unsetLearning;
+  uint32_t stepTaught = 0;
 };
 
 // Two decisions of one symbol measured in different windows, each with the thresholds it was

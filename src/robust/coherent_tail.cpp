@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 
 #include "convention/symbol_convention.h"
@@ -429,6 +428,17 @@ uint32_t CoherentTail::UnjudgedBits() const {
   uint32_t bits = 0;
   for (std::size_t b = 0; b < deciding.size(); ++b)
     bits |= deciding[b] && harmonics[b].judgedWeight <= 0.0 ? 1u << b : 0u;
+  return bits;
+}
+
+uint32_t CoherentTail::StepTaughtBits() const {
+  if (!holdKnown) return 0u;
+  uint32_t bits = 0;
+  for (std::size_t b = 0; b < harmonics.size(); ++b) {
+    const Harmonic& harmonic = harmonics[b];
+    const bool taught = harmonic.holding > 0 && !harmonic.released;
+    bits |= taught ? 1u << b : 0u;
+  }
   return bits;
 }
 

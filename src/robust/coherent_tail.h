@@ -117,6 +117,10 @@ class CoherentTail {
   // Of those, the bits whose harmonic's taps only known symbols have taught so far: their
   // predictions have not yet been judged against the symbols that followed.
   uint32_t UnjudgedBits() const;
+  // The bits whose harmonic's prediction is held to the taps a calibration's steps taught it
+  // (a single tap's further taps learned from the text aside) and was not let go of: there a
+  // louder earlier tone's tail is only partly taken out.
+  uint32_t StepTaughtBits() const;
   // Notes how the last symbol's harmonics whose tails were taken out stood, where `byte`, decided
   // from the period so cleaned, has them set and unset.
   void NoteLevels(uint8_t byte);

@@ -299,6 +299,7 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
                          ChosenPeriod& period) {
     ScalePeriod(samples, period);
     if (period.peak == 0) return ByteDecision{};
+    framer.tailFreeLevels.SetStepTaught(by.StepTaughtBits());
     return by.HoldsKnown() ? decideBy(period, framer.tailFreeLevels, framer.tailFreeCalibration)
                            : decideBy(period, framer.levels, context.calibration, false);
   };
@@ -314,6 +315,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
     const ByteDecision otherPhase = decideClean(useEnd ? clean : endClean, otherTail, other);
     if (otherPhase.accepted) otherTail.NoteLevels(otherPhase.byte);
     if (inPhase.accepted) (useEnd ? framer.lateTone : framer.coherent).NoteLevels(inPhase.byte);
+    // The period without tails is judged from here on as its own window's taps stand.
+    framer.tailFreeLevels.SetStepTaught(tail.StepTaughtBits());
     // Where the taps are held (a room so strong that the calibration had to be found again)
     // and the default window decides, the tone's end measures the same tone again with noise
     // of its own. Harmonic 7, set in most text, stands there barely over its threshold and

@@ -304,5 +304,25 @@ INSTANTIATE_TEST_SUITE_P(Joint, BitLevelsJoint,
                          ::testing::Values(std::pair{0.9, uint8_t{0xa1}},
                                            std::pair{0.45, uint8_t{0x21}}));
 
+// Judged without tails while the taps a calibration's steps taught still take them out, a set
+// bit 6 right after a symbol that held it louder (one low bit set against three), not yet
+// seen standing as high there as elsewhere, meets a bar lowered by a fifth; once its harmonic
+// was let go of, the bar stays.
+class BitLevelsLouderHeld : public ::testing::TestWithParam<std::pair<uint32_t, double>> {};
+
+TEST_P(BitLevelsLouderHeld, LowersTheBarWhileStepTaught) {
+  BitLevels levels(UnsetLearning::kClear);
+  for (int32_t i = 0; i < 50; ++i) levels.Learn(Heard(i % 2 == 0 ? 0x61 : 0x20, 0.02, 1.0));
+  levels.Learn(Heard(0x61, 0.02, 1.0));
+  const double usual = levels.Shares(0x0B)[6];
+  const double asLoud = levels.Shares(0x01)[6];
+  levels.SetStepTaught(GetParam().first);
+  EXPECT_NEAR(levels.Shares(0x0B)[6], GetParam().second * usual, 1e-12);
+  EXPECT_DOUBLE_EQ(levels.Shares(0x01)[6], asLoud);
+}
+
+INSTANTIATE_TEST_SUITE_P(Louder, BitLevelsLouderHeld,
+                         ::testing::Values(std::pair{0x40u, 0.8}, std::pair{0u, 1.0}));
+
 }  // namespace
 }  // namespace brindlemoor::robust
