@@ -46,6 +46,9 @@ constexpr double kMeanSpacingPull = 0.1;
 // usually leaves where the harmonic is off.
 constexpr double kLoudLast = 2.5;
 constexpr double kLoudOverResidual = 4.0;
+// A predicted tail at this share of the measured component's power or more stands against it
+// (0.85 to 1.0 alike; 0.7 lost characters in the strong room with the room timing).
+constexpr double kCancellingShare = 0.9;
 // Where the other harmonics' taps are held to what a found calibration taught, a harmonic that
 // no tone taught (harmonic 9, the last step) learns only from the bits decided off: once its
 // prediction is judged not to act, the bits after a symbol that held it are read set and teach
@@ -217,6 +220,16 @@ bool CoherentTail::LoudTail(const Harmonic& harmonic, Complex predicted) const {
              kLoudOverResidual * harmonic.judgedResidual;
 }
 
+bool CoherentTail::CancellingTail(const Harmonic& harmonic, Complex predicted,
+                                  Complex measured) const {
+  if (window.cancellingGain <= 0.0 || harmonic.earlier[0] == Complex{} ||
+      harmonic.judgedWeight <= 0.0 ||
+      harmonic.judgedRaw <= window.cancellingGain * harmonic.judgedResidual)
+    return false;
+  return (measured * std::conj(predicted)).real() < 0.0 ||
+         std::norm(predicted) >= kCancellingShare * std::norm(measured);
+}
+
 void CoherentTail::HoldKnown(bool hold) {
   holdKnown = hold;
   for (Harmonic& harmonic : harmonics) {
@@ -289,7 +302,7 @@ bool CoherentTail::Clean(const SampleHistory& history, int64_t onset, PeriodSamp
       predicted[b] = BoundedPrediction(harmonic.taps, harmonic.earlier, predicted[b], tapSum,
                                        harmonic.holding == 0);
     }
-    const bool trusted = Trusted(harmonic);
+    const bool trusted = Trusted(harmonic) || CancellingTail(harmonic, predicted[b], measured[b]);
     cleaned[b] =
         (harmonic.learned >= window.leastLearned ||
          (window.knownActs && harmonic.known >= kLeastKnown)) &&

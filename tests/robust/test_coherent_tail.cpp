@@ -1,5 +1,6 @@
 // Held taps that miss the text's tails are let go of; held taps that predict them stay held. A
-// harmonic held at a single taught tap learns the tail two symbols back from the first text.
+// harmonic held at a single taught tap learns the tail two symbols back from the first text. A
+// short tone's tail that a loosely learned prediction finds cancelling the next tone is taken out.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -74,6 +75,31 @@ TEST_P(CoherentTailTwoBack, PredictsTheTailTwoBackBeforeTheFurtherTaps) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TwoBack, CoherentTailTwoBack, ::testing::Values(0.0, 0.3));
+
+// Bit 4 on and off by turns, its tail 0.35 +- 0.25 times the tone (a prediction leaving a few
+// times less power, under the short tone's bar), then on twice, the second tone at `next` times
+// the first, against it: the last tone's tail is taken out of it.
+class CoherentTailCancelling : public ::testing::TestWithParam<double> {};
+
+TEST_P(CoherentTailCancelling, TakesOutATailThatCancelsTheTone) {
+  SampleHistory history;
+  CoherentTail tail(kShortToneWindow);
+  PeriodSamples period{};
+  for (int32_t s = 0; s < 82; ++s) {
+    const bool on = s % 2 == 0 || s == 81;
+    const double off = s % 4 == 1 ? 0.6 : 0.1;
+    const double level = 8000.0 * (s == 81 ? GetParam() : (on ? 1.0 : off));
+    const int64_t onset = history.Count();
+    for (int64_t t = onset; t < onset + 900; ++t)
+      history.Push(static_cast<int16_t>(
+          std::lround(level * std::cos(2.0 * std::numbers::pi * 6.0 * t / kPeriod))));
+    tail.Clean(history, onset, period);
+    tail.Learn(true, static_cast<uint8_t>(on ? 0x10 : 0));
+  }
+  EXPECT_NE(tail.CleanedBits() & 0x10u, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cancelling, CoherentTailCancelling, ::testing::Values(-0.3));
 
 }  // namespace
 }  // namespace brindlemoor::robust
