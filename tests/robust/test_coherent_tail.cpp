@@ -14,6 +14,16 @@
 namespace brindlemoor::robust {
 namespace {
 
+// Appends one 900-sample symbol of harmonic `harmonic` at `level`, in phase with the capture's
+// start; returns its onset.
+int64_t PushSymbol(SampleHistory& history, double harmonic, double level) {
+  const int64_t onset = history.Count();
+  for (int64_t t = onset; t < onset + 900; ++t)
+    history.Push(static_cast<int16_t>(std::lround(
+        level * std::cos(2.0 * std::numbers::pi * harmonic * static_cast<double>(t) / kPeriod))));
+  return onset;
+}
+
 struct HeldCase {
   std::string name;
   double taughtGain;  // of the last tone's tail, in the calibration and in the text
@@ -31,10 +41,7 @@ TEST_P(CoherentTailHeld, LetsGoOfHeldTapsThatMissTheTail) {
   for (int32_t s = 0; s < 80; ++s) {  // bit 4 set and unset by turns, 9 known symbols first
     const double gain = s < 9 ? c.taughtGain : c.textGain;
     const double level = 8000.0 * (s % 2 == 1 ? 1.0 : (s > 0 ? gain : 0.0));
-    const int64_t onset = history.Count();
-    for (int64_t t = onset; t < onset + 900; ++t)
-      history.Push(static_cast<int16_t>(
-          std::lround(level * std::cos(2.0 * std::numbers::pi * 6.0 * t / kPeriod))));
+    const int64_t onset = PushSymbol(history, 6.0, level);
     tail.Clean(history, onset, period);
     tail.Learn(true, static_cast<uint8_t>(s % 2 == 1 ? 0x10 : 0), s < 9);
     if (s == 8) tail.HoldKnown(true);
@@ -60,11 +67,7 @@ TEST_P(CoherentTailTwoBack, PredictsTheTailTwoBackBeforeTheFurtherTaps) {
   const std::array<double, 4> gains{1.0, 0.5, twoBack, 0.0};
   for (int32_t s = 0; s < 14; ++s) {  // known: 0, 0x40, 0; then the text from s = 3
     const int32_t phase = s < 3 ? (s + 3) % 4 : (s - 3) % 4;
-    const int64_t onset = history.Count();
-    for (int64_t t = onset; t < onset + 900; ++t)
-      history.Push(static_cast<int16_t>(
-          std::lround(8000.0 * gains[static_cast<std::size_t>(phase)] *
-                      std::cos(2.0 * std::numbers::pi * 8.0 * static_cast<double>(t) / kPeriod))));
+    const int64_t onset = PushSymbol(history, 8.0, 8000.0 * gains[static_cast<std::size_t>(phase)]);
     tail.Clean(history, onset, period);
     tail.Learn(true, static_cast<uint8_t>(phase == 0 ? 0x40 : 0), s < 3);
     if (s == 2) tail.HoldKnown(true);
@@ -89,10 +92,7 @@ TEST_P(CoherentTailCancelling, TakesOutATailThatCancelsTheTone) {
     const bool on = s % 2 == 0 || s == 81;
     const double off = s % 4 == 1 ? 0.6 : 0.1;
     const double level = 8000.0 * (s == 81 ? GetParam() : (on ? 1.0 : off));
-    const int64_t onset = history.Count();
-    for (int64_t t = onset; t < onset + 900; ++t)
-      history.Push(static_cast<int16_t>(
-          std::lround(level * std::cos(2.0 * std::numbers::pi * 6.0 * t / kPeriod))));
+    const int64_t onset = PushSymbol(history, 6.0, level);
     tail.Clean(history, onset, period);
     tail.Learn(true, static_cast<uint8_t>(on ? 0x10 : 0));
   }
