@@ -154,7 +154,6 @@ constexpr uint32_t kTailFreeLouderBits = 0x60;
 // symbol set fewer bits, leaves a set bit 4 standing low against its set median, and such bits
 // were read unset ('S' then 0xFA, the clock on time).
 constexpr double kNeighbourLeak = -0.51082562376599072;  // log(0.6)
-constexpr int32_t kNeighbourBit = 4;
 
 // A harmonic that the calibration lifts this many times or more (its step stood that far under
 // the others, against the reference levels) lies in a notch of the room at the microphone: in
@@ -208,6 +207,13 @@ double LogCompensation(int32_t bit, int32_t lowBitsSet) {
 
 int32_t LowBitsSet(uint8_t byte) {
   return std::popcount(static_cast<uint8_t>(byte & ((1u << kFirstCompensatedBit) - 1u)));
+}
+
+// How much louder (in logarithms) the last symbol `last` held `bit` than `byte` sends it: it set
+// fewer of bits 0..3, so the sender turned its high harmonics down less. 0 where it did not.
+double HeldLouder(int32_t bit, uint8_t byte, uint8_t last) {
+  if (((last >> bit) & 1u) == 0) return 0.0;
+  return LogCompensation(bit, LowBitsSet(byte)) - LogCompensation(bit, LowBitsSet(last));
 }
 
 double Median(std::array<double, kBitCount> levels) {
@@ -269,21 +275,17 @@ ThresholdShares BitLevels::Shares(uint8_t byte, bool tailsIn) const {
     if (split > fixed) judged[k] = std::exp(std::min(split, fixed + kMostRaised));
   }
   if (unsetLearning == UnsetLearning::kClear) {
-    const double lastScaling = LogCompensation(kFirstCompensatedBit, LowBitsSet(recent[0]));
     for (int32_t bit = kFirstCompensatedBit; bit < kBitCount; ++bit) {
       const auto k = static_cast<std::size_t>(bit);
-      if (((kTailFreeLouderBits & stepTaught & recent[0]) >> bit & 1u) != 0 &&
-          LogCompensation(bit, lowBitsSet) > lastScaling)
+      if (((kTailFreeLouderBits & stepTaught) >> bit & 1u) != 0 &&
+          HeldLouder(bit, byte, recent[0]) > 0.0)
         judged[k] *= std::exp(
             std::clamp(2.0 * (louderSetMedian[k] - sharedSetMedian[k]), kUnderLouderHeld, 0.0));
     }
   }
   const auto louder = static_cast<std::size_t>(kLouderHeldBit);
   if (tailsIn && unsetLearning == UnsetLearning::kAll &&
-      ((recent[0] >> kLouderHeldBit) & 1u) != 0 &&
-      LogCompensation(kLouderHeldBit, lowBitsSet) -
-              LogCompensation(kLouderHeldBit, LowBitsSet(recent[0])) >=
-          kLouderLast)
+      HeldLouder(kLouderHeldBit, byte, recent[0]) >= kLouderLast)
     judged[louder] *= std::exp(
         std::clamp(2.0 * (heldSetMedian[louder] - sharedSetMedian[louder]), kUnderLouderHeld, 0.0));
   return judged;
@@ -348,9 +350,7 @@ void BitLevels::Learn(const ByteDecision& decision, int32_t known) {
       if (!often) continue;
       StepMedian(setMedian[k], level);
       if (((recent[0] >> bit) & 1u) != 0) StepMedian(heldSetMedian[k], level);
-      if (((recent[0] >> bit) & 1u) != 0 &&
-          LogCompensation(bit, lowBitsSet) > LogCompensation(bit, LowBitsSet(recent[0])))
-        StepMedian(louderSetMedian[k], level);
+      if (HeldLouder(bit, decision.byte, recent[0]) > 0.0) StepMedian(louderSetMedian[k], level);
       if (shared) StepMedian(sharedSetMedian[k], level);
     } else if (((unclear >> bit) & 1u) == 0) {
       StepMedian(clearMedian[k], level);

@@ -22,6 +22,9 @@ enum class UnsetLearning { kAll, kClear };
 
 class BitLevels {
  public:
+  // The bit read unset between set neighbours where it stands far under them (Decide).
+  static constexpr int32_t kNeighbourBit = 4;
+
   explicit BitLevels(UnsetLearning learning = UnsetLearning::kAll) : unsetLearning(learning) {
     Reset();
   }

@@ -44,9 +44,6 @@ constexpr double kMostSeparationForEnd = 18.0;
 // Bit 5 (harmonic 7): where the taps are held, the default window reads it unset and the tone's
 // end set, the two levels together decide it (the joint reading below).
 constexpr uint32_t kJointBits = 0x20;
-// Bit 4: read unset between set bits 3 and 5 far under them, as the tails leave it
-// (BitLevels::Decide), also where only other harmonics' tails were taken out.
-constexpr uint32_t kNeighbourBits = 0x10;
 
 // Where earlier symbols' tails were taken out in phase: each harmonic's prediction gain, and
 // whether the period without them decided.
@@ -344,7 +341,8 @@ bool DecodePending(ReceiveContext& context, RobustFramer& framer) {
   // tails there as set bits (a mild room with a jittering sender, close shoebox rooms: a
   // character here and there) and the tail-cleaned bits are decided in phase anyway.
   // Bit 4's harmonic kept its tail where others had theirs taken out.
-  const bool ownTailIn = cleanedTails && (tail.CleanedBits() & kNeighbourBits) == 0;
+  const bool ownTailIn =
+      cleanedTails && ((tail.CleanedBits() >> BitLevels::kNeighbourBit) & 1u) == 0;
   auto decide = [&](const ChosenPeriod& period) {
     return decideBy(period, framer.levels, context.calibration, !cleanedTails, ownTailIn);
   };
